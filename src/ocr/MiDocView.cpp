@@ -1,0 +1,144 @@
+#include "MiDocView.h"
+
+#include "MiDocument.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+
+#include <algorithm>
+#include <cmath>
+
+TMiDocView::TMiDocView(QWidget* parent) : QAbstractScrollArea(parent) {
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFrameShape(QFrame::NoFrame);
+    viewport()->setBackgroundRole(QPalette::Dark);
+    viewport()->setAutoFillBackground(true);
+}
+
+TMiDocView::~TMiDocView() = default;
+
+void TMiDocView::SetFitMode(int mode) {
+    if (mode < FitWidth || mode > FitPage || mode == m_fitMode)
+        return;
+    m_fitMode = mode;
+    relayout();
+}
+
+void TMiDocView::SetDocument(const MiDocument& document) {
+    m_page = document.PageImage();
+    relayout();
+}
+
+void TMiDocView::ClearPage() {
+    m_page = QImage();
+    relayout();
+}
+
+// The scale and the scroll bars follow from the widget's size alone (never from the
+// viewport, which shrinks when a bar appears), so showing a bar cannot flip the layout.
+void TMiDocView::relayout() {
+    m_scaled = QPixmap();
+    if (m_page.isNull()) {
+        m_scale = 0;
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        viewport()->update();
+        return;
+    }
+    const QSize area = contentsRect().size();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const double iw = m_page.width();
+    const double ih = m_page.height();
+    bool vbar = false;
+    bool hbar = false;
+    double scale = 1;
+    switch (m_fitMode) {
+    case FitWidth:
+        scale = area.width() / iw;
+        if (ih * scale > area.height()) {
+            vbar = true;
+            scale = std::max(1, area.width() - bar) / iw;
+        }
+        break;
+    case FitHeight:
+        scale = area.height() / ih;
+        if (iw * scale > area.width()) {
+            hbar = true;
+            scale = std::max(1, area.height() - bar) / ih;
+        }
+        break;
+    default:
+        scale = std::min(area.width() / iw, area.height() / ih);
+        break;
+    }
+    m_scale = std::max(scale, 1e-4);
+    setVerticalScrollBarPolicy(vbar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(hbar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+
+    const QSize shown(std::max(1, int(std::lround(iw * m_scale))),
+                      std::max(1, int(std::lround(ih * m_scale))));
+    const QSize view = viewport()->size();
+    verticalScrollBar()->setRange(0, std::max(0, shown.height() - view.height()));
+    verticalScrollBar()->setPageStep(view.height());
+    verticalScrollBar()->setSingleStep(std::max(1, view.height() / 20));
+    horizontalScrollBar()->setRange(0, std::max(0, shown.width() - view.width()));
+    horizontalScrollBar()->setPageStep(view.width());
+    horizontalScrollBar()->setSingleStep(std::max(1, view.width() / 20));
+    viewport()->update();
+}
+
+QPoint TMiDocView::PageOrigin() const {
+    if (m_page.isNull())
+        return {};
+    const QSize shown(int(std::lround(m_page.width() * m_scale)),
+                      int(std::lround(m_page.height() * m_scale)));
+    const QSize view = viewport()->size();
+    const int x = shown.width() < view.width() ? (view.width() - shown.width()) / 2
+                                               : -horizontalScrollBar()->value();
+    const int y = shown.height() < view.height() ? (view.height() - shown.height()) / 2
+                                                 : -verticalScrollBar()->value();
+    return {x, y};
+}
+
+void TMiDocView::paintEvent(QPaintEvent*) {
+    if (m_page.isNull())
+        return;
+    const QSize shown(std::max(1, int(std::lround(m_page.width() * m_scale))),
+                      std::max(1, int(std::lround(m_page.height() * m_scale))));
+    // Scaling a full page is the slow part of painting; do it once per size.
+    if (m_scaled.size() != shown)
+        m_scaled = QPixmap::fromImage(
+            m_page.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    QPainter painter(viewport());
+    painter.drawPixmap(PageOrigin(), m_scaled);
+}
+
+void TMiDocView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    relayout();
+}
+
+void TMiDocView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void TMiDocView::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_popupMenu) {
+        m_popupMenu->popup(event->globalPos());
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::contextMenuEvent(event);
+}
+
+bool TMiDocView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ContextMenu) {
+        contextMenuEvent(static_cast<QContextMenuEvent*>(event));
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}

@@ -1,0 +1,273 @@
+#include "MiDocument.h"
+
+#include "OcrEngine.h"
+#include "VelaError.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <leptonica/allheaders.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+#include <memory>
+
+namespace {
+
+struct PixDeleter {
+    void operator()(Pix* pix) const { pixDestroy(&pix); }
+};
+using PixPtr = std::unique_ptr<Pix, PixDeleter>;
+
+// Japanese is written without spaces: a space is kept only between two non-CJK
+// neighbours (Latin words inside Japanese text).
+bool isCjk(char32_t c) {
+    return (c >= 0x3000 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+           (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x20000 && c <= 0x2FFFF);
+}
+
+char32_t firstCodePoint(const QString& s) {
+    const auto u = s.toUcs4();
+    return u.isEmpty() ? 0 : u.front();
+}
+
+char32_t lastCodePoint(const QString& s) {
+    const auto u = s.toUcs4();
+    return u.isEmpty() ? 0 : u.back();
+}
+
+QString takeText(char* text) {
+    QString s = QString::fromUtf8(text).trimmed();
+    delete[] text;
+    return s;
+}
+
+// Which way is up: the clockwise quarter turns that make the page upright, from the
+// orientation data run on a reduced copy (orientation needs shapes, not detail).
+int uprightQuarterTurns(Pix* pix) {
+    const qint64 pixels = qint64(pixGetWidth(pix)) * pixGetHeight(pix);
+    PixPtr small;
+    int resolution = pixGetXRes(pix) > 0 ? pixGetXRes(pix) : 300;
+    if (pixels > 4'000'000) {
+        small.reset(pixScale(pix, 0.5f, 0.5f));
+        resolution /= 2;
+    }
+    auto& osd = OcrEngine::Instance().OrientationDetector();
+    osd.SetImage(small ? small.get() : pix);
+    osd.SetSourceResolution(resolution);
+    int degrees = 0;
+    float confidence = 0;
+    const char* script = nullptr;
+    float scriptConfidence = 0;
+    const bool found = osd.DetectOrientationScript(&degrees, &confidence, &script,
+                                                   &scriptConfidence);
+    osd.Clear();
+    // A weak vote is no reason to turn a page (the command-line engine uses the same margin).
+    if (!found || confidence < 2.0f)
+        return 0;
+    // degrees is how far the page was turned clockwise; turn it back.
+    return ((360 - degrees) / 90) % 4;
+}
+
+} // namespace
+
+MiDocument::MiDocument() = default;
+
+MiDocument::~MiDocument() {
+    replacePix(nullptr);
+}
+
+void MiDocument::replacePix(Pix* pix) {
+    if (m_pix)
+        pixDestroy(&m_pix);
+    m_pix = pix;
+}
+
+QString MiDocument::LanguageCode(int languageId) {
+    switch (languageId) {
+    case LanguageEnglish:
+        return QStringLiteral("eng");
+    case LanguageJapanese:
+        return QStringLiteral("jpn");
+    default:
+        throw VelaError(QStringLiteral("The OCR language %1 is not installed").arg(languageId));
+    }
+}
+
+void MiDocument::Create(const QString& fileName) {
+    // Leptonica reports on stderr unless silenced; the engine does that once.
+    OcrEngine::Instance();
+    if (IsOpen())
+        throw VelaError(QStringLiteral("The document is already open"));
+
+    QFile file(fileName);
+    if (!QFileInfo(fileName).isFile())
+        throw VelaError(QStringLiteral("Cannot open \"%1\": no such file").arg(fileName));
+    if (!file.open(QIODevice::ReadOnly))
+        throw VelaError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
+    const qint64 size = file.size();
+    if (size == 0)
+        throw VelaError(QStringLiteral("\"%1\" is empty, not an image").arg(fileName));
+
+    // Map rather than read: the compressed bytes are only looked at once by the decoder.
+    QByteArray bytes;
+    const uchar* data = file.map(0, size);
+    if (!data) {
+        bytes = file.readAll();
+        data = reinterpret_cast<const uchar*>(bytes.constData());
+    }
+
+    l_int32 format = IFF_UNKNOWN;
+    l_int32 width = 0, height = 0, bps = 0, spp = 0, colormap = 0;
+    if (pixReadHeaderMem(data, size_t(size), &format, &width, &height, &bps, &spp, &colormap) !=
+            0 ||
+        format == IFF_UNKNOWN)
+        throw VelaError(
+            QStringLiteral("\"%1\" is not an image file the OCR engine can read").arg(fileName));
+    const qint64 pixels = qint64(width) * height;
+    if (width <= 0 || height <= 0)
+        throw VelaError(QStringLiteral("\"%1\" has no pixels").arg(fileName));
+    if (pixels > MaxImagePixels)
+        throw VelaError(QStringLiteral("\"%1\" is too large: %2 x %3 pixels (at most %4 million "
+                                       "pixels are accepted)")
+                            .arg(fileName)
+                            .arg(width)
+                            .arg(height)
+                            .arg(MaxImagePixels / 1'000'000));
+
+    Pix* pix = pixReadMem(data, size_t(size));
+    if (!pix)
+        throw VelaError(
+            QStringLiteral("\"%1\" is damaged: the image cannot be decoded").arg(fileName));
+    replacePix(pix);
+    m_fileName = QFileInfo(fileName).absoluteFilePath();
+    m_image.reset();
+    m_quarterTurns = 0;
+    m_deskew = 0;
+}
+
+void MiDocument::requireOpen() const {
+    if (!IsOpen())
+        throw VelaError(QStringLiteral("No image is open in the document"));
+}
+
+void MiDocument::OCR(int languageId, bool orient, bool straighten) {
+    requireOpen();
+    const QString language = LanguageCode(languageId);
+    auto& api = OcrEngine::Instance().Recognizer(language);
+
+    if (orient) {
+        m_quarterTurns = uprightQuarterTurns(m_pix);
+        if (m_quarterTurns != 0) {
+            Pix* turned = pixRotateOrth(m_pix, m_quarterTurns);
+            if (!turned)
+                throw VelaError(QStringLiteral("The OCR engine cannot turn the page upright"));
+            replacePix(turned);
+        }
+    }
+    if (straighten) {
+        l_float32 angle = 0, confidence = 0;
+        Pix* straight = pixFindSkewAndDeskew(m_pix, 0, &angle, &confidence);
+        // Leptonica hands back a clone of the page itself when it finds no skew.
+        if (straight && straight != m_pix) {
+            m_deskew = angle;
+            replacePix(straight);
+        } else if (straight) {
+            pixDestroy(&straight);
+        }
+    }
+
+    api.SetPageSegMode(tesseract::PSM_AUTO);
+    api.SetImage(m_pix);
+    if (pixGetXRes(m_pix) < 70)
+        api.SetSourceResolution(300);
+    if (api.Recognize(nullptr) != 0) {
+        api.Clear();
+        throw VelaError(QStringLiteral("The OCR engine failed to recognise \"%1\"").arg(m_fileName));
+    }
+
+    const bool japanese = languageId == LanguageJapanese;
+    QList<MiWord> words;
+    QStringList lines;
+    QString line;
+    std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
+    if (it) {
+        do {
+            if (it->Empty(tesseract::RIL_WORD))
+                continue;
+            if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE) && !line.isEmpty()) {
+                lines.append(line);
+                line.clear();
+            }
+            const QString text = takeText(it->GetUTF8Text(tesseract::RIL_WORD));
+            if (text.isEmpty())
+                continue;
+            int left = 0, top = 0, right = 0, bottom = 0;
+            it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom);
+            words.append(MiWord(text, {MiRect{left, top, right, bottom}}));
+            if (!line.isEmpty() &&
+                (!japanese || (!isCjk(lastCodePoint(line)) && !isCjk(firstCodePoint(text)))))
+                line += QLatin1Char(' ');
+            line += text;
+        } while (it->Next(tesseract::RIL_WORD));
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    it.reset();
+    api.Clear();
+    m_image = MiImage(MiLayout(lines.join(QStringLiteral("\r\n")), MiWords(std::move(words))));
+}
+
+const MiImage& MiDocument::Images(int index) const {
+    requireOpen();
+    if (index != 0)
+        throw VelaError(QStringLiteral("Image index %1 is out of range").arg(index));
+    if (!m_image)
+        throw VelaError(QStringLiteral("The document has not been recognised"));
+    return *m_image;
+}
+
+void MiDocument::Close(bool save) {
+    if (save)
+        throw VelaError(QStringLiteral("Saving a document is not supported"));
+    replacePix(nullptr);
+    m_image.reset();
+    m_fileName.clear();
+}
+
+QImage MiDocument::PageImage() const {
+    if (!m_pix)
+        return {};
+    const int w = pixGetWidth(m_pix);
+    const int h = pixGetHeight(m_pix);
+    const bool color = pixGetDepth(m_pix) == 32 || pixGetColormap(m_pix) != nullptr;
+    if (!color) {
+        PixPtr gray(pixConvertTo8(m_pix, 0));
+        if (!gray)
+            return {};
+        QImage image(w, h, QImage::Format_Grayscale8);
+        const l_uint32* data = pixGetData(gray.get());
+        const int wpl = pixGetWpl(gray.get());
+        for (int y = 0; y < h; ++y) {
+            const l_uint32* src = data + y * wpl;
+            uchar* dst = image.scanLine(y);
+            for (int x = 0; x < w; ++x)
+                dst[x] = uchar(GET_DATA_BYTE(src, x));
+        }
+        return image;
+    }
+    PixPtr rgb(pixConvertTo32(m_pix));
+    if (!rgb)
+        return {};
+    QImage image(w, h, QImage::Format_RGB32);
+    const l_uint32* data = pixGetData(rgb.get());
+    const int wpl = pixGetWpl(rgb.get());
+    for (int y = 0; y < h; ++y) {
+        const l_uint32* src = data + y * wpl;
+        auto* dst = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            dst[x] = 0xff000000u | (src[x] >> 8);
+    }
+    return image;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "MiImage.h"
+
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+struct Pix;
+
+// The OCR engine's document: one image file opened, optionally recognised, then closed.
+// Every failure raises VelaError with the engine's message.
+class MiDocument final {
+public:
+    // Images above this many pixels are refused from their header, before decoding:
+    // 50 megapixels is more than an A2 page at 300 dpi and stays far below memory limits.
+    static constexpr qint64 MaxImagePixels = 50'000'000;
+
+    // Language ids of the document interface.
+    static constexpr int LanguageEnglish = 9;
+    static constexpr int LanguageJapanese = 17;
+
+    MiDocument();
+    ~MiDocument();
+    MiDocument(const MiDocument&) = delete;
+    MiDocument& operator=(const MiDocument&) = delete;
+
+    // Opens and decodes the image file (the first page of a multi-page file).
+    void Create(const QString& fileName);
+    // Recognises the open image. orient turns the page upright first (0, 90, 180 or
+    // 270 degrees), straighten removes a small skew; afterwards the document holds the
+    // corrected page and the word rectangles refer to it.
+    void OCR(int languageId, bool orient, bool straighten);
+    // The recognised page; only index 0 exists.
+    const MiImage& Images(int index) const;
+    // Closes the document; saving is not supported and raises.
+    void Close(bool save);
+
+    bool IsOpen() const { return m_pix != nullptr; }
+    const QString& FileName() const { return m_fileName; }
+    // The page as it stands (upright and straight after OCR); null when closed.
+    QImage PageImage() const;
+    // What the last OCR corrected: clockwise quarter turns applied, skew removed (degrees).
+    int AppliedQuarterTurns() const { return m_quarterTurns; }
+    double AppliedDeskew() const { return m_deskew; }
+
+    // The Tesseract language of a language id; raises for ids other than 9 and 17.
+    static QString LanguageCode(int languageId);
+
+private:
+    void requireOpen() const;
+    void replacePix(Pix* pix);
+
+    QString m_fileName;
+    Pix* m_pix = nullptr;
+    std::optional<MiImage> m_image;
+    int m_quarterTurns = 0;
+    double m_deskew = 0;
+};

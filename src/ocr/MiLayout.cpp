@@ -1,0 +1,20 @@
+#include "MiLayout.h"
+
+#include "VelaError.h"
+
+MiWord::MiWord(QString text, QList<MiRect> rects)
+    : m_text(std::move(text)), m_rects(std::move(rects)) {}
+
+MiRect MiWord::Rects(int index) const {
+    if (index < 0 || index >= m_rects.size())
+        throw VelaError(QStringLiteral("Rectangle index %1 is out of range").arg(index));
+    return m_rects.at(index);
+}
+
+const MiWord& MiWords::Item(int index) const {
+    if (index < 0 || index >= m_words.size())
+        throw VelaError(QStringLiteral("Word index %1 is out of range (the page has %2 words)")
+                            .arg(index)
+                            .arg(m_words.size()));
+    return m_words.at(index);
+}

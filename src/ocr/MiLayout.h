@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// The recognised layout of one page image: its whole text and its words in the
+// engine's reading order. Plain values, so a layout outlives the document it came from.
+
+// A word rectangle in image pixels, y growing downwards.
+struct MiRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+};
+
+class MiWord {
+public:
+    MiWord() = default;
+    MiWord(QString text, QList<MiRect> rects);
+
+    const QString& Text() const { return m_text; }
+    int RectCount() const { return static_cast<int>(m_rects.size()); }
+    // Raises VelaError for an index that is not there.
+    MiRect Rects(int index) const;
+
+private:
+    QString m_text;
+    QList<MiRect> m_rects;
+};
+
+class MiWords {
+public:
+    MiWords() = default;
+    explicit MiWords(QList<MiWord> words) : m_words(std::move(words)) {}
+
+    int Count() const { return static_cast<int>(m_words.size()); }
+    // Raises VelaError for an index that is not there, as the engine does for word 0
+    // of a page without words.
+    const MiWord& Item(int index) const;
+
+private:
+    QList<MiWord> m_words;
+};
+
+class MiLayout {
+public:
+    MiLayout() = default;
+    MiLayout(QString text, MiWords words) : m_text(std::move(text)), m_words(std::move(words)) {}
+
+    // All recognised text, lines separated by "\r\n".
+    const QString& Text() const { return m_text; }
+    const MiWords& Words() const { return m_words; }
+
+private:
+    QString m_text;
+    MiWords m_words;
+};
