@@ -1,0 +1,337 @@
+#include "MainForm.h"
+
+#include "ComboBox.h"
+#include "Cursors.h"
+#include "ErrorDisplay.h"
+#include "IniSettings.h"
+#include "MiDocView.h"
+#include "PaneSplitter.h"
+#include "RichEdit.h"
+#include "SaveDialog.h"
+#include "Support.h"
+#include "ToolPanel.h"
+#include "UploadDefaults.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace {
+
+const QString FormSection = QStringLiteral("FORM");
+const QString OptSection = QStringLiteral("OPT");
+const QString ServerSection = QStringLiteral("SERVER");
+
+constexpr int DesignLeft = 263;
+constexpr int DesignTop = 115;
+constexpr int DesignWidth = 700;
+constexpr int DesignHeight = 480;
+// A stored pane size larger than this is bad input: it would make the window unusable.
+constexpr int MaxPaneExtent = 8192;
+
+QFont boldFont(const QWidget* w) {
+    QFont f = w->font();
+    f.setBold(true);
+    return f;
+}
+
+QString favoritesFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(const QString& exePath) {
+    setWindowTitle(QStringLiteral("Vela/OCR & Translation (Japanese or English)"));
+    QFont formFont(QStringLiteral("ＭＳ Ｐゴシック"));
+    formFont.setPixelSize(12);
+    setFont(formFont);
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, Qt::black);
+    setPalette(p);
+    setMinimumSize(DesignWidth, DesignHeight);
+    move(DesignLeft, DesignTop);
+    resize(DesignWidth, DesignHeight);
+
+    createControls();
+    createMenus();
+    createTimers();
+    connectHandlers();
+
+    // FormCreate.
+    // 1. The viewer fills the image pane below its tool bar, with the fit-mode menu.
+    DocView = new TMiDocView(pnlOCR);
+    pnlOCR->layout()->addWidget(DocView);
+    DocView->SetPopupMenu(PopupMenu1);
+    // 2, 3.
+    const QFileInfo exe(exePath.isEmpty() ? QCoreApplication::applicationFilePath() : exePath);
+    AppFolder = exe.absolutePath();
+    SettingsBase = exe.absoluteDir().filePath(exe.completeBaseName());
+    // 4 to 10.
+    readSettings();
+    // 11.
+    StartStamp = QLatin1Char('[') + MakeTimeStamp() + QLatin1Char(']');
+    // 12.
+    ReplaceCursor(this, Cursors::crHandPoint, Cursors::crCustomHand);
+}
+
+TfrmMain::~TfrmMain() {
+    if (!m_destroyed)
+        Guard([this] { FormDestroy(); });
+}
+
+void TfrmMain::createControls() {
+    auto* main = new QHBoxLayout(this);
+    main->setContentsMargins(0, 0, 0, 0);
+    main->setSpacing(0);
+    createImagePane();
+    createTextPane();
+    Splitter1 = new PaneSplitter(Qt::Vertical, pnlOCR, pnlMemo, 180, this);
+    main->addWidget(pnlOCR);
+    main->addWidget(Splitter1);
+    main->addWidget(pnlMemo, 1);
+}
+
+void TfrmMain::createImagePane() {
+    pnlOCR = new QWidget(this);
+    pnlOCR->setFixedWidth(200);
+    auto* column = new QVBoxLayout(pnlOCR);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    pnlOcrMenu = new ToolPanel(200, 25, QColor(0x9F, 0x9A, 0xBA), pnlOCR);
+    column->addWidget(pnlOcrMenu);
+
+    btnTwain = new QPushButton(QStringLiteral("TWAIN"));
+    btnTwain->setFont(boldFont(this));
+    pnlOcrMenu->Place(btnTwain, {0, 0, 73, 24});
+    btnSelect = new QPushButton(QStringLiteral("選 択"));
+    pnlOcrMenu->Place(btnSelect, {74, 0, 48, 24});
+    btnSave0 = new QPushButton(QStringLiteral("保 存"));
+    pnlOcrMenu->Place(btnSave0, {147, 0, 54, 24}, true);
+    for (QWidget* w : {btnTwain, btnSelect, btnSave0})
+        setDesignCursor(w);
+}
+
+void TfrmMain::createTextPane() {
+    pnlMemo = new QWidget(this);
+    auto* column = new QVBoxLayout(pnlMemo);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    const QColor menuColour(0xD1, 0xC7, 0xE4);
+    pnlMemoMenu = new ToolPanel(488, 25, menuColour, pnlMemo);
+    btnRecognition = new QPushButton(QStringLiteral("認 識"));
+    btnRecognition->setEnabled(false);
+    pnlMemoMenu->Place(btnRecognition, {1, 0, 75, 24});
+    cmbLang = new ComboBox;
+    cmbLang->addItems({QStringLiteral("英語認識"), QStringLiteral("日本語認識")});
+    pnlMemoMenu->Place(cmbLang, {78, 1, 105, 22});
+    chkRet = new QCheckBox(QStringLiteral("改行の認識"));
+    chkRet->setFont(boldFont(this));
+    pnlMemoMenu->Place(chkRet, {190, 4, 90, 17});
+    btnSave1 = new QPushButton(QStringLiteral("保 存"));
+    btnSave1->setEnabled(false);
+    pnlMemoMenu->Place(btnSave1, {434, 0, 54, 24}, true);
+
+    rmm00 = new RichEdit(pnlMemo);
+    QFont editFont(QStringLiteral("ＭＳ Ｐゴシック"));
+    editFont.setPixelSize(15);
+    rmm00->setFont(editFont);
+    rmm00->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    rmm00->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    rmm00->setFixedHeight(197);
+
+    pnlHpMenu = new ToolPanel(488, 24, menuColour, pnlMemo);
+    btnTrans = new QPushButton(QStringLiteral("翻 訳"));
+    btnTrans->setEnabled(false);
+    pnlHpMenu->Place(btnTrans, {1, 0, 75, 23});
+    cmbTrns = new ComboBox;
+    cmbTrns->addItems({QStringLiteral("Excite翻訳"), QStringLiteral("Google翻訳")});
+    pnlHpMenu->Place(cmbTrns, {78, 1, 105, 22});
+    chkBr = new QCheckBox(QStringLiteral("改行の挿入"));
+    chkBr->setFont(boldFont(this));
+    pnlHpMenu->Place(chkBr, {190, 4, 90, 17});
+    btnPreView = new QPushButton(QStringLiteral("ﾌﾟﾚﾋﾞｭｰ"));
+    btnPreView->setToolTip(QStringLiteral("印刷のプレビュー"));
+    pnlHpMenu->Place(btnPreView, {326, 1, 85, 22}, true);
+    btnOK = new QPushButton(QStringLiteral("印刷"));
+    btnOK->setToolTip(QStringLiteral("内容を印刷します"));
+    pnlHpMenu->Place(btnOK, {412, 1, 75, 22}, true);
+
+    WEB = new QWidget(pnlMemo);
+    Splitter2 = new PaneSplitter(Qt::Horizontal, rmm00, WEB, 130, pnlMemo);
+
+    column->addWidget(pnlMemoMenu);
+    column->addWidget(rmm00);
+    column->addWidget(Splitter2);
+    column->addWidget(pnlHpMenu);
+    column->addWidget(WEB, 1);
+
+    for (QWidget* w : std::initializer_list<QWidget*>{btnRecognition, cmbLang, chkRet, btnSave1,
+                                                      btnTrans, cmbTrns, chkBr, btnPreView, btnOK})
+        setDesignCursor(w);
+}
+
+void TfrmMain::createMenus() {
+    PopupMenu1 = new QMenu(this);
+    const auto fitItem = [this](const QString& caption, int tag) {
+        QAction* a = PopupMenu1->addAction(caption);
+        a->setData(tag);
+        connect(a, &QAction::triggered, this, Guarded([this, a] { set_FitImase1Click(a); }));
+        return a;
+    };
+    set_FitImase1 = fitItem(QStringLiteral("横幅に合わせる"), 1);
+    set_FitImase2 = fitItem(QStringLiteral("高さに合わせる"), 2);
+    set_FitImase3 = fitItem(QStringLiteral("枠に合わせる"), 3);
+
+    PopupMenu2 = new QMenu(this);
+    run_Copy = PopupMenu2->addAction(QStringLiteral("コピー"));
+    run_Cut = PopupMenu2->addAction(QStringLiteral("切り取り"));
+    run_Paste = PopupMenu2->addAction(QStringLiteral("貼り付け"));
+    PopupMenu2->addSeparator();
+    run_SelAll = PopupMenu2->addAction(QStringLiteral("全て選択"));
+    rmm00->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(rmm00, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu2->popup(rmm00->viewport()->mapToGlobal(pos)); });
+    connect(run_Copy, &QAction::triggered, rmm00, &QTextEdit::copy);
+    connect(run_Cut, &QAction::triggered, rmm00, &QTextEdit::cut);
+    connect(run_Paste, &QAction::triggered, rmm00, &QTextEdit::paste);
+    connect(run_SelAll, &QAction::triggered, rmm00, &QTextEdit::selectAll);
+
+    PlacesSaveDialog1 = new SaveDialog(this);
+}
+
+void TfrmMain::createTimers() {
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(500);
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
+}
+
+void TfrmMain::connectHandlers() {
+    connect(cmbLang, &QComboBox::activated, this, Guarded([this] { cmbLangChange(); }));
+    connect(cmbTrns, &QComboBox::activated, this, Guarded([this] { cmbLangChange(); }));
+    cmbLang->OnCloseUp = [this](QObject*) { cmbLangCloseUp(); };
+    cmbTrns->OnCloseUp = [this](QObject*) { cmbLangCloseUp(); };
+    connect(rmm00, &QTextEdit::textChanged, this, Guarded([this] { rmm00Change(); }));
+    connect(btnSave1, &QPushButton::clicked, this, Guarded([this] { btnSave1Click(); }));
+    Splitter2->OnMoved = [this](QObject*) { Guard([this] { Splitter2Moved(); }); };
+}
+
+void TfrmMain::setDesignCursor(QWidget* control) {
+    Cursors::SetControlCursor(control, Cursors::crHandPoint);
+}
+
+void TfrmMain::readSettings() {
+    ReadFormPosition(SettingsBase, FormSection, QStringLiteral("MAIN"), this);
+    ReadFormSize(SettingsBase, FormSection, QStringLiteral("MAIN"), size(), this);
+    SavePath = ReadIniString(SettingsBase, OptSection, QStringLiteral("SavePath"), favoritesFolder());
+
+    const auto setIndex = [](ComboBox* combo, int index) {
+        combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+    };
+    setIndex(cmbLang, ReadIniInteger(SettingsBase, OptSection, QStringLiteral("Language"), 0));
+    setIndex(cmbTrns, ReadIniInteger(SettingsBase, OptSection, QStringLiteral("Translation"), 0));
+    chkRet->setChecked(ReadIniBool(SettingsBase, OptSection, QStringLiteral("WantRet"), true));
+    chkBr->setChecked(ReadIniBool(SettingsBase, OptSection, QStringLiteral("WantBr"), true));
+
+    const auto extent = [](int value) { return std::clamp(value, 0, MaxPaneExtent); };
+    Splitter1->SetPaneExtent(extent(ReadIniInteger(SettingsBase, OptSection, QStringLiteral("OcrWidth"), 300)));
+    Splitter2->SetPaneExtent(extent(ReadIniInteger(SettingsBase, OptSection, QStringLiteral("mmHeight"), 210)));
+    cmbLangChange();
+
+    const auto server = [this](const char* key, const QString& builtIn) {
+        const QString value = ReadIniString(SettingsBase, ServerSection, QLatin1String(key), builtIn);
+        return value.isEmpty() ? builtIn : value;
+    };
+    UploadHost = server("HOST", UploadDefaults::Host());
+    UploadUser = server("USER", UploadDefaults::User());
+    UploadPassword = server("PASS", UploadDefaults::Password());
+    UploadDirectory = server("INID", UploadDefaults::Directory());
+}
+
+void TfrmMain::FormDestroy() {
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    delete DocView;
+    DocView = nullptr;
+    writeSettings();
+}
+
+void TfrmMain::writeSettings() {
+    const FormBounds b = Maximized ? NormalBounds : CurrentBounds();
+    WriteIniInteger(SettingsBase, FormSection, QStringLiteral("MainTop"), b.Top);
+    WriteIniInteger(SettingsBase, FormSection, QStringLiteral("MainLeft"), b.Left);
+    WriteIniInteger(SettingsBase, FormSection, QStringLiteral("MainWidth"), b.Width);
+    WriteIniInteger(SettingsBase, FormSection, QStringLiteral("MainHeight"), b.Height);
+    WriteIniString(SettingsBase, OptSection, QStringLiteral("SavePath"), SavePath);
+    WriteIniInteger(SettingsBase, OptSection, QStringLiteral("OcrWidth"), Splitter1->PaneExtent());
+    WriteIniInteger(SettingsBase, OptSection, QStringLiteral("mmHeight"), Splitter2->PaneExtent());
+    WriteIniBool(SettingsBase, OptSection, QStringLiteral("WantBr"), chkBr->isChecked());
+    WriteIniBool(SettingsBase, OptSection, QStringLiteral("WantRet"), chkRet->isChecked());
+    WriteIniInteger(SettingsBase, OptSection, QStringLiteral("Language"), cmbLang->currentIndex());
+    WriteIniInteger(SettingsBase, OptSection, QStringLiteral("Translation"), cmbTrns->currentIndex());
+}
+
+void TfrmMain::FormShow() {
+    NormalBounds = CurrentBounds();
+    Maximized = false;
+    rmm00->setFocus();
+    ImageLoaded = false;
+    SetTextMargins(rmm00, 4, 4);
+}
+
+void TfrmMain::FormCloseQuery() {
+    // Work files live at most for one run, also when an earlier run left them behind.
+    QFile::remove(QDir(AppFolder).filePath(QStringLiteral("zScan.bmp")));
+    QFile::remove(QDir(AppFolder).filePath(QStringLiteral("trans.html")));
+}
+
+void TfrmMain::Timer1Timer() {
+    Timer1->stop();
+    OpenImage(ImageFile, 0);
+}
+
+void TfrmMain::Splitter2Moved() {
+    rmm00->viewport()->update();
+}
+
+void TfrmMain::cmbLangChange() {
+    const int index = cmbLang->currentIndex();
+    if (index == 0)
+        OcrLanguage = 9;
+    else if (index == 1)
+        OcrLanguage = 17;
+    chkRet->setVisible(index == 1);
+}
+
+void TfrmMain::cmbLangCloseUp() {
+    rmm00->setFocus();
+}
+
+void TfrmMain::set_FitImase1Click(QAction* item) {
+    DocView->SetFitMode(item->data().toInt());
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Restoring from the task bar is not a new show of the form.
+    if (!event->spontaneous())
+        Guard([this] { FormShow(); });
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    Guard([this] { FormCloseQuery(); });
+    event->accept();
+}

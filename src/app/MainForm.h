@@ -1,0 +1,149 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+class ComboBox;
+class PaneSplitter;
+class QAction;
+class QCheckBox;
+class QMenu;
+class QPushButton;
+class QTimer;
+class RichEdit;
+class SaveDialog;
+class TMiDocView;
+class ToolPanel;
+
+// The window's normal (restored) bounds.
+struct FormBounds {
+    int Top = 0;
+    int Left = 0;
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const FormBounds&) const = default;
+};
+
+// The main window: image pane on the left, text pane and web area on the right.
+class TfrmMain final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TfrmMain)
+
+public:
+    // exePath stands for the program's path (its folder is the work folder and the settings
+    // file sits beside it); empty means the running executable.
+    explicit TfrmMain(const QString& exePath = QString());
+    ~TfrmMain() override;
+
+    // Destroys the viewer and writes the settings. Raises EFileError when the settings file
+    // cannot be written; runs once (the destructor calls it when it has not run).
+    void FormDestroy();
+
+    // Run-time state.
+    QString AppFolder;
+    QString SettingsBase;
+    QString SavePath;
+    QString ImageFile;
+    int OcrLanguage = 0;
+    QString UploadHost;
+    QString UploadUser;
+    QString UploadPassword;
+    QString UploadDirectory;
+    QString StartStamp;
+    bool ImageLoaded = false;
+    FormBounds NormalBounds;
+    bool Maximized = false;
+
+    // Controls, by their names on the form.
+    QWidget* pnlOCR = nullptr;
+    ToolPanel* pnlOcrMenu = nullptr;
+    QPushButton* btnTwain = nullptr;
+    QPushButton* btnSelect = nullptr;
+    QPushButton* btnSave0 = nullptr;
+    TMiDocView* DocView = nullptr;
+    PaneSplitter* Splitter1 = nullptr;
+    QWidget* pnlMemo = nullptr;
+    ToolPanel* pnlMemoMenu = nullptr;
+    QPushButton* btnRecognition = nullptr;
+    ComboBox* cmbLang = nullptr;
+    QCheckBox* chkRet = nullptr;
+    QPushButton* btnSave1 = nullptr;
+    RichEdit* rmm00 = nullptr;
+    PaneSplitter* Splitter2 = nullptr;
+    ToolPanel* pnlHpMenu = nullptr;
+    QPushButton* btnTrans = nullptr;
+    ComboBox* cmbTrns = nullptr;
+    QCheckBox* chkBr = nullptr;
+    QPushButton* btnPreView = nullptr;
+    QPushButton* btnOK = nullptr;
+    QWidget* WEB = nullptr;
+
+    // Non-visual members.
+    QObject* FileDrop1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    SaveDialog* PlacesSaveDialog1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* set_FitImase1 = nullptr;
+    QAction* set_FitImase2 = nullptr;
+    QAction* set_FitImase3 = nullptr;
+    QMenu* PopupMenu2 = nullptr;
+    QAction* run_Copy = nullptr;
+    QAction* run_Cut = nullptr;
+    QAction* run_Paste = nullptr;
+    QAction* run_SelAll = nullptr;
+
+    // Window events (MainForm.cpp, MainFormBounds.cpp).
+    void FormShow();
+    void FormCloseQuery();
+    // A system command (maximise 0xF030, restore 0xF120, ...) with the bounds before it ran.
+    void SystemCommand(unsigned command, const FormBounds& before);
+    void Timer1Timer();
+    void Splitter2Moved();
+    void cmbLangChange();
+    void cmbLangCloseUp();
+    void set_FitImase1Click(QAction* item);
+
+    // Text pane (MainFormText.cpp).
+    void rmm00Change();
+    void btnSave1Click();
+    // Replaces the text with the lines, each followed by a line break.
+    void rmm00Replace(const QStringList& lines);
+    // Writes the text's lines to a file in the system code page, each ended by CR LF.
+    void SaveTextAs(const QString& fileName);
+
+    // Image intake and recognition (MainFormImage.cpp, MainFormRecognition.cpp).
+    void OpenImage(const QString& FileName, int Mode);
+    void ShowImage(const QString& FileName);
+    void FileDrop1FileDrop(QObject* Sender, int Num, const QStringList& Files, int X, int Y);
+    void btnSave0Click();
+    void btnRecognitionClick();
+    void RecognizeImage(int LanguageId, const QString& FileName, QStringList& Lines);
+    void LoadTextFile(const QString& FileName);
+
+    // Folder of a chosen file, without a trailing separator except for the root.
+    static QString FolderOf(const QString& fileName);
+
+    FormBounds CurrentBounds() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void createControls();
+    void createImagePane();
+    void createTextPane();
+    void createMenus();
+    void createTimers();
+    void connectHandlers();
+    void readSettings();
+    void writeSettings();
+    void setDesignCursor(QWidget* control);
+
+    FormBounds m_lastNormalBounds;
+    bool m_destroyed = false;
+};

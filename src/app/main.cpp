@@ -1,0 +1,59 @@
+// Vela: picture of printed text -> editable text -> machine translation.
+#include "Cursors.h"
+#include "ErrorDisplay.h"
+#include "FontSubstitutions.h"
+#include "MainForm.h"
+#include "NamedMutex.h"
+#include "OcrEngine.h"
+#include "TerminationSignals.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace {
+
+// Ends the run as if the user had closed the window: dialogs first, so that no nested
+// loop keeps the program alive, then the window itself.
+void closeLikeTheUser(QPointer<TfrmMain> form) {
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            break;
+    }
+    if (form)
+        form->close();
+}
+
+int runApplication(int argc, char** argv) {
+    QApplication app(argc, argv);
+    InstallFontSubstitutions();
+    Cursors::LoadCustomHand();
+
+    if (!OcrEngineInstalled()) {
+        QMessageBox box(QMessageBox::NoIcon, ProgramTitle(),
+                        QStringLiteral("Can not find Office 2003"), QMessageBox::Ok);
+        box.exec();
+        return 0;
+    }
+
+    auto* form = new TfrmMain;
+    QPointer<TfrmMain> guard(form);
+    InstallTerminationSignals([guard] { closeLikeTheUser(guard); });
+    form->show();
+    const int result = app.exec();
+    Guard([form] { form->FormDestroy(); });
+    delete form;
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    NamedMutex mutex(QStringLiteral("MutexObjectForVelamoor"));
+    if (!mutex.TryCreate())
+        return 0; // a copy is already running: end silently
+    const int result = runApplication(argc, argv);
+    mutex.Release();
+    return result;
+}
