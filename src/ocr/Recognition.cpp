@@ -1,0 +1,87 @@
+#include "Recognition.h"
+
+#include "MiDocument.h"
+#include "MiLayout.h"
+
+#include <QRegularExpression>
+
+namespace Recognition {
+
+bool UsesLineMode(int languageId, bool wantLineBreaks) {
+    return wantLineBreaks && languageId != MiDocument::LanguageEnglish;
+}
+
+bool ReadNextLine(const MiWords& words, int& wordIndex, QString& line) {
+    const int limit = words.Item(wordIndex).Rects(0).Bottom + 4;
+    line.clear();
+    int index = wordIndex;
+    for (; index < words.Count(); ++index) {
+        const MiWord& word = words.Item(index);
+        if (index > wordIndex && word.Rects(0).Top > limit)
+            break;
+        line += word.Text();
+    }
+    wordIndex = index;
+    return index < words.Count();
+}
+
+QStringList LinesOfWords(const MiWords& words) {
+    QStringList lines;
+    if (words.Count() == 0)
+        return lines;
+    int index = 0;
+    QString line;
+    bool more = true;
+    while (more) {
+        more = ReadNextLine(words, index, line);
+        lines.append(line);
+    }
+    return lines;
+}
+
+QStringList LinesOfText(const QString& text) {
+    if (text.isEmpty())
+        return {};
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = text.split(lineBreak);
+    // A text ending in a break has no line after it.
+    if (lines.size() > 1 && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QStringList LinesOfLayout(const MiLayout& layout, bool lineMode) {
+    return lineMode ? LinesOfWords(layout.Words()) : LinesOfText(layout.Text());
+}
+
+QString JoinLines(const QStringList& lines, const QString& lineBreak) {
+    QString text;
+    for (const QString& line : lines)
+        text += line + lineBreak;
+    return text;
+}
+
+QStringList RecognizeFile(int languageId, const QString& fileName, bool wantLineBreaks,
+                          const std::function<void(const MiDocument&)>& show,
+                          const std::function<void()>& closed) {
+    MiDocument document;
+    document.Create(fileName);
+    struct Closer {
+        MiDocument& document;
+        const std::function<void()>& closed;
+        ~Closer() {
+            if (document.IsOpen())
+                document.Close(false);
+            if (closed)
+                closed();
+        }
+    } closer{document, closed};
+    document.OCR(languageId, true, true);
+    const MiLayout& layout = document.Images(0).Layout();
+    QStringList lines = LinesOfLayout(layout, UsesLineMode(languageId, wantLineBreaks));
+    if (show)
+        show(document);
+    return lines;
+}
+
+} // namespace Recognition

@@ -1,0 +1,174 @@
+#include "MiDocument.h"
+#include "Recognition.h"
+#include "VelaError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+quint32 crc32(const QByteArray& data) {
+    quint32 crc = 0xffffffffu;
+    for (char ch : data) {
+        crc ^= quint8(ch);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray chunk(const char* type, const QByteArray& body) {
+    QByteArray out(4, '\0');
+    qToBigEndian<quint32>(quint32(body.size()), out.data());
+    const QByteArray typed = QByteArray(type) + body;
+    QByteArray crc(4, '\0');
+    qToBigEndian<quint32>(crc32(typed), crc.data());
+    return out + typed + crc;
+}
+
+// A PNG whose header claims a huge page: refusing it must not need the pixels.
+QByteArray hugePngHeader(quint32 width, quint32 height) {
+    QByteArray ihdr(13, '\0');
+    qToBigEndian<quint32>(width, ihdr.data());
+    qToBigEndian<quint32>(height, ihdr.data() + 4);
+    ihdr[8] = 1; // bit depth
+    ihdr[9] = 0; // grey
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) + chunk("IEND", {});
+}
+
+class BadImage : public ::testing::Test {
+protected:
+    QString write(const QString& name, const QByteArray& bytes) {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    QByteArray validPng() {
+        QImage image(400, 300, QImage::Format_Grayscale8);
+        image.fill(Qt::white);
+        const QString path = m_dir.filePath(QStringLiteral("valid.png"));
+        image.save(path);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return f.readAll();
+    }
+
+    // The message of the error Create raises; the document must stay closed.
+    static QString createError(const QString& path) {
+        MiDocument document;
+        try {
+            document.Create(path);
+        } catch (const VelaError& e) {
+            EXPECT_FALSE(document.IsOpen());
+            return e.Message();
+        }
+        ADD_FAILURE() << "no error for " << path.toStdString();
+        return {};
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(BadImage, EveryUnreadableFileGivesAClearErrorNamingIt) {
+    const QString empty = write(QStringLiteral("empty.png"), {});
+    EXPECT_TRUE(createError(empty).contains(QStringLiteral("empty")));
+
+    const QByteArray png = validPng();
+    const QString truncated = write(QStringLiteral("truncated.png"), png.left(png.size() / 2));
+    EXPECT_TRUE(createError(truncated).contains(QStringLiteral("truncated.png")));
+
+    const QString text = write(QStringLiteral("notes.png"), "This is only text.\n");
+    EXPECT_TRUE(createError(text).contains(QStringLiteral("not an image")));
+
+    EXPECT_TRUE(createError(m_dir.filePath(QStringLiteral("missing.png")))
+                    .contains(QStringLiteral("missing.png")));
+    QDir(m_dir.path()).mkdir(QStringLiteral("folder.png"));
+    EXPECT_FALSE(createError(m_dir.filePath(QStringLiteral("folder.png"))).isEmpty());
+}
+
+TEST_F(BadImage, AFileWithoutReadPermissionGivesAClearError) {
+    const QString path = write(QStringLiteral("locked.png"), validPng());
+    QFile::setPermissions(path, QFileDevice::Permissions());
+    if (::access(QFile::encodeName(path).constData(), R_OK) == 0)
+        GTEST_SKIP() << "permissions do not bind this user (root)";
+    EXPECT_TRUE(createError(path).contains(QStringLiteral("locked.png")));
+}
+
+TEST_F(BadImage, HugeImagesAreRefusedFromTheirHeader) {
+    const QString huge = write(QStringLiteral("huge.png"), hugePngHeader(30000, 30000));
+    const QString message = createError(huge);
+    EXPECT_TRUE(message.contains(QStringLiteral("30000 x 30000"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("too large")));
+    // Just above the limit is refused as well; the limit itself is not.
+    const QString above = write(QStringLiteral("above.png"), hugePngHeader(10001, 5000));
+    EXPECT_TRUE(createError(above).contains(QStringLiteral("too large")));
+    const QString at = write(QStringLiteral("at.png"), hugePngHeader(10000, 5000));
+    EXPECT_FALSE(createError(at).contains(QStringLiteral("too large")));
+}
+
+TEST_F(BadImage, NothingIsPrintedOnStandardError) {
+    const QByteArray png = validPng();
+    const QString truncated = write(QStringLiteral("cut.png"), png.left(png.size() - 40));
+    const QString capture = m_dir.filePath(QStringLiteral("stderr.txt"));
+    fflush(stderr);
+    const int saved = dup(2);
+    FILE* sink = fopen(QFile::encodeName(capture).constData(), "w");
+    ASSERT_NE(sink, nullptr);
+    dup2(fileno(sink), 2);
+    createError(truncated);
+    createError(write(QStringLiteral("text.png"), "plain words"));
+    fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    fclose(sink);
+    QFile f(capture);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray());
+}
+
+TEST_F(BadImage, DocumentOperationsNeedAnOpenRecognisedDocument) {
+    const QString path = write(QStringLiteral("blank.png"), validPng());
+    MiDocument document;
+    EXPECT_THROW(document.OCR(9, true, true), VelaError);
+    document.Create(path);
+    EXPECT_THROW(document.Images(0), VelaError);
+    EXPECT_THROW(document.OCR(10, true, true), VelaError);
+    EXPECT_THROW(document.Close(true), VelaError);
+    document.Close(false);
+    EXPECT_FALSE(document.IsOpen());
+    EXPECT_TRUE(document.PageImage().isNull());
+}
+
+TEST_F(BadImage, ABlankPageGivesAnEmptyTextInBothModes) {
+    const QString path = write(QStringLiteral("blank.png"), validPng());
+    EXPECT_TRUE(Recognition::RecognizeFile(17, path, true).isEmpty());
+    EXPECT_TRUE(Recognition::RecognizeFile(9, path, false).isEmpty());
+}
+
+TEST_F(BadImage, TheDocumentIsClosedAfterAFailedRecognition) {
+    const QString path = write(QStringLiteral("blank.png"), validPng());
+    bool shown = false;
+    int closed = 0;
+    EXPECT_THROW(Recognition::RecognizeFile(
+                     42, path, false, [&](const MiDocument&) { shown = true; },
+                     [&] { ++closed; }),
+                 VelaError);
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(closed, 1);
+    // A file that never opened has nothing to close.
+    EXPECT_THROW(Recognition::RecognizeFile(
+                     9, m_dir.filePath(QStringLiteral("none.png")), false, {}, [&] { ++closed; }),
+                 VelaError);
+    EXPECT_EQ(closed, 1);
+}
+
+} // namespace

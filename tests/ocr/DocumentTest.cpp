@@ -1,0 +1,127 @@
+#include "MiDocument.h"
+#include "OcrTexts.h"
+#include "RenderedPage.h"
+#include "VelaError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+struct Recognised {
+    QString text;
+    int quarterTurns = 0;
+    double deskew = 0;
+};
+
+Recognised recognise(const QString& path, int language, bool orient = true,
+                     bool straighten = true) {
+    MiDocument document;
+    document.Create(path);
+    document.OCR(language, orient, straighten);
+    Recognised r{document.Images(0).Layout().Text(), document.AppliedQuarterTurns(),
+                 document.AppliedDeskew()};
+    document.Close(false);
+    return r;
+}
+
+struct PageCase {
+    const char* name;
+    int language;
+    double degrees; // clockwise turn applied to the upright page
+};
+
+// Renders each paragraph once and keeps the upright error rate for the turned variants.
+class RecognitionAccuracy : public ::testing::TestWithParam<PageCase> {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = new QTemporaryDir;
+        s_upright = new std::map<int, double>;
+    }
+    static void TearDownTestSuite() {
+        delete s_dir;
+        delete s_upright;
+    }
+
+    static QStringList truth(int language) {
+        return language == MiDocument::LanguageEnglish ? OcrTexts::English() : OcrTexts::Japanese();
+    }
+    static QImage upright(int language) {
+        return language == MiDocument::LanguageEnglish
+                   ? RenderedPage::Paragraph(truth(language), QStringLiteral("DejaVu Serif"))
+                   : RenderedPage::Paragraph(truth(language), QStringLiteral("IPAMincho"));
+    }
+    static double errorRate(int language, const QString& text) {
+        return RenderedPage::CharacterErrorRate(truth(language).join(QLatin1Char('\n')), text,
+                                                language == MiDocument::LanguageJapanese);
+    }
+    static double uprightRate(int language) {
+        auto it = s_upright->find(language);
+        if (it == s_upright->end()) {
+            const QString path = RenderedPage::SavePng(
+                upright(language), s_dir->filePath(QStringLiteral("upright-%1.png").arg(language)));
+            it = s_upright->emplace(language, errorRate(language, recognise(path, language).text))
+                     .first;
+        }
+        return it->second;
+    }
+
+    static QTemporaryDir* s_dir;
+    static std::map<int, double>* s_upright;
+};
+
+QTemporaryDir* RecognitionAccuracy::s_dir = nullptr;
+std::map<int, double>* RecognitionAccuracy::s_upright = nullptr;
+
+TEST_F(RecognitionAccuracy, EnglishParagraphBelowOnePercent) {
+    EXPECT_LT(uprightRate(MiDocument::LanguageEnglish), 0.01);
+}
+
+TEST_F(RecognitionAccuracy, JapaneseParagraphBelowTwoPercent) {
+    EXPECT_LT(uprightRate(MiDocument::LanguageJapanese), 0.02);
+}
+
+class TurnedPage : public RecognitionAccuracy {};
+
+TEST_P(TurnedPage, RecognisedWithinOnePointOfUpright) {
+    const PageCase c = GetParam();
+    const QString path = RenderedPage::SavePng(
+        RenderedPage::Rotated(upright(c.language), c.degrees),
+        s_dir->filePath(QStringLiteral("%1.png").arg(QLatin1String(c.name))));
+    const Recognised r = recognise(path, c.language);
+    const double rate = errorRate(c.language, r.text);
+    EXPECT_LE(rate, uprightRate(c.language) + 0.01) << r.text.toStdString();
+    const int quarter = int(c.degrees) % 90 == 0 ? int(c.degrees) / 90 : 0;
+    EXPECT_EQ(r.quarterTurns, (4 - quarter) % 4);
+    if (quarter == 0) {
+        EXPECT_NEAR(std::abs(r.deskew), c.degrees, 0.5);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, TurnedPage,
+    ::testing::Values(PageCase{"English90", MiDocument::LanguageEnglish, 90},
+                      PageCase{"English180", MiDocument::LanguageEnglish, 180},
+                      PageCase{"English270", MiDocument::LanguageEnglish, 270},
+                      PageCase{"EnglishSkew3", MiDocument::LanguageEnglish, 3},
+                      PageCase{"Japanese90", MiDocument::LanguageJapanese, 90},
+                      PageCase{"Japanese180", MiDocument::LanguageJapanese, 180},
+                      PageCase{"Japanese270", MiDocument::LanguageJapanese, 270},
+                      PageCase{"JapaneseSkew3", MiDocument::LanguageJapanese, 3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RecognitionAccuracy, WithoutOrientationAnUpsideDownPageIsNotRead) {
+    const QString path = RenderedPage::SavePng(
+        RenderedPage::Rotated(upright(MiDocument::LanguageEnglish), 180),
+        s_dir->filePath(QStringLiteral("plain180.png")));
+    const Recognised r = recognise(path, MiDocument::LanguageEnglish, false, false);
+    EXPECT_EQ(r.quarterTurns, 0);
+    EXPECT_GT(errorRate(MiDocument::LanguageEnglish, r.text), 0.5);
+}
+
+} // namespace
