@@ -1,0 +1,213 @@
+// The data connection of a transfer: PORT or PASV, accepting or connecting, and moving
+// the bytes between the local file and the data socket.
+#include "FtpClient.h"
+
+#include "FtpReply.h"
+
+#include <algorithm>
+
+void TFtpClient::dataConnectionStep(const QString& reply) {
+    if (m_completionCode == 12) {
+        m_dataDone = false;
+        m_replyDone = false;
+    }
+    if (!reply.startsWith(QLatin1Char('2'))) {
+        ReportError(12);
+        FinishOperation();
+        return;
+    }
+    if (m_passive) {
+        SendCommand(QStringLiteral("PASV"), &TFtpClient::pasvStep);
+        return;
+    }
+    const QString argument = portArgument();
+    if (m_listener->LastError() != 0) {
+        m_errorText = FtpReply::FromWinsock(m_listener->LastError()).Text;
+        Fail(27);
+        return;
+    }
+    SendCommand(QStringLiteral("PORT ") + argument, m_dataStep);
+}
+
+QString TFtpClient::portArgument() {
+    // The control connection's own address: the only one the server can reach us on.
+    const QString local = LocalAddress();
+    m_listener->SetAddress(local);
+    m_listener->SetPort(0);
+    m_listener->OpenSocket();
+    m_listener->Listen();
+    if (m_listener->LastError() != 0)
+        return {};
+    const QString address = m_listener->LocalAddress();
+    const std::uint16_t port = m_listener->LocalPort();
+    return FtpReply::PortArgument(address, port);
+}
+
+void TFtpClient::pasvStep(const QString& reply) {
+    if (!reply.startsWith(QLatin1Char('2')) || !m_dataStep) {
+        ReportError(12);
+        FinishOperation();
+        return;
+    }
+    const auto endpoint = FtpReply::PassiveEndpoint(reply);
+    if (!endpoint) {
+        m_errorText = QStringLiteral("Malformed passive mode reply");
+        ReportError(12);
+        FinishOperation();
+        return;
+    }
+    // Only the port is taken from the reply: a server must not be able to send our data
+    // connection to another host.
+    m_data->SetAddress(AddressText());
+    m_data->SetPort(endpoint->Port);
+    m_data->OpenSocket();
+    m_data->Connect();
+    if (m_data->LastError() != 0) {
+        m_errorText = FtpReply::FromWinsock(m_data->LastError()).Text;
+        Fail(27);
+        return;
+    }
+    (this->*m_dataStep)(QStringLiteral("299"));
+}
+
+void TFtpClient::installDataHooks(bool upload) {
+    m_data->OnReadable = nullptr;
+    m_data->OnWritable = nullptr;
+    m_data->OnConnected = nullptr;
+    m_listener->OnAcceptReady = nullptr;
+    if (upload)
+        m_data->OnWritable = [this](TAsyncSocket*) { sendStep(); };
+    else
+        m_data->OnReadable = [this](TAsyncSocket*) { receiveStep(); };
+    m_data->OnClosed = [this](TAsyncSocket*) { transferEndStep(); };
+    const auto start = [this, upload](TAsyncSocket*) {
+        if (upload)
+            uploadStartStep();
+        else
+            downloadStartStep();
+    };
+    if (m_passive)
+        m_data->OnConnected = start;
+    else
+        m_listener->OnAcceptReady = start;
+}
+
+void TFtpClient::disconnectData() {
+    m_data->Disconnect();
+    m_listener->Disconnect();
+}
+
+void TFtpClient::uploadStartStep() {
+    if (!m_passive)
+        m_data->AcceptConnection(m_listener);
+    if (m_data->LastError() != 0) {
+        Fail(27);
+        return;
+    }
+    m_bytesTransferred = 0;
+    m_transferOk = true;
+    m_startTick = GetTickCount();
+    m_elapsed = 0;
+    m_totalSize = m_file ? m_file->size() : 0;
+    ReportInfo(13, QString::number(m_totalSize));
+}
+
+void TFtpClient::downloadStartStep() {
+    if (!m_passive)
+        m_data->AcceptConnection(m_listener);
+    if (m_data->LastError() != 0) {
+        if (m_data->LastError() != winsock::WSAENOTSOCK)
+            Fail(27);
+        return;
+    }
+    m_bytesTransferred = 0;
+    m_transferOk = true;
+    m_startTick = GetTickCount();
+    m_elapsed = 0;
+}
+
+void TFtpClient::sendStep() {
+    std::int64_t chunk = sizeof m_sendBuffer;
+    bool wouldBlock = false;
+    while (!atEndOfFile()) {
+        const std::int64_t position = m_file->pos();
+        chunk = std::min<std::int64_t>(chunk, m_totalSize - position);
+        if (chunk <= 0)
+            break;
+        if (m_file->read(m_sendBuffer, chunk) != chunk) {
+            ReportError(22);
+            closeLocalFile();
+            disconnectData();
+            m_transferOk = false;
+            return;
+        }
+        std::int64_t sent = 0;
+        while (sent < chunk && !m_abortRequested) {
+            WaitStep();
+            if (m_abortRequested) {
+                m_transferOk = false;
+                break;
+            }
+            // Messages handled in the wait may have ended the transfer.
+            if (!m_fileOpen || !m_data->HasSocket())
+                return;
+            m_data->SetReportWouldBlock(true);
+            sent += m_data->Send(m_sendBuffer + sent, static_cast<int>(chunk - sent));
+            m_data->SetReportWouldBlock(false);
+            if (m_data->LastError() == winsock::WSAEWOULDBLOCK) {
+                // Read the unsent bytes again on the next write notification.
+                m_file->seek(position + sent);
+                wouldBlock = true;
+                break;
+            }
+            if (m_data->LastError() != 0) {
+                Fail(27);
+                m_bytesTransferred += sent;
+                return;
+            }
+        }
+        m_bytesTransferred += sent;
+        if (wouldBlock || !m_transferOk)
+            break;
+    }
+    ReportInfo(8);
+    m_elapsed = GetTickCount() - m_startTick;
+    if (m_transferOk && !atEndOfFile())
+        return;
+    disconnectData();
+}
+
+void TFtpClient::receiveStep() {
+    for (;;) {
+        const int received = m_data->Receive(m_receiveBuffer, sizeof m_receiveBuffer);
+        if (m_data->LastError() != 0) {
+            if (m_data->LastError() != winsock::WSAENOTSOCK)
+                Fail(27);
+            return;
+        }
+        if (received == 0 || !m_fileOpen)
+            return;
+        m_bytesTransferred += received;
+        m_elapsed = GetTickCount() - m_startTick;
+        ReportInfo(8);
+        if (m_file->write(m_receiveBuffer, received) != received) {
+            ReportError(21);
+            closeLocalFile();
+        }
+    }
+}
+
+void TFtpClient::transferEndStep() {
+    if (m_transferEnded)
+        return;
+    m_transferEnded = true;
+    if (m_data->OnReadable)
+        m_data->OnReadable(m_data);
+    m_elapsed = GetTickCount() - m_startTick;
+    disconnectData();
+    closeLocalFile();
+    ReportInfo(10);
+    m_dataDone = true;
+    if (m_replyDone)
+        FinishOperation();
+}

@@ -1,0 +1,255 @@
+// The control connection: connect attempts, reading and assembling replies, sending
+// commands, and the end of a connection with its retries.
+#include "FtpClient.h"
+
+#include "FtpReply.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+void TFtpClient::Login() {
+    m_attemptsLeft = m_retries;
+    m_busy = false;
+    m_abortRequested = false;
+    m_loggedIn = false;
+    connectAttempt();
+}
+
+bool TFtpClient::refuseUnsafeLoginValues() {
+    struct Value {
+        const QString& Text;
+        const char* Name;
+        int Error;
+    };
+    const Value values[] = {{Server(), "Server", 26},
+                            {m_username, "Username", 26},
+                            {m_password, "Password", 26},
+                            {m_account, "Account", 26},
+                            {m_proxyServer, "ProxyServer", 26},
+                            {m_proxyUsername, "ProxyUsername", 26},
+                            {m_proxyPassword, "ProxyPassword", 26},
+                            {m_initialDirectory, "InitialDirectory", 12}};
+    for (const Value& v : values) {
+        if (!FtpReply::SafeArgument(v.Text)) {
+            m_errorText = QStringLiteral("%1 holds a line break or NUL; nothing was sent")
+                              .arg(QLatin1String(v.Name));
+            ReportError(v.Error);
+            FinishOperation();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TFtpClient::connectAttempt() {
+    m_retrying = false;
+    if (m_busy) {
+        ReportInfo(5);
+        return;
+    }
+    if (refuseUnsafeLoginValues())
+        return;
+    SetLastError(0);
+    m_currentDirectory.clear();
+    m_multiLineCode.clear();
+    m_errorNumber = 0;
+    m_transferOk = true;
+    m_multiLine = false;
+    m_collected.clear();
+    m_collectedSize = 0;
+    m_sizeSupported = true;
+    m_noopSupported = true;
+    m_lastTypeLetter.clear();
+    --m_attemptsLeft;
+    ResetSocket();
+    if (m_proxyServer.trimmed().isEmpty()) {
+        m_proxyType = proxyNone;
+    } else if (m_proxyType != proxyNone) {
+        m_savedServer = Server();
+        m_savedPort = Port();
+        SetServer(m_proxyServer);
+        SetPort(static_cast<std::uint16_t>(m_proxyPort));
+    }
+    if (Server().trimmed().isEmpty()) {
+        const QString answer = askNeedInfo(niServer).trimmed();
+        if (answer.isEmpty()) {
+            ReportError(18);
+            FinishOperation();
+            return;
+        }
+        if (!FtpReply::SafeArgument(answer)) {
+            m_errorText = QStringLiteral("Server holds a line break or NUL; nothing was sent");
+            ReportError(26);
+            FinishOperation();
+            return;
+        }
+        SetServer(answer);
+    }
+    if (Port() == 0)
+        SetPort(21);
+    if (!Address().isEmpty()) {
+        SetAddress(Address());
+        SetPort(Port());
+        Connect();
+    } else {
+        ReportInfo(2, HostName());
+        Lookup(HostName());
+    }
+    CheckSocketError();
+}
+
+void TFtpClient::LookupDone() {
+    if (CheckSocketError())
+        return;
+    UseResolvedAddress();
+    SetPort(Port());
+    SetAddress(AddressText());
+    ReportInfo(19, Address());
+    Connect();
+    CheckSocketError();
+}
+
+void TFtpClient::connectedStep() {
+    if (CheckSocketError())
+        return;
+    ReportInfo(0, Address());
+    m_controlConnected = true;
+    m_processingLine = false;
+    m_leftover.clear();
+    m_replyStep = &TFtpClient::greetingStep;
+}
+
+void TFtpClient::timedOutStep() {
+    m_errorText = QStringLiteral("Connection timed out");
+    Fail(7);
+}
+
+void TFtpClient::replyReader() {
+    if (m_processingLine || m_abortRequested)
+        return;
+    char buffer[4096];
+    while (!m_abortRequested) {
+        const int n = Receive(buffer, sizeof buffer);
+        const QByteArray received = QByteArray(buffer, qstrnlen(buffer, static_cast<uint>(n)));
+        if (CheckSocketError())
+            return;
+        ReportInfo(3, QString::fromLocal8Bit(received));
+        if (received.isEmpty())
+            return;
+        m_leftover += received;
+        qsizetype lf;
+        while ((lf = m_leftover.indexOf('\n')) >= 0) {
+            QByteArray line = m_leftover.left(lf);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            m_leftover.remove(0, lf + 1);
+            m_processingLine = true;
+            assembleLine(line);
+            m_processingLine = false;
+            if (m_abortRequested)
+                return;
+        }
+        if (m_leftover.size() > MaxReplySize) {
+            // A server that never ends its line must not make us hold all of it.
+            m_leftover.clear();
+            m_errorText = QStringLiteral("Reply line longer than %1 bytes").arg(MaxReplySize);
+            Fail(3);
+            return;
+        }
+    }
+}
+
+void TFtpClient::assembleLine(const QByteArray& rawLine) {
+    if (rawLine.isEmpty())
+        return;
+    const QString line = QString::fromLocal8Bit(rawLine);
+    if (m_multiLine && !line.startsWith(m_multiLineCode + QLatin1Char(' '))) {
+        m_collectedSize += line.size() + 1;
+        if (m_collectedSize > MaxReplySize) {
+            m_multiLine = false;
+            m_collected.clear();
+            m_collectedSize = 0;
+            m_errorText =
+                QStringLiteral("Multi-line reply longer than %1 bytes").arg(MaxReplySize);
+            Fail(3);
+            return;
+        }
+        m_collected.append(line);
+        return;
+    }
+    if (line.size() >= 4 && line.at(3) == QLatin1Char('-')) {
+        if (!m_multiLine) {
+            m_multiLine = true;
+            m_multiLineCode = line.left(3);
+            m_collected = QStringList{line};
+            m_collectedSize = line.size() + 1;
+        }
+        return;
+    }
+    if (m_multiLine) {
+        m_multiLine = false;
+        m_replyLines = m_collected;
+        m_replyLines.append(line);
+        m_collected.clear();
+        m_collectedSize = 0;
+        ReportInfo(16);
+    }
+    m_lastReply = line;
+    if (m_replyStep)
+        (this->*m_replyStep)(line);
+}
+
+void TFtpClient::SendCommand(const QString& command, TReplyStep step) {
+    if (!FtpReply::SafeArgument(command)) {
+        m_errorText = QStringLiteral("A command argument holds a line break or NUL; nothing "
+                                     "was sent");
+        Fail(3);
+        return;
+    }
+    const QString text = command + QLatin1String("\r\n");
+    ReportInfo(4, FtpReply::CommandEcho(text));
+    QByteArray bytes = text.toLocal8Bit();
+    while (!bytes.isEmpty()) {
+        WaitStep();
+        const int sent = Send(bytes.constData(), static_cast<int>(bytes.size()));
+        bytes.remove(0, sent);
+        if (CheckSocketError() || m_abortRequested || !m_controlConnected)
+            return;
+    }
+    m_replyStep = step;
+}
+
+void TFtpClient::closedStep() {
+    if (m_retrying)
+        return;
+    if (m_attemptsLeft < 0) {
+        ReportInfo(21, QStringLiteral("Retry Finished"));
+        m_ended = true;
+    } else if (!m_loggedIn && m_errorNumber != 0) {
+        ReportInfo(18, QStringLiteral("Retrying..."));
+        m_retrying = true;
+        m_ended = false;
+        if (m_retryInterval != 0) {
+            const std::uint32_t start = GetTickCount();
+            const std::uint32_t pause = static_cast<std::uint32_t>(m_retryInterval) * 1000;
+            while (GetTickCount() - start < pause && !m_ended && !m_abortRequested) {
+                WaitStep();
+                if (!m_multiThreaded) {
+                    // Sleep in the event loop rather than spin through the pause.
+                    QEventLoop pauseLoop;
+                    QTimer::singleShot(20, &pauseLoop, &QEventLoop::quit);
+                    pauseLoop.exec();
+                }
+            }
+        }
+        if (!m_ended)
+            connectAttempt();
+    }
+    if (m_ended) {
+        m_controlConnected = false;
+        ReportInfo(1, QStringLiteral("Disconnected"));
+        Window()->Post(WM_CONNECTIONENDED);
+        m_completionCode = 0;
+        FinishOperation();
+    }
+}

@@ -1,0 +1,330 @@
+// Uploads and downloads: the control dialogue of a transfer (TYPE, SIZE, REST, STOR, RETR).
+#include "FtpClient.h"
+
+#include "FtpReply.h"
+
+namespace {
+
+bool positive(const QString& reply) {
+    return reply.startsWith(QLatin1Char('2'));
+}
+
+const QString s_accessDenied = QStringLiteral("Access denied or file not found");
+
+} // namespace
+
+void TFtpClient::StoreFile(const QString& localFile, const QString& remoteFile,
+                           const QString& mode, bool overwrite) {
+    if (!BeginOperation())
+        return;
+    m_completionCode = 12;
+    m_transferType = m_transferMode == AsciiTransfer ? QStringLiteral("A") : QStringLiteral("I");
+    if (mode.compare(QLatin1String("A"), Qt::CaseInsensitive) == 0)
+        m_transferType = QStringLiteral("A");
+    else if (mode.compare(QLatin1String("B"), Qt::CaseInsensitive) == 0)
+        m_transferType = QStringLiteral("I");
+    m_overWrite = overwrite;
+    m_remoteFile = remoteFile;
+    m_localFile = localFile;
+    m_restartOffset = 0;
+    m_transferEnded = false;
+    if (remoteFile.isEmpty() || !FtpReply::SafeArgument(remoteFile)) {
+        if (!remoteFile.isEmpty())
+            m_errorText = QStringLiteral("Remote file name holds a line break or NUL");
+        ReportError(23);
+        FinishOperation();
+        return;
+    }
+    if (localFile.isEmpty()) {
+        ReportError(20);
+        FinishOperation();
+        return;
+    }
+    m_file = std::make_unique<QFile>(localFile);
+    if (!m_file->open(QIODevice::ReadOnly)) {
+        m_file.reset();
+        ReportError(20);
+        FinishOperation();
+        return;
+    }
+    m_fileOpen = true;
+    setType(m_transferType, &TFtpClient::uploadSizeStep);
+    synchronousWait();
+}
+
+void TFtpClient::RetrieveFile(const QString& remoteFile, const QString& localFile, bool resume) {
+    if (!BeginOperation())
+        return;
+    m_completionCode = 10;
+    m_remoteFile = remoteFile;
+    m_localFile = localFile;
+    m_restartOffset = 0;
+    m_transferEnded = false;
+    if (remoteFile.isEmpty() || !FtpReply::SafeArgument(remoteFile)) {
+        if (!remoteFile.isEmpty())
+            m_errorText = QStringLiteral("Remote file name holds a line break or NUL");
+        ReportError(23);
+        FinishOperation();
+        return;
+    }
+    if (localFile.isEmpty()) {
+        ReportError(20);
+        FinishOperation();
+        return;
+    }
+    m_overWrite = resume;
+    TReplyStep first = nullptr;
+    m_file = std::make_unique<QFile>(localFile);
+    bool opened = false;
+    if (resume && m_file->exists()) {
+        opened = m_file->open(QIODevice::ReadWrite);
+        first = &TFtpClient::resumeDecisionStep;
+    } else {
+        opened = m_file->open(QIODevice::WriteOnly | QIODevice::Truncate);
+        m_dataStep = &TFtpClient::retrStep;
+        first = &TFtpClient::dataConnectionStep;
+    }
+    if (!opened) {
+        m_file.reset();
+        ReportError(20);
+        FinishOperation();
+        return;
+    }
+    m_fileOpen = true;
+    m_dataDone = false;
+    m_replyDone = false;
+    setType(m_transferMode == AsciiTransfer ? QStringLiteral("A") : QStringLiteral("I"), first);
+    synchronousWait();
+}
+
+void TFtpClient::setType(const QString& letter, TReplyStep next) {
+    if (letter != m_lastTypeLetter) {
+        m_lastTypeLetter = letter;
+        SendCommand(QStringLiteral("TYPE ") + letter, next);
+    } else {
+        (this->*next)(QStringLiteral("299"));
+    }
+}
+
+void TFtpClient::uploadSizeStep(const QString&) {
+    m_remoteSize = 0;
+    if (m_canResume && m_sizeSupported) {
+        SendCommand(QStringLiteral("SIZE ") + m_remoteFile, &TFtpClient::uploadSizeReplyStep);
+        return;
+    }
+    m_dataStep = &TFtpClient::storStep;
+    dataConnectionStep(QStringLiteral("299"));
+}
+
+void TFtpClient::uploadSizeReplyStep(const QString& reply) {
+    m_dataStep = &TFtpClient::storStep;
+    if (positive(reply)) {
+        m_remoteSize = FtpReply::SizeValue(reply);
+        if (m_remoteSize != 0) {
+            QString choice;
+            if (OnFtpNeedInfo)
+                choice = m_overWrite ? QStringLiteral("Overwrite") : askNeedInfo(niOverwrite);
+            if (choice == QLatin1String("Resume")) {
+                m_file->seek(m_remoteSize);
+                m_dataStep = &TFtpClient::restStorStep;
+            } else if (!choice.isEmpty() && choice != QLatin1String("Overwrite")) {
+                dropTransfer();
+                return;
+            }
+        }
+    } else if (reply.startsWith(QLatin1String("50"))) {
+        m_sizeSupported = false;
+    }
+    dataConnectionStep(QStringLiteral("299"));
+}
+
+void TFtpClient::storStep(const QString& reply) {
+    if (!positive(reply)) {
+        ReportError(12);
+        FinishOperation();
+        return;
+    }
+    installDataHooks(true);
+    SendCommand(QStringLiteral("STOR ") + m_remoteFile, &TFtpClient::storReplyStep);
+}
+
+void TFtpClient::restStorStep(const QString& reply) {
+    if (!positive(reply)) {
+        ReportError(12);
+        FinishOperation();
+        return;
+    }
+    installDataHooks(true);
+    m_restartOffset = m_remoteSize;
+    SendCommand(QStringLiteral("REST ") + QString::number(m_remoteSize),
+                &TFtpClient::uploadRestReplyStep);
+}
+
+void TFtpClient::uploadRestReplyStep(const QString& reply) {
+    if (reply.startsWith(QLatin1Char('3'))) {
+        SendCommand(QStringLiteral("STOR ") + m_remoteFile, &TFtpClient::storReplyStep);
+        return;
+    }
+    disconnectData();
+    closeLocalFile();
+    m_errorText = QStringLiteral("Failed to resume uploading file");
+    ReportError(28);
+    FinishOperation();
+}
+
+void TFtpClient::storReplyStep(const QString& reply) {
+    if (reply.startsWith(QLatin1Char('1'))) {
+        m_replyStep = &TFtpClient::finalReplyStep;
+    } else if (positive(reply)) {
+        m_replyDone = true;
+        if (m_dataDone)
+            FinishOperation();
+    } else {
+        transferRefused(reply);
+        FinishOperation();
+    }
+}
+
+void TFtpClient::finalReplyStep(const QString& reply) {
+    if (!positive(reply)) {
+        m_errorText = s_accessDenied;
+        ReportError(29);
+    }
+    FinishOperation();
+}
+
+void TFtpClient::transferRefused(const QString& reply) {
+    disconnectData();
+    // In active mode no data connection exists yet, so nothing else would close the file.
+    closeLocalFile();
+    if (m_abortRequested && reply.startsWith(QLatin1String("426"))) {
+        if (OnAborted)
+            OnAborted(this);
+        return;
+    }
+    m_errorText = s_accessDenied;
+    ReportError(29);
+}
+
+void TFtpClient::resumeDecisionStep(const QString&) {
+    m_remoteSize = 0;
+    const QString answer = askNeedInfo(niOverwrite);
+    if (answer == QLatin1String("Resume")) {
+        if (!m_canResume) {
+            ReportInfo(17);
+            closeLocalFile();
+            m_completionCode = 0;
+            FinishOperation();
+        } else if (m_sizeSupported) {
+            SendCommand(QStringLiteral("SIZE ") + m_remoteFile, &TFtpClient::downloadSizeStep);
+        } else {
+            downloadSizeStep(QStringLiteral("500"));
+        }
+    } else if (answer.isEmpty() || answer == QLatin1String("Overwrite")) {
+        m_file->resize(0);
+        m_file->seek(0);
+        m_dataStep = &TFtpClient::retrStep;
+        dataConnectionStep(QStringLiteral("299"));
+    } else {
+        dropTransfer();
+    }
+}
+
+void TFtpClient::downloadSizeStep(const QString& reply) {
+    if (positive(reply)) {
+        m_remoteSize = FtpReply::SizeValue(reply);
+        const std::int64_t localSize = m_file->size();
+        if (m_remoteSize >= localSize && localSize != 0) {
+            if (m_remoteSize == localSize) {
+                ReportInfo(20, QStringLiteral("I am afraid I have nothing to do"));
+                closeLocalFile();
+                m_completionCode = 0;
+                FinishOperation();
+                return;
+            }
+            m_file->seek(localSize);
+            m_dataStep = &TFtpClient::restRetrStep;
+        } else {
+            ReportInfo(17, QStringLiteral("I don't know how to resume this file, I will "
+                                          "overwrite it"));
+            m_file->resize(0);
+            m_file->seek(0);
+            m_dataStep = &TFtpClient::retrStep;
+        }
+        dataConnectionStep(QStringLiteral("299"));
+    } else if (reply.startsWith(QLatin1String("50"))) {
+        m_sizeSupported = false;
+        downloadSizeStep(QStringLiteral("213 ") + QString::number(m_file->size()));
+    } else {
+        // The remote size is unknown: start over rather than leave old bytes behind.
+        m_file->resize(0);
+        m_file->seek(0);
+        m_dataStep = &TFtpClient::retrStep;
+        dataConnectionStep(QStringLiteral("299"));
+    }
+}
+
+void TFtpClient::retrStep(const QString& reply) {
+    if (!positive(reply)) {
+        ReportError(12);
+        FinishOperation();
+        return;
+    }
+    installDataHooks(false);
+    SendCommand(QStringLiteral("RETR ") + m_remoteFile, &TFtpClient::retrReplyStep);
+}
+
+void TFtpClient::restRetrStep(const QString& reply) {
+    if (!positive(reply)) {
+        ReportError(12);
+        FinishOperation();
+        return;
+    }
+    installDataHooks(false);
+    m_restartOffset = m_file->size();
+    SendCommand(QStringLiteral("REST ") + QString::number(m_restartOffset),
+                &TFtpClient::downloadRestReplyStep);
+}
+
+void TFtpClient::downloadRestReplyStep(const QString& reply) {
+    if (reply.startsWith(QLatin1Char('3'))) {
+        SendCommand(QStringLiteral("RETR ") + m_remoteFile, &TFtpClient::retrReplyStep);
+        return;
+    }
+    disconnectData();
+    closeLocalFile();
+    m_errorText = QStringLiteral("Failed to resume downloading file");
+    ReportError(28);
+    FinishOperation();
+}
+
+void TFtpClient::retrReplyStep(const QString& reply) {
+    if (reply.startsWith(QLatin1Char('1'))) {
+        if (const auto size = FtpReply::TransferSize(reply))
+            ReportInfo(13, QString::number(*size));
+    } else if (positive(reply)) {
+        m_replyDone = true;
+        if (m_dataDone)
+            FinishOperation();
+    } else {
+        transferRefused(reply);
+        FinishOperation();
+    }
+}
+
+void TFtpClient::dropTransfer() {
+    closeLocalFile();
+    m_completionCode = 0;
+    FinishOperation();
+}
+
+void TFtpClient::closeLocalFile() {
+    if (m_file)
+        m_file->close();
+    m_file.reset();
+    m_fileOpen = false;
+}
+
+bool TFtpClient::atEndOfFile() const {
+    return !m_fileOpen || !m_file || m_file->pos() >= m_file->size();
+}
