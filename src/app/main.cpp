@@ -40,6 +40,7 @@ int runApplication(int argc, char** argv) {
     auto* form = new TfrmMain;
     QPointer<TfrmMain> guard(form);
     InstallTerminationSignals([guard] { closeLikeTheUser(guard); });
+    UnblockTerminationSignals();
     form->show();
     const int result = app.exec();
     Guard([form] { form->FormDestroy(); });
@@ -50,6 +51,8 @@ int runApplication(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Held back until the window can close itself; then they end the run like a close.
+    BlockTerminationSignals();
     NamedMutex mutex(QStringLiteral("MutexObjectForVelamoor"));
     if (!mutex.TryCreate())
         return 0; // a copy is already running: end silently

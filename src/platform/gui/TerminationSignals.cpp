@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -35,4 +36,26 @@ void InstallTerminationSignals(std::function<void()> onSignal) {
     action.sa_flags = SA_RESTART;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &action, nullptr);
+}
+
+namespace {
+
+sigset_t terminationSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&set, sig);
+    return set;
+}
+
+} // namespace
+
+void BlockTerminationSignals() {
+    const sigset_t set = terminationSet();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void UnblockTerminationSignals() {
+    const sigset_t set = terminationSet();
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }

@@ -1,0 +1,145 @@
+#include "MainFormFixture.h"
+
+#include "ComboBox.h"
+#include "PaneSplitter.h"
+#include "RichEdit.h"
+
+#include <QCheckBox>
+#include <QRegularExpression>
+
+namespace {
+
+int countMatches(const QByteArray& text, const char* pattern) {
+    const QRegularExpression re(QLatin1String(pattern),
+                                QRegularExpression::CaseInsensitiveOption |
+                                    QRegularExpression::MultilineOption);
+    int n = 0;
+    for (auto it = re.globalMatch(QString::fromLatin1(text)); it.hasNext(); it.next())
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TEST_F(MainFormTest, FirstStartUsesTheDesignDefaultsAndWritesFormAndOptOnly) {
+    TfrmMain& f = open();
+    EXPECT_EQ(f.CurrentBounds(), (FormBounds{115, 263, 700, 480}));
+    EXPECT_EQ(f.cmbLang->currentIndex(), 0);
+    EXPECT_EQ(f.cmbTrns->currentIndex(), 0);
+    EXPECT_EQ(f.OcrLanguage, 9);
+    EXPECT_TRUE(f.chkRet->isChecked());
+    EXPECT_TRUE(f.chkBr->isChecked());
+    EXPECT_TRUE(f.chkRet->isHidden());
+    EXPECT_EQ(f.Splitter1->PaneExtent(), 300);
+    EXPECT_EQ(f.Splitter2->PaneExtent(), 210);
+    EXPECT_FALSE(QFile::exists(iniPath())) << "reading must not create the file";
+    EXPECT_EQ(f.UploadHost, QStringLiteral("ftp.example.com"));
+    EXPECT_TRUE(f.StartStamp.startsWith(QLatin1Char('[')) && f.StartStamp.endsWith(QLatin1Char(']')));
+    EXPECT_EQ(f.StartStamp.size(), 8);
+
+    destroyForm();
+    const QByteArray ini = readIni();
+    EXPECT_EQ(countMatches(ini, "^\\["), 2) << ini.constData();
+    for (const char* line : {"MainTop=115", "MainLeft=263", "MainWidth=700", "MainHeight=480",
+                             "Language=0", "Translation=0", "WantRet=1", "WantBr=1",
+                             "OcrWidth=300", "mmHeight=210"})
+        EXPECT_TRUE(ini.contains(line)) << line << "\n" << ini.constData();
+    EXPECT_TRUE(ini.contains("[FORM]") && ini.contains("[OPT]"));
+    EXPECT_FALSE(ini.contains("SERVER"));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(MainFormTest, StoredValuesAreAppliedAndTheSameEntriesRewritten) {
+    writeIni("[form]\r\nMAINTOP=50\r\nmainleft=$20\r\nMAINWIDTH=650\r\n"
+             "[OPT]\r\nOcrWidth=0x80\r\nmmHeight= +150\r\nWantRet=2\r\nLanguage=1\r\n"
+             "Translation=1\r\nWantBr=0\r\n"
+             "[SERVER]\r\nHOST=\r\nUSER=alice\r\nINID=/www/\r\n");
+    TfrmMain& f = open();
+    EXPECT_EQ(f.y(), 50);
+    EXPECT_EQ(f.x(), 32);
+    EXPECT_EQ(f.width(), 700) << "a stored width below the minimum is raised";
+    EXPECT_EQ(f.Splitter1->PaneExtent(), 128);
+    EXPECT_EQ(f.Splitter2->PaneExtent(), 150);
+    EXPECT_TRUE(f.chkRet->isChecked());
+    EXPECT_FALSE(f.chkBr->isChecked());
+    EXPECT_EQ(f.OcrLanguage, 17);
+    EXPECT_FALSE(f.chkRet->isHidden());
+    EXPECT_EQ(f.cmbTrns->currentIndex(), 1);
+    EXPECT_EQ(f.UploadHost, QStringLiteral("ftp.example.com")) << "an empty HOST uses the built-in";
+    EXPECT_EQ(f.UploadUser, QStringLiteral("alice"));
+    EXPECT_EQ(f.UploadDirectory, QStringLiteral("/www/"));
+
+    f.move(70, 60);
+    destroyForm();
+    const QByteArray ini = readIni();
+    EXPECT_EQ(countMatches(ini, "^maintop="), 1) << ini.constData();
+    EXPECT_TRUE(ini.contains("MAINTOP=60")) << ini.constData();
+    EXPECT_TRUE(ini.contains("mainleft=70"));
+    EXPECT_TRUE(ini.contains("WantRet=1"));
+    EXPECT_TRUE(ini.contains("[SERVER]\r\nHOST=\r\nUSER=alice\r\nINID=/www/\r\n"))
+        << "the hand-kept section is never written";
+}
+
+TEST_F(MainFormTest, GarbageValuesFallBackToDefaults) {
+    writeIni("[OPT]\nOcrWidth=abc\nmmHeight=\nLanguage=0x\nWantBr=yes\nTranslation=1.5\n");
+    TfrmMain& f = open();
+    EXPECT_EQ(f.Splitter1->PaneExtent(), 300);
+    EXPECT_EQ(f.Splitter2->PaneExtent(), 210);
+    EXPECT_EQ(f.cmbLang->currentIndex(), 0);
+    EXPECT_TRUE(f.chkBr->isChecked());
+    EXPECT_EQ(f.cmbTrns->currentIndex(), 0);
+}
+
+TEST_F(MainFormTest, OutOfRangeLanguageLeavesNoSelectionAndIsWrittenBackAsMinusOne) {
+    writeIni("[OPT]\nLanguage=5\nTranslation=-3\nWantRet=1\n");
+    TfrmMain& f = open();
+    EXPECT_EQ(f.cmbLang->currentIndex(), -1);
+    EXPECT_EQ(f.cmbTrns->currentIndex(), -1);
+    EXPECT_TRUE(f.chkRet->isHidden());
+    EXPECT_EQ(f.OcrLanguage, 0) << "no selection keeps the previous language";
+    destroyForm();
+    const QByteArray ini = readIni();
+    EXPECT_TRUE(ini.contains("Language=-1")) << ini.constData();
+    EXPECT_TRUE(ini.contains("Translation=-1"));
+    EXPECT_TRUE(ini.contains("WantRet=1")) << "the hidden box keeps its state";
+}
+
+TEST_F(MainFormTest, HugeStoredPaneSizesAreBoundedSoTheWindowStaysUsable) {
+    writeIni("[OPT]\nOcrWidth=2000000000\nmmHeight=-5\n");
+    TfrmMain& f = open();
+    EXPECT_LE(f.Splitter1->PaneExtent(), 8192);
+    EXPECT_EQ(f.Splitter2->PaneExtent(), 0);
+}
+
+TEST_F(MainFormTest, EmptySavePathStaysEmptyAndIsWrittenBack) {
+    writeIni("[OPT]\nSavePath=\n");
+    TfrmMain& f = open();
+    EXPECT_TRUE(f.SavePath.isEmpty());
+    destroyForm();
+    EXPECT_TRUE(readIni().contains("SavePath=\n")) << readIni().constData();
+}
+
+TEST_F(MainFormTest, DamagedFileStartsWithDefaultsAndKeepsEveryForeignByte) {
+    QByteArray garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage += char((i * 37 + 11) % 256);
+    const QByteArray longLine = "x=" + QByteArray(10 * 1024 * 1024, 'y') + "\n";
+    const QByteArray foreign = "[unclosed\nMainTop=9\n" + garbage + "\n" + longLine + "[Other]\nk=v\n";
+    writeIni(foreign);
+    TfrmMain& f = open();
+    EXPECT_EQ(f.Splitter1->PaneExtent(), 300);
+    destroyForm();
+    const QByteArray ini = readIni();
+    EXPECT_TRUE(ini.startsWith(foreign)) << "foreign lines must survive unchanged";
+    EXPECT_TRUE(ini.contains("[FORM]"));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(MainFormTest, UnwritableSettingsShowTheWriteFailureAndStopWriting) {
+    // A folder where the settings file should be: the write fails even for root.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("vela.ini")));
+    open();
+    destroyForm();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors.front(), iniPath() + QStringLiteral(" に書き込めません."));
+}

@@ -1,0 +1,148 @@
+#include "MainFormFixture.h"
+
+#include "ComboBox.h"
+#include "RichEdit.h"
+#include "SaveDialog.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+void waitForState(QWidget& w, Qt::WindowStates state) {
+    QTRY_VERIFY_WITH_TIMEOUT(w.windowState() == state, 2000);
+    QTest::qWait(20);
+}
+
+} // namespace
+
+TEST_F(MainFormTest, MaximisedWindowStoresItsNormalBounds) {
+    TfrmMain& f = open();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    f.setGeometry(40, 30, 720, 500);
+    QTest::qWait(20);
+    const FormBounds normal = f.CurrentBounds();
+    f.showMaximized();
+    waitForState(f, Qt::WindowMaximized);
+    EXPECT_TRUE(f.Maximized);
+    EXPECT_EQ(f.NormalBounds, normal);
+    destroyForm();
+    const QByteArray ini = readIni();
+    EXPECT_TRUE(ini.contains("MainTop=" + QByteArray::number(normal.Top))) << ini.constData();
+    EXPECT_TRUE(ini.contains("MainWidth=720"));
+    EXPECT_TRUE(ini.contains("MainHeight=500"));
+}
+
+TEST_F(MainFormTest, RestoredAndMovedWindowStoresItsCurrentBounds) {
+    TfrmMain& f = open();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    f.showMaximized();
+    waitForState(f, Qt::WindowMaximized);
+    f.showNormal();
+    waitForState(f, Qt::WindowNoState);
+    EXPECT_FALSE(f.Maximized);
+    f.setGeometry(12, 34, 750, 520);
+    QTest::qWait(20);
+    const FormBounds current = f.CurrentBounds();
+    destroyForm();
+    const QByteArray ini = readIni();
+    EXPECT_TRUE(ini.contains("MainLeft=" + QByteArray::number(current.Left))) << ini.constData();
+    EXPECT_TRUE(ini.contains("MainWidth=750"));
+}
+
+TEST_F(MainFormTest, RestoreFromMinimisedBackToMaximisedClearsMaximized) {
+    TfrmMain& f = open();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    f.showMaximized();
+    waitForState(f, Qt::WindowMaximized);
+    f.setWindowState(Qt::WindowMaximized | Qt::WindowMinimized);
+    waitForState(f, Qt::WindowMaximized | Qt::WindowMinimized);
+    EXPECT_TRUE(f.Maximized) << "minimising is no restore";
+    f.setWindowState(Qt::WindowMaximized);
+    waitForState(f, Qt::WindowMaximized);
+    EXPECT_FALSE(f.Maximized) << "the restore command clears the flag";
+    const FormBounds maximised = f.CurrentBounds();
+    destroyForm();
+    EXPECT_TRUE(readIni().contains("MainWidth=" + QByteArray::number(maximised.Width)));
+}
+
+TEST_F(MainFormTest, SystemCommandsIgnoreTheLowFourBits) {
+    TfrmMain& f = open();
+    const FormBounds before{1, 2, 800, 600};
+    f.SystemCommand(0xF032, before); // maximise by caption double-click
+    EXPECT_TRUE(f.Maximized);
+    EXPECT_EQ(f.NormalBounds, before);
+    f.SystemCommand(0xF020, {}); // minimise changes nothing
+    EXPECT_TRUE(f.Maximized);
+    f.SystemCommand(0xF122, {});
+    EXPECT_FALSE(f.Maximized);
+}
+
+TEST_F(MainFormTest, ButtonsStartInTheirStatesAndFollowTheText) {
+    TfrmMain& f = open();
+    EXPECT_FALSE(f.btnRecognition->isEnabled());
+    EXPECT_FALSE(f.btnTrans->isEnabled());
+    EXPECT_FALSE(f.btnSave1->isEnabled());
+    for (QPushButton* b : {f.btnTwain, f.btnSelect, f.btnSave0, f.btnPreView, f.btnOK})
+        EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
+
+    f.rmm00->setPlainText(QStringLiteral(" \t\r\n \n"));
+    EXPECT_FALSE(f.btnTrans->isEnabled()) << "blanks and breaks only";
+    f.rmm00->setPlainText(QStringLiteral("\u3000"));
+    EXPECT_TRUE(f.btnTrans->isEnabled()) << "an ideographic space is text";
+    EXPECT_TRUE(f.btnSave1->isEnabled());
+    f.rmm00->selectAll();
+    QTest::keyClick(f.rmm00, Qt::Key_Delete);
+    EXPECT_FALSE(f.btnTrans->isEnabled());
+    EXPECT_FALSE(f.btnSave1->isEnabled());
+    QTest::keyClicks(f.rmm00, QStringLiteral("ok"));
+    EXPECT_TRUE(f.btnSave1->isEnabled());
+}
+
+TEST_F(MainFormTest, LanguageChoiceSetsTheIdAndTheLineBoxVisibility) {
+    TfrmMain& f = open();
+    f.show();
+    f.cmbLang->setCurrentIndex(1);
+    f.cmbLangChange();
+    EXPECT_EQ(f.OcrLanguage, 17);
+    EXPECT_TRUE(f.chkRet->isVisible());
+    f.cmbLang->setCurrentIndex(-1);
+    f.cmbLangChange();
+    EXPECT_EQ(f.OcrLanguage, 17);
+    EXPECT_FALSE(f.chkRet->isVisible());
+    f.cmbLang->setCurrentIndex(0);
+    f.cmbLangChange();
+    EXPECT_EQ(f.OcrLanguage, 9);
+}
+
+TEST_F(MainFormTest, ClosingDeletesTheWorkFilesEvenFromAnEarlierRun) {
+    for (const char* name : {"zScan.bmp", "trans.html"}) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    TfrmMain& f = open();
+    f.show();
+    EXPECT_TRUE(f.close());
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("zScan.bmp"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("trans.html"))));
+}
+
+TEST_F(MainFormTest, ShowingSetsTextMarginsAndFocusesTheText) {
+    TfrmMain& f = open();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    f.activateWindow();
+    EXPECT_EQ(f.rmm00->FormatMargins(), QMargins(4, 4, 4, 4));
+    EXPECT_FALSE(f.ImageLoaded);
+    QTRY_VERIFY(f.rmm00->hasFocus());
+}
+
+TEST_F(MainFormTest, ControlsShowTheCustomHandCursor) {
+    TfrmMain& f = open();
+    for (QWidget* w : std::initializer_list<QWidget*>{f.btnTrans, f.cmbLang, f.chkBr, f.btnSave0})
+        EXPECT_EQ(w->cursor().shape(), Qt::BitmapCursor);
+}
