@@ -1,0 +1,35 @@
+#include "PageDialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+PageDialog::PageDialog(QWidget* parent, const QString& caption, const QString& message,
+                       Buttons buttons, bool withInput, const QString& defaultValue)
+    : QDialog(parent) {
+    setProperty("windowClassName", QString::fromLatin1(WindowClass));
+    setWindowTitle(caption);
+    auto* layout = new QVBoxLayout(this);
+    auto* label = new QLabel(message, this);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    if (withInput) {
+        m_input = new QLineEdit(defaultValue, this);
+        layout->addWidget(m_input);
+    }
+    QDialogButtonBox::StandardButtons set = QDialogButtonBox::Ok;
+    if (buttons == OkCancel)
+        set = QDialogButtonBox::Ok | QDialogButtonBox::Cancel;
+    else if (buttons == YesNo)
+        set = QDialogButtonBox::Yes | QDialogButtonBox::No;
+    auto* box = new QDialogButtonBox(set, this);
+    connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(box);
+}
+
+QString PageDialog::InputText() const {
+    return m_input ? m_input->text() : QString();
+}

@@ -1,0 +1,127 @@
+// Navigation and ExecWB commands of the browser control, printing included.
+#include "PagePrint.h"
+#include "WebControl.h"
+
+#include <QPageSetupDialog>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QWebEngineHttpRequest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+HRESULT TWebControl::navigate(const QVariant& url, const QVariant& postData,
+                              const QVariant& headers) {
+    QUrl target;
+    if (url.metaType().id() == QMetaType::QUrl)
+        target = url.toUrl();
+    else if (url.canConvert<QString>())
+        target = QUrl::fromUserInput(url.toString().trimmed());
+    if (!target.isValid() || target.isEmpty())
+        return E_INVALIDARG;
+    QWebEngineHttpRequest request(target);
+    const QByteArray body = postData.metaType().id() == QMetaType::QByteArray ? postData.toByteArray()
+                                                                              : QByteArray();
+    if (!body.isEmpty()) {
+        request.setMethod(QWebEngineHttpRequest::Post);
+        request.setPostData(body);
+    }
+    if (headers.metaType().id() == QMetaType::QString) {
+        for (const QString& line : headers.toString().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0)
+                request.setHeader(line.left(colon).trimmed().toLatin1(),
+                                  line.mid(colon + 1).trimmed().toUtf8());
+        }
+    }
+    Page()->load(request);
+    return S_OK;
+}
+
+HRESULT TWebControl::execCommand(int cmdId, int cmdExecOpt, const QVariant& input,
+                                 QVariant* output) {
+    switch (cmdId) {
+    case OLECMDID_PRINT:
+    case OLECMDID_PRINTPREVIEW:
+    case OLECMDID_PAGESETUP:
+        return printCommand(cmdId, cmdExecOpt);
+    case OLECMDID_CUT: Page()->triggerAction(QWebEnginePage::Cut); return S_OK;
+    case OLECMDID_COPY: Page()->triggerAction(QWebEnginePage::Copy); return S_OK;
+    case OLECMDID_PASTE: Page()->triggerAction(QWebEnginePage::Paste); return S_OK;
+    case OLECMDID_UNDO: Page()->triggerAction(QWebEnginePage::Undo); return S_OK;
+    case OLECMDID_REDO: Page()->triggerAction(QWebEnginePage::Redo); return S_OK;
+    case OLECMDID_SELECTALL: Page()->triggerAction(QWebEnginePage::SelectAll); return S_OK;
+    case OLECMDID_CLEARSELECTION: Page()->triggerAction(QWebEnginePage::Unselect); return S_OK;
+    case OLECMDID_REFRESH: Page()->triggerAction(QWebEnginePage::Reload); return S_OK;
+    case OLECMDID_STOP: Page()->triggerAction(QWebEnginePage::Stop); return S_OK;
+    case OLECMDID_ZOOM:
+        if (input.isValid()) {
+            bool ok = false;
+            const int size = input.toInt(&ok);
+            if (!ok || size < 0 || size > 4)
+                return E_INVALIDARG;
+            applyZoom(size);
+        }
+        if (output)
+            *output = m_zoom;
+        return S_OK;
+    case OLECMDID_GETZOOMRANGE:
+        // Low word the smallest, high word the largest text size.
+        if (output)
+            *output = (4 << 16) | 0;
+        return S_OK;
+    case OLECMDID_OPTICAL_ZOOM: {
+        bool ok = false;
+        const int percent = input.toInt(&ok);
+        if (input.isValid() && (!ok || percent < 10 || percent > 1000))
+            return E_INVALIDARG;
+        if (input.isValid())
+            Page()->setZoomFactor(percent / 100.0);
+        if (output)
+            *output = qRound(Page()->zoomFactor() * 100);
+        return S_OK;
+    }
+    default:
+        return OLECMDERR_E_NOTSUPPORTED;
+    }
+}
+
+HRESULT TWebControl::printCommand(int cmdId, int cmdExecOpt) {
+    QPrinter* printer = Printer();
+    QPointer<TWebControl> self(this);
+    if (cmdId == OLECMDID_PAGESETUP) {
+        if (cmdExecOpt != OLECMDEXECOPT_DONTPROMPTUSER) {
+            QPageSetupDialog dialog(printer, window());
+            dialog.exec();
+        }
+        return S_OK;
+    }
+    if (OnPrintTemplateInstantiation)
+        OnPrintTemplateInstantiation(this, Page());
+    if (!self)
+        return E_UNEXPECTED;
+    HRESULT result = S_OK;
+    if (cmdId == OLECMDID_PRINT) {
+        bool go = true;
+        if (cmdExecOpt != OLECMDEXECOPT_DONTPROMPTUSER) {
+            QPrintDialog dialog(printer, window());
+            go = dialog.exec() == QDialog::Accepted;
+        }
+        if (!self)
+            return E_UNEXPECTED;
+        // A print dialog the user cancelled prints nothing and is no failure.
+        if (go && !PrintPageTo(View(), printer))
+            result = E_FAIL;
+    } else {
+        QPrintPreviewDialog dialog(printer, window());
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
+            // The preview is drawn by the view even when the printer is set to a PDF file.
+            PrintPageTo(View(), p, nullptr, true);
+        });
+        dialog.exec();
+    }
+    if (self && OnPrintTemplateTeardown)
+        OnPrintTemplateTeardown(this, Page());
+    return self ? result : E_UNEXPECTED;
+}

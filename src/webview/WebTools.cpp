@@ -1,0 +1,150 @@
+#include "WebTools.h"
+
+#include "PageDialog.h"
+#include "registry/Registry.h"
+#include "WebHostCore.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QNetworkProxy>
+#include <QWidget>
+
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+std::optional<QNetworkProxy>& savedProxy() {
+    static std::optional<QNetworkProxy> proxy;
+    return proxy;
+}
+
+} // namespace
+
+void PrepareWebEngineEnvironment() {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
+
+void WebToolsInitialization() {}
+
+void WebToolsFinalization() {}
+
+QString WindowClassName(const QWidget* window) {
+    if (!window)
+        return QString();
+    const QVariant own = window->property("windowClassName");
+    if (own.isValid())
+        return own.toString();
+    if (qobject_cast<const QDialog*>(window))
+        return QStringLiteral("#32770");
+    return QString::fromLatin1(window->metaObject()->className());
+}
+
+QString ReplaceDialogCaption(const QString& caption, const QString& newCaption) {
+    QString result = caption;
+    const qsizetype ms = result.indexOf(QLatin1String("Microsoft "));
+    if (ms >= 0)
+        result.remove(ms, 10);
+    const qsizetype ie = result.indexOf(QLatin1String("Internet Explorer"));
+    if (ie >= 0)
+        result.replace(ie, 17, newCaption);
+    if (!result.contains(newCaption))
+        result = newCaption + QStringLiteral(":  ") + result;
+    return result;
+}
+
+QString ComposeUserAgent(const QString& base, const QStringList& tokens) {
+    QStringList parts;
+    for (const QString& t : tokens) {
+        if (!t.trimmed().isEmpty())
+            parts << t.trimmed();
+    }
+    if (parts.isEmpty())
+        return base;
+    const QString extra = parts.join(QStringLiteral("; "));
+    const qsizetype close = base.indexOf(')');
+    if (base.indexOf('(') < 0 || close < 0)
+        return base + QStringLiteral(" (") + extra + ')';
+    return base.left(close) + QStringLiteral("; ") + extra + base.mid(close);
+}
+
+bool RegisterUserAgentToken(const QString& token) {
+    Registry registry;
+    if (!registry.OpenKey(QString::fromLatin1(kPostPlatformKey), true))
+        return false;
+    return registry.SetValue(QString::fromLatin1(kPostPlatformKey), token, QString());
+}
+
+void RemoveUserAgentToken(const QString& token) {
+    Registry registry;
+    if (!registry.OpenKey(QString::fromLatin1(kUserAgentKey), false))
+        return;
+    registry.DeleteValue(QString::fromLatin1(kPostPlatformKey), token);
+    if (!registry.ValueExists(QString::fromLatin1(kPostPlatformKey), QString()))
+        registry.SetValue(QString::fromLatin1(kPostPlatformKey), QString(), QString());
+}
+
+QStringList PostPlatformTokens() {
+    QStringList tokens = Registry().ValueNames(QString::fromLatin1(kPostPlatformKey));
+    tokens.removeAll(QString());
+    return tokens;
+}
+
+void DisableNavigationSound(bool disable) {
+    Registry registry;
+    const QString key = QString::fromLatin1(kNavigatingSoundKey);
+    if (disable) {
+        if (!registry.KeyExists(key + QStringLiteral("\\.Current")))
+            return;
+        if (registry.OpenKey(key, true))
+            registry.RenameKey(key, QStringLiteral(".Current"), QStringLiteral("Old_Current"));
+    } else {
+        if (!registry.KeyExists(key + QStringLiteral("\\Old_Current")))
+            return;
+        if (registry.OpenKey(key, false))
+            registry.RenameKey(key, QStringLiteral("Old_Current"), QStringLiteral(".Current"));
+    }
+}
+
+bool NavigationSoundEnabled() {
+    const auto sound = Registry().Value(QString::fromLatin1(kNavigatingSoundKey) +
+                                            QStringLiteral("\\.Current"),
+                                        QString());
+    return sound && !sound->isEmpty();
+}
+
+void SetProcessProxy(const QString& host, int port, const QString& userName,
+                     const QString& password) {
+    if (!savedProxy())
+        savedProxy() = QNetworkProxy::applicationProxy();
+    QNetworkProxy proxy(QNetworkProxy::HttpProxy, host, static_cast<quint16>(port), userName,
+                        password);
+    QNetworkProxy::setApplicationProxy(proxy);
+}
+
+void ResetProcessProxy() {
+    if (!savedProxy())
+        return;
+    QNetworkProxy::setApplicationProxy(*savedProxy());
+    savedProxy().reset();
+}
+
+bool HasHtmlDocument(TWebControl* browser) {
+    if (!browser)
+        return false;
+    WebDocument document;
+    if (!Succeeded(browser->GetBrowserInterface()->get_Document(&document)) || document.Empty)
+        return false;
+    return document.SupportsHtmlDocument2();
+}
+
+void FocusWebDocument(TCustomWebHost* browser, bool activateDocument) {
+    if (!HasHtmlDocument(browser))
+        return;
+    if (activateDocument)
+        browser->FocusDocument();
+    else
+        browser->FocusParent();
+}
