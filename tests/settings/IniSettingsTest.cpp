@@ -1,25 +1,37 @@
 #include "IniSettings.h"
+
 #include "VelaError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QWidget>
-
-#include <gtest/gtest.h>
-
 #include <climits>
+#include <gtest/gtest.h>
 
 namespace {
 
 TEST(ParseIniInteger, ReadsDecimalAndHexadecimalWithSignsAndLeadingBlanks) {
     const std::pair<const char*, int> good[] = {
-        {"0", 0},          {"42", 42},       {"+5", 5},         {"-17", -17},
-        {"  12", 12},      {"\t 7", 7},      {"007", 7},        {"0x80", 128},
-        {"0X1f", 31},      {"$ff", 255},     {"$FF", 255},      {"-0x10", -16},
-        {"+$10", 16},      {"0x0", 0},       {"2147483647", INT_MAX},
-        {"-2147483648", INT_MIN},            {"0x7FFFFFFF", INT_MAX},
-        {"-0x80000000", INT_MIN},            {"00000000000000000000001", 1},
+        {"0", 0},
+        {"42", 42},
+        {"+5", 5},
+        {"-17", -17},
+        {"  12", 12},
+        {"\t 7", 7},
+        {"007", 7},
+        {"0x80", 128},
+        {"0X1f", 31},
+        {"$ff", 255},
+        {"$FF", 255},
+        {"-0x10", -16},
+        {"+$10", 16},
+        {"0x0", 0},
+        {"2147483647", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"0x7FFFFFFF", INT_MAX},
+        {"-0x80000000", INT_MIN},
+        {"00000000000000000000001", 1},
     };
     for (const auto& [text, value] : good)
         EXPECT_EQ(ParseIniInteger(QString::fromUtf8(text)), value) << text;
@@ -27,10 +39,11 @@ TEST(ParseIniInteger, ReadsDecimalAndHexadecimalWithSignsAndLeadingBlanks) {
 
 TEST(ParseIniInteger, RejectsAnythingThatDoesNotConvertCompletely) {
     const char* bad[] = {
-        "",     "   ",  "abc",   "12abc", "12 ",  "1.5",   "-",          "+",
-        "$",    "0x",   "0x-5",  "--5",   "- 5",  "$-5",   "x10",        "0b1",
-        "0xG",  "$1g",  "1e3",   "１２",  "2147483648",    "-2147483649", "0x80000000",
-        "$100000000",   "99999999999999999999999999",
+        "",           "   ",         "abc",        "12abc",      "12 ",
+        "1.5",        "-",           "+",          "$",          "0x",
+        "0x-5",       "--5",         "- 5",        "$-5",        "x10",
+        "0b1",        "0xG",         "$1g",        "1e3",        "１２",
+        "2147483648", "-2147483649", "0x80000000", "$100000000", "99999999999999999999999999",
     };
     for (const char* text : bad)
         EXPECT_EQ(ParseIniInteger(QString::fromUtf8(text)), std::nullopt) << text;

@@ -4,7 +4,6 @@
 #include "VelaError.h"
 
 #include <QWidget>
-
 #include <limits>
 
 namespace {

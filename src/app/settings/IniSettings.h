@@ -3,7 +3,6 @@
 #include <QSize>
 #include <QString>
 #include <QStringView>
-
 #include <optional>
 
 class QWidget;

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -39,9 +38,9 @@ enum class LineKind { Other, Header, Entry };
 // an ordinary line of the section it sits in, so the entries after it keep their section and a
 // damaged header never swallows them (and it is kept byte for byte by writes).
 struct Line {
-    qsizetype begin = 0;  // first byte of the line
-    qsizetype end = 0;    // end of the content: before "\n", "\r\n" or the end of the data
-    qsizetype next = 0;   // first byte of the next line, or data.size()
+    qsizetype begin = 0; // first byte of the line
+    qsizetype end = 0;   // end of the content: before "\n", "\r\n" or the end of the data
+    qsizetype next = 0;  // first byte of the next line, or data.size()
     bool hasNewline = false;
     LineKind kind = LineKind::Other;
     Span name;            // section name or key, trimmed
@@ -92,14 +91,14 @@ private:
                                             static_cast<size_t>(content.end - content.begin - 1));
             if (close) {
                 line.kind = LineKind::Header;
-                line.name = trimmed(m_data, {content.begin + 1, static_cast<const char*>(close) - p});
+                line.name =
+                    trimmed(m_data, {content.begin + 1, static_cast<const char*>(close) - p});
             }
             return;
         }
         if (first == ';')
             return;
-        const void* eq =
-            std::memchr(p + content.begin, '=', static_cast<size_t>(content.size()));
+        const void* eq = std::memchr(p + content.begin, '=', static_cast<size_t>(content.size()));
         if (!eq)
             return;
         line.kind = LineKind::Entry;
@@ -142,7 +141,8 @@ public:
         // longer byte runs cannot match (this also keeps a huge garbage line from being decoded).
         if (n > 4 * m_text.size())
             return false;
-        if (m_ascii && std::all_of(p, p + n, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        if (m_ascii &&
+            std::all_of(p, p + n, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
             return false;
         // Non-ASCII names fold by Unicode rules.
         return QString::fromLocal8Bit(p, n).compare(m_text, Qt::CaseInsensitive) == 0;
@@ -182,7 +182,8 @@ QByteArray encodeValue(const QString& value) {
     if (bytes.isEmpty())
         return bytes;
     const bool edgeBlank = isBlank(bytes.front()) || isBlank(bytes.back());
-    const bool quoted = bytes.size() >= 2 && isQuote(bytes.front()) && bytes.back() == bytes.front();
+    const bool quoted =
+        bytes.size() >= 2 && isQuote(bytes.front()) && bytes.back() == bytes.front();
     if (edgeBlank || quoted)
         return '"' + bytes + '"';
     return bytes;
@@ -210,7 +211,8 @@ QString checkNames(const QString& section, const QString& key, const QString& va
 
 QByteArray lineEndOf(const QByteArray& data) {
     const qsizetype nl = data.indexOf('\n');
-    return (nl > 0 && data.at(nl - 1) == '\r') ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+    return (nl > 0 && data.at(nl - 1) == '\r') ? QByteArrayLiteral("\r\n")
+                                               : QByteArrayLiteral("\n");
 }
 
 // The file's bytes with the entry set.
@@ -371,8 +373,7 @@ ProfileResult ProfileFile::WriteString(const QString& section, const QString& ke
     if ((dirStat.st_mode & AnyWrite) == 0)
         return ProfileResult::Failure(errnoText(EACCES));
 
-    const QByteArray content =
-        withEntry(data, Name(section), Name(key), encodeValue(value));
+    const QByteArray content = withEntry(data, Name(section), Name(key), encodeValue(value));
 
     QByteArray tempPath;
     const int fd = createSibling(target, tempPath);
