@@ -7,16 +7,17 @@
 // Outcome of a profile write: success, or the reason it failed.
 class ProfileResult {
 public:
-    static ProfileResult Success() { return ProfileResult(QString()); }
-    static ProfileResult Failure(QString reason) { return ProfileResult(std::move(reason)); }
+    static ProfileResult Success() { return ProfileResult(true, QString()); }
+    static ProfileResult Failure(QString reason) { return ProfileResult(false, std::move(reason)); }
 
-    bool Ok() const { return m_error.isNull(); }
-    explicit operator bool() const { return Ok(); }
+    bool Ok() const { return m_ok; }
+    explicit operator bool() const { return m_ok; }
     // Empty on success.
     const QString& ErrorString() const { return m_error; }
 
 private:
-    explicit ProfileResult(QString error) : m_error(std::move(error)) {}
+    ProfileResult(bool ok, QString error) : m_ok(ok), m_error(std::move(error)) {}
+    bool m_ok;
     QString m_error;
 };
 
