@@ -30,21 +30,28 @@ int runApplication(int argc, char** argv) {
     InstallFontSubstitutions();
     Cursors::LoadCustomHand();
 
-    if (!OcrEngineInstalled()) {
+    // Checked before the signal handler goes in: the engine's start-up resets signal handlers.
+    const bool engineInstalled = OcrEngineInstalled();
+
+    // From here a termination signal closes whatever is open, once the event loop runs.
+    QPointer<TfrmMain> form;
+    InstallTerminationSignals([&form] { closeLikeTheUser(form); });
+    UnblockTerminationSignals();
+
+    if (!engineInstalled) {
         QMessageBox box(QMessageBox::NoIcon, ProgramTitle(),
                         QStringLiteral("Can not find Office 2003"), QMessageBox::Ok);
         box.exec();
         return 0;
     }
 
-    auto* form = new TfrmMain;
-    QPointer<TfrmMain> guard(form);
-    InstallTerminationSignals([guard] { closeLikeTheUser(guard); });
-    UnblockTerminationSignals();
+    form = new TfrmMain;
     form->show();
     const int result = app.exec();
-    Guard([form] { form->FormDestroy(); });
-    delete form;
+    if (form) {
+        Guard([&form] { form->FormDestroy(); });
+        delete form;
+    }
     return result;
 }
 

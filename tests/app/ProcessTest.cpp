@@ -95,3 +95,21 @@ TEST_F(VelaProcessTest, AStaleLockOfADeadCopyDoesNotStopTheProgram) {
     ::kill(static_cast<pid_t>(next->processId()), SIGTERM);
     EXPECT_TRUE(next->waitForFinished(15000));
 }
+
+TEST_F(VelaProcessTest, WithoutRecognitionDataNoWindowOpensAndASignalStillEndsIt) {
+    QTemporaryDir emptyData;
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TMPDIR"), tmp.path());
+    env.insert(QStringLiteral("TESSDATA_PREFIX"), emptyData.path()); // Tesseract's own lookup
+    p->setProcessEnvironment(env);
+    p->start(exe, {});
+    ASSERT_TRUE(p->waitForStarted(5000));
+    QTest::qWait(1500);
+    EXPECT_EQ(p->state(), QProcess::Running) << "the message waits for the user";
+    ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
+    ASSERT_TRUE(p->waitForFinished(10000));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("vela.ini")))) << "no window was created";
+}
