@@ -1,0 +1,101 @@
+#include "MiDocument.h"
+#include "OcrTexts.h"
+#include "Recognition.h"
+#include "RenderedPage.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliRun runCli(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral(VELA_CLI), QStringList{QStringLiteral("ocr")} + args);
+    EXPECT_TRUE(process.waitForFinished(120000));
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// Three visual lines of Japanese, shared by the window-side and command-line checks.
+class ThreeLinePage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = new QTemporaryDir;
+        s_path = new QString(RenderedPage::SavePng(
+            RenderedPage::Paragraph(OcrTexts::Japanese().mid(0, 3), QStringLiteral("IPAMincho")),
+            s_dir->filePath(QStringLiteral("three.png"))));
+    }
+    static void TearDownTestSuite() {
+        delete s_path;
+        delete s_dir;
+    }
+    static QTemporaryDir* s_dir;
+    static QString* s_path;
+};
+
+QTemporaryDir* ThreeLinePage::s_dir = nullptr;
+QString* ThreeLinePage::s_path = nullptr;
+
+TEST_F(ThreeLinePage, LineModeGivesThreeLinesWithoutSpaces) {
+    const QStringList lines = Recognition::RecognizeFile(MiDocument::LanguageJapanese, *s_path, true);
+    ASSERT_EQ(lines.size(), 3) << lines.join(QLatin1Char('|')).toStdString();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(lines[i].contains(QLatin1Char(' '))) << lines[i].toStdString();
+        EXPECT_LT(RenderedPage::CharacterErrorRate(OcrTexts::Japanese()[i], lines[i], false), 0.05)
+            << lines[i].toStdString();
+    }
+}
+
+TEST_F(ThreeLinePage, CommandLinePrintsWhatTheWindowWouldShow) {
+    const CliRun lines = runCli({QStringLiteral("--lang"), QStringLiteral("ja"),
+                                 QStringLiteral("--lines"), *s_path});
+    EXPECT_EQ(lines.status, 0) << lines.err.toStdString();
+    EXPECT_EQ(lines.out, Recognition::JoinLines(Recognition::RecognizeFile(
+                                                    MiDocument::LanguageJapanese, *s_path, true),
+                                                QStringLiteral("\n"))
+                             .toUtf8());
+    EXPECT_EQ(lines.out.count('\n'), 3);
+    EXPECT_TRUE(lines.err.isEmpty()) << lines.err.toStdString();
+}
+
+TEST_F(ThreeLinePage, EnglishIgnoresTheLinesSwitch) {
+    const CliRun with = runCli({QStringLiteral("--lines"), *s_path});
+    const CliRun without = runCli({QStringLiteral("--lang"), QStringLiteral("en"), *s_path});
+    EXPECT_EQ(with.status, 0);
+    EXPECT_EQ(with.out, without.out);
+}
+
+TEST_F(ThreeLinePage, UnreadableFilesFailClearlyAndTheOthersAreStillRead) {
+    const QString empty = s_dir->filePath(QStringLiteral("empty.png"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    const QString missing = s_dir->filePath(QStringLiteral("missing.png"));
+    const CliRun run = runCli({QStringLiteral("--lang"), QStringLiteral("ja"), empty, missing,
+                               QStringLiteral("--lines"), *s_path});
+    EXPECT_EQ(run.status, 1);
+    const QString err = QString::fromLocal8Bit(run.err);
+    EXPECT_TRUE(err.contains(QStringLiteral("vela-cli ocr: \"%1\" is empty").arg(empty)))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(missing));
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 2);
+    EXPECT_EQ(run.out.count('\n'), 3);
+}
+
+TEST(OcrCommandLine, BadArgumentsShowTheUsage) {
+    for (const QStringList& args : {QStringList{}, QStringList{QStringLiteral("--lang"), QStringLiteral("fr"), QStringLiteral("x.png")},
+                                    QStringList{QStringLiteral("--bogus"), QStringLiteral("x.png")}}) {
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.err.startsWith("usage: vela-cli ocr")) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+}
+
+} // namespace
