@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 PageDialog::PageDialog(QWidget* parent, const QString& caption, const QString& message,
@@ -27,6 +28,12 @@ PageDialog::PageDialog(QWidget* parent, const QString& caption, const QString& m
     auto* box = new QDialogButtonBox(set, this);
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    if (buttons == YesNo) {
+        // "No" is an answer of its own; closing the dialog is not.
+        disconnect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        connect(box->button(QDialogButtonBox::No), &QPushButton::clicked, this,
+                [this] { done(NoAnswer); });
+    }
     layout->addWidget(box);
 }
 

@@ -17,6 +17,8 @@ public:
     static constexpr const char* ScriptErrorCaption = "Internet Explorer Script Error";
 
     enum Buttons { OkOnly, OkCancel, YesNo };
+    // The result of exec() when "No" was pressed.
+    static constexpr int NoAnswer = 2;
 
     PageDialog(QWidget* parent, const QString& caption, const QString& message, Buttons buttons,
                bool withInput = false, const QString& defaultValue = QString());

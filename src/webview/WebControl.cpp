@@ -4,6 +4,7 @@
 #include "PagePrint.h"
 
 #include <QAction>
+#include <QLoggingCategory>
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -23,6 +24,8 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+
+Q_LOGGING_CATEGORY(lcWebControl, "vela.webview", QtWarningMsg)
 
 namespace {
 
@@ -166,11 +169,26 @@ TWebControl::~TWebControl() {
 void TWebControl::connectPage() {
     QWebEnginePage* page = m_page;
     connect(page, &QWebEnginePage::loadStarted, this, &TWebControl::onLoadStarted);
-    connect(page, &QWebEnginePage::loadFinished, this, &TWebControl::onLoadFinished);
+    // The loading info carries the error code, and for failures it arrives after
+    // loadFinished; so the end of a load is taken from it.
     connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+        qCDebug(lcWebControl) << "loading" << info.status() << info.url() << info.errorCode()
+                              << info.errorDomain() << info.isErrorPage();
+        switch (info.status()) {
+        case QWebEngineLoadingInfo::LoadSucceededStatus:
+            onLoadFinished(true);
+            break;
+        case QWebEngineLoadingInfo::LoadFailedStatus:
             m_lastErrorCode = info.errorCode();
-        m_loadStopped = info.status() == QWebEngineLoadingInfo::LoadStoppedStatus;
+            onLoadFinished(false);
+            break;
+        case QWebEngineLoadingInfo::LoadStoppedStatus:
+            m_loadStopped = true;
+            onLoadFinished(false);
+            break;
+        default:
+            break;
+        }
     });
     connect(page, &QWebEnginePage::loadProgress, this, [this](int progress) {
         if (OnProgressChange)
@@ -359,6 +377,7 @@ bool TWebControl::beforeNavigate(const QUrl& url, int navigationType, bool isMai
 }
 
 void TWebControl::newWindowRequested(QWebEngineNewWindowRequest& request) {
+    qCDebug(lcWebControl) << "new window" << request.requestedUrl() << request.destination();
     QWebEnginePage* target = nullptr;
     bool cancel = false;
     if (OnNewWindow3) {
@@ -410,6 +429,7 @@ void TWebControl::scriptErrorReported(const ScriptErrorInfo& error) {
                QString(), &goOn, nullptr);
     if (!goOn)
         m_page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    // (The host site, when there is one, also clears the page's timers.)
 }
 
 bool TWebControl::refreshRequested(int) {
@@ -448,8 +468,10 @@ void TWebControl::pageDialog(PageDialogKind kind, const QString& message,
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<PageDialog> guard(dialog);
     const int answer = dialog->exec();
-    if (accepted)
-        *accepted = answer == QDialog::Accepted;
+    if (accepted) {
+        // A script-error question closed without "No" lets the scripts go on.
+        *accepted = isError ? answer != PageDialog::NoAnswer : answer == QDialog::Accepted;
+    }
     if (result && guard && answer == QDialog::Accepted)
         *result = guard->InputText();
     if (guard)
@@ -457,6 +479,7 @@ void TWebControl::pageDialog(PageDialogKind kind, const QString& message,
 }
 
 void TWebControl::onLoadStarted() {
+    qCDebug(lcWebControl) << "load started" << m_page->requestedUrl();
     ++m_generation;
     m_readyState = READYSTATE_LOADING;
     m_navigateCompleteFired = false;
@@ -475,6 +498,7 @@ void TWebControl::fireNavigateComplete() {
 }
 
 void TWebControl::onLoadFinished(bool ok) {
+    qCDebug(lcWebControl) << "load finished" << ok << m_page->url();
     const int generation = m_generation;
     if (!ok) {
         completeLoad(generation, QString(), false);
@@ -499,6 +523,7 @@ void TWebControl::onLoadFinished(bool ok) {
 }
 
 void TWebControl::completeLoad(int generation, const QString& mimeType, bool ok) {
+    qCDebug(lcWebControl) << "complete" << generation << m_generation << mimeType << ok;
     if (generation != m_generation || m_readyState == READYSTATE_COMPLETE)
         return;
     m_rendererGone = false;

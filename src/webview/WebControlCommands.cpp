@@ -18,7 +18,10 @@ HRESULT TWebControl::navigate(const QVariant& url, const QVariant& postData,
         target = url.toUrl();
     else if (url.canConvert<QString>())
         target = QUrl::fromUserInput(url.toString().trimmed());
-    if (!target.isValid() || target.isEmpty())
+    const bool needsHost = target.scheme() == QLatin1String("http") ||
+                           target.scheme() == QLatin1String("https") ||
+                           target.scheme() == QLatin1String("ftp");
+    if (!target.isValid() || target.isEmpty() || (needsHost && target.host().isEmpty()))
         return E_INVALIDARG;
     QWebEngineHttpRequest request(target);
     const QByteArray body = postData.metaType().id() == QMetaType::QByteArray ? postData.toByteArray()

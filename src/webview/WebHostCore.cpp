@@ -79,6 +79,12 @@ void TCustomWebHost::applyHostSettings() {
     s->setAttribute(QWebEngineSettings::PluginsEnabled,
                     !(dl & (DLCTL_NO_JAVA | DLCTL_NO_RUNACTIVEXCTLS | DLCTL_NO_DLACTIVEXCTLS)));
     s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, !(dl & DLCTL_VIDEOS));
+    // Script pop-ups are only let through when someone takes new windows; otherwise each
+    // one would cost a discarded page.
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows,
+                    IsEventAssigned(DispId::NewWindow2) || IsEventAssigned(DispId::NewWindow3) ||
+                        bool(OnEvaluateNewWindow) ||
+                        m_userInterfaceOptions.Contains(ForceSameWindowNavigation));
     s->setAttribute(QWebEngineSettings::ShowScrollBars, !(info.dwFlags & DOCHOSTUIFLAG_SCROLL_NO));
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls,
                     !(info.dwFlags & DOCHOSTUIFLAG_LOCAL_MACHINE_ACCESS_CHECK));
@@ -332,13 +338,25 @@ void TCustomWebHost::scriptErrorReported(const ScriptErrorInfo& error) {
     QVariant goOn;
     const HRESULT hr = Exec(CGID_DocHostCommandHandler, 40, 0, values, &goOn);
     if (hr == S_OK) {
-        if (!goOn.toBool()) {
-            m_scriptsCancelled = true;
-            Page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-        }
+        if (!goOn.toBool())
+            stopScripts();
         return;
     }
     TWebControl::scriptErrorReported(error);
+}
+
+void TCustomWebHost::stopScripts() {
+    m_scriptsCancelled = true;
+    // Turning scripts off does not end the timers already set; clear those first, in the
+    // page's own world, then turn scripts off for the rest of the page.
+    QPointer<TCustomWebHost> self(this);
+    Page()->runJavaScript(
+        QStringLiteral("(function(){var last=setTimeout(function(){},0);"
+                       "for(var i=last;i>0;--i){clearTimeout(i);clearInterval(i);}})();"),
+        QWebEngineScript::MainWorld, [self](const QVariant&) {
+            if (self && self->m_scriptsCancelled)
+                self->Page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+        });
 }
 
 bool TCustomWebHost::refreshRequested(int command) {

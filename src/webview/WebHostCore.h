@@ -159,6 +159,7 @@ protected:
 private:
     static int menuKind(const class QWebEngineContextMenuRequest* request);
     void notifyAmbientChange(int dispId);
+    void stopScripts();
     void updateHostStyle(const QString& css);
 
     TDownloadControlOptions m_downloadOptions;

@@ -1,0 +1,289 @@
+// Navigation, the control's events and documents, against the local test server.
+#include "WebTestSupport.h"
+
+#include "WebTools.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QLayout>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+
+namespace {
+
+const QByteArray kPage =
+    "<html><head><title>Hello page</title></head><body><p id='t'>Hello from the test server</p>"
+    "</body></html>";
+
+// A 1x1 PNG.
+const QByteArray kPng = QByteArray::fromBase64(
+    "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==");
+
+void routeBasics() {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    TestServer().Route("/hello.html", HttpServer::Response{200, "text/html; charset=utf-8", kPage});
+    TestServer().Route("/plain.txt", HttpServer::Response{200, "text/plain", "just text"});
+    TestServer().Route("/dot.png", HttpServer::Response{200, "image/png", kPng});
+}
+
+class NavigationTest : public WebHostTest {
+protected:
+    void SetUp() override {
+        routeBasics();
+        WebHostTest::SetUp();
+    }
+};
+
+TEST_F(NavigationTest, BlankAddressDoesNothing) {
+    int before = 0;
+    host->OnBeforeNavigate2 = [&](TWebControl*, QObject*, const QVariant&, const QVariant&,
+                                  const QVariant&, const QVariant&, const QVariant&,
+                                  bool&) { ++before; };
+    const int requests = TestServer().Requests().size();
+    EXPECT_NO_THROW(host->NavigateUrl(QString()));
+    EXPECT_NO_THROW(host->NavigateUrl(QStringLiteral("   \t ")));
+    QTest::qWait(300);
+    EXPECT_EQ(before, 0);
+    EXPECT_EQ(TestServer().Requests().size(), requests);
+    EXPECT_EQ(host->ReadyState(), READYSTATE_UNINITIALIZED);
+}
+
+TEST_F(NavigationTest, EventsFireInNavigationOrder) {
+    QStringList order;
+    host->OnBeforeNavigate2 = [&](TWebControl*, QObject*, const QVariant& url, const QVariant&,
+                                  const QVariant&, const QVariant&, const QVariant&, bool&) {
+        order << QStringLiteral("BeforeNavigate2");
+        EXPECT_TRUE(url.toString().endsWith(QLatin1String("/hello.html")));
+    };
+    host->OnDownloadBegin = [&](TWebControl*) { order << QStringLiteral("DownloadBegin"); };
+    host->OnNavigateComplete2 = [&](TWebControl*, QObject*, const QVariant&) {
+        order << QStringLiteral("NavigateComplete2");
+    };
+    host->OnDownloadComplete = [&](TWebControl* sender) {
+        order << QStringLiteral("DownloadComplete");
+        // The document is known by the time the main window's handler runs.
+        EXPECT_TRUE(HasHtmlDocument(sender));
+        EXPECT_EQ(sender->ReadyState(), READYSTATE_COMPLETE);
+    };
+    host->OnDocumentComplete = [&](TWebControl*, QObject*, const QVariant& url) {
+        order << QStringLiteral("DocumentComplete");
+        EXPECT_TRUE(url.toString().endsWith(QLatin1String("/hello.html")));
+    };
+    QString title;
+    host->OnTitleChange = [&](TWebControl*, const QString& t) { title = t; };
+    host->NavigateUrl(TestServer().Url(QStringLiteral("/hello.html")));
+    ASSERT_TRUE(WaitFor([&] { return order.contains(QStringLiteral("DocumentComplete")); }));
+    EXPECT_EQ(order, (QStringList{"BeforeNavigate2", "DownloadBegin", "NavigateComplete2",
+                                  "DownloadComplete", "DocumentComplete"}));
+    EXPECT_EQ(title, QStringLiteral("Hello page"));
+}
+
+TEST_F(NavigationTest, CancelledNavigationLoadsNothing) {
+    host->OnBeforeNavigate2 = [&](TWebControl*, QObject*, const QVariant&, const QVariant&,
+                                  const QVariant&, const QVariant&, const QVariant&,
+                                  bool& cancel) { cancel = true; };
+    const int requests = TestServer().RequestCount("/hello.html");
+    host->NavigateUrl(TestServer().Url(QStringLiteral("/hello.html")));
+    QTest::qWait(500);
+    EXPECT_EQ(TestServer().RequestCount("/hello.html"), requests);
+    EXPECT_FALSE(HasHtmlDocument(host));
+}
+
+TEST_F(NavigationTest, HtmlDocumentOnlyForHtmlPages) {
+    EXPECT_FALSE(HasHtmlDocument(nullptr));
+    EXPECT_FALSE(HasHtmlDocument(host)); // nothing loaded yet
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/hello.html"))));
+    EXPECT_TRUE(HasHtmlDocument(host));
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/plain.txt"))));
+    EXPECT_FALSE(HasHtmlDocument(host));
+    EXPECT_EQ(host->Document().MimeType, QStringLiteral("text/plain"));
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/dot.png"))));
+    EXPECT_FALSE(HasHtmlDocument(host));
+    EXPECT_FALSE(host->Document().Empty);
+}
+
+TEST_F(NavigationTest, UserAgentTokenReachesTheServer) {
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/hello.html"))));
+    const auto& requests = TestServer().Requests();
+    ASSERT_FALSE(requests.isEmpty());
+    const QByteArray agent = requests.last().Headers.value("user-agent");
+    EXPECT_TRUE(agent.contains("Tarn's Vela/browser")) << agent.constData();
+    EXPECT_TRUE(PostPlatformTokens().contains(QStringLiteral("Tarn's Vela/browser")));
+}
+
+TEST_F(NavigationTest, HostStyleSheetReachesEveryPage) {
+    host->SetHostCSS(QStringLiteral("body { background-color: rgb(1, 2, 3); }"));
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/hello.html"))));
+    ASSERT_TRUE(WaitFor([&] {
+        return Eval("getComputedStyle(document.body).backgroundColor").toString() ==
+               QLatin1String("rgb(1, 2, 3)");
+    }, 5000));
+}
+
+TEST_F(NavigationTest, ScriptsAndImagesFollowTheDownloadOptions) {
+    TestServer().Route("/script.html", HttpServer::Response{
+        200, "text/html", "<html><body><script>document.title='ran'</script>x</body></html>"});
+    host->SetDownloadOptions({DownloadImages, DontExecuteScripts});
+    EXPECT_EQ(host->DownloadControlFlags(), 0x90u);
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/script.html"))));
+    EXPECT_NE(host->Page()->title(), QStringLiteral("ran"));
+    host->SetDownloadOptions({DownloadImages});
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/script.html?again"))));
+    EXPECT_TRUE(WaitFor([&] { return host->Page()->title() == QLatin1String("ran"); }, 5000));
+}
+
+TEST_F(NavigationTest, PageSurvivesReparenting) {
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/hello.html"))));
+    Eval(QStringLiteral("window.marker = 42"));
+    QWidget other;
+    other.resize(400, 300);
+    host->setParent(&other);
+    other.show();
+    host->FocusParent();
+    EXPECT_EQ(host->geometry(), QRect(0, 0, 400, 300));
+    EXPECT_EQ(Eval(QStringLiteral("window.marker")).toInt(), 42);
+    EXPECT_TRUE(HasHtmlDocument(host));
+    host->setParent(form.get());
+    form->layout()->addWidget(host);
+    EXPECT_EQ(Eval(QStringLiteral("window.marker")).toInt(), 42);
+}
+
+TEST_F(NavigationTest, UnreachableAddressReportsErrorAndCompletes) {
+    // A port that was just free: nothing listens there.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QString url = QStringLiteral("http://127.0.0.1:%1/gone.html").arg(probe.serverPort());
+    probe.close();
+    int errors = 0;
+    int documents = 0;
+    QVariant status;
+    host->OnNavigateError = [&](TWebControl*, QObject*, const QVariant&, const QVariant&,
+                                const QVariant& code, bool&) {
+        ++errors;
+        status = code;
+    };
+    host->OnDocumentComplete = [&](TWebControl*, QObject*, const QVariant&) { ++documents; };
+    ASSERT_TRUE(Load(url));
+    EXPECT_EQ(errors, 1);
+    EXPECT_NE(status.toInt(), 0);
+    EXPECT_EQ(documents, 0);
+    EXPECT_FALSE(HasHtmlDocument(host));
+    EXPECT_EQ(host->ReadyState(), READYSTATE_COMPLETE);
+}
+
+TEST_F(NavigationTest, MalformedAddressRaises) {
+    EXPECT_THROW(host->NavigateUrl(QStringLiteral("http://")), EOleSysError);
+    WebBrowser2* browser = host->GetBrowserInterface();
+    EXPECT_EQ(browser, host->GetBrowserInterface());
+    EXPECT_THROW(host->ExecWB(browser, 9999, OLECMDEXECOPT_DODEFAULT, QVariant()), EOleSysError);
+    try {
+        host->ExecWB(browser, OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 7);
+        FAIL() << "an out-of-range text size was accepted";
+    } catch (const EOleSysError& e) {
+        EXPECT_EQ(e.ErrorCode(), E_INVALIDARG);
+        EXPECT_TRUE(e.Message().contains(QLatin1String("ExecWB")));
+    }
+}
+
+// Measures the longest gap between ticks of a 20 ms timer while pred is false.
+int longestStall(const std::function<bool()>& pred, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 worst = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        worst = std::max(worst, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    ticker.start(20);
+    WaitFor(pred, timeoutMs);
+    return static_cast<int>(worst);
+}
+
+TEST_F(NavigationTest, PageThatNeverFinishesDoesNotHangPrinting) {
+    TestServer().Route("/never.html", HttpServer::Response{
+        200, "text/html", QByteArray("<html><body><p>") + QByteArray(4000, 'x') + "</p>", true});
+    host->NavigateUrl(TestServer().Url(QStringLiteral("/never.html")));
+    host->SetWaitTimeout(1500);
+    QElapsedTimer clock;
+    clock.start();
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(50);
+    EXPECT_THROW(host->PrintDocument(), VelaError);
+    EXPECT_GE(clock.elapsed(), 1400);
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_GE(ticks, 10) << "the event loop stood still during the wait";
+    host->Stop(host->GetBrowserInterface());
+    EXPECT_TRUE(WaitFor([&] { return host->ReadyState() == READYSTATE_COMPLETE; }, 10000));
+}
+
+TEST_F(NavigationTest, HugePageKeepsTheInterfaceResponsive) {
+    QByteArray big = "<html><body>";
+    const QByteArray para = "<p>" + QByteArray(1000, 'y') + "</p>\n";
+    while (big.size() < 50 * 1024 * 1024)
+        big += para;
+    big += "</body></html>";
+    TestServer().Route("/huge.html", HttpServer::Response{200, "text/html", big});
+    host->NavigateUrl(TestServer().Url(QStringLiteral("/huge.html")));
+    const int stall = longestStall([&] { return host->ReadyState() == READYSTATE_COMPLETE; }, 8000);
+    EXPECT_LT(stall, 1500);
+    host->Stop(host->GetBrowserInterface());
+    ASSERT_TRUE(WaitFor([&] { return host->ReadyState() == READYSTATE_COMPLETE; }, 30000));
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/hello.html")), 60000));
+    EXPECT_TRUE(HasHtmlDocument(host));
+}
+
+const QByteArray kPopups =
+    "<html><body><script>for (var i = 0; i < 100; ++i) window.open('/hello.html?' + i, 'w' + i);"
+    "</script>popups</body></html>";
+
+TEST_F(NavigationTest, HundredWindowsWithoutTakerAreRefused) {
+    TestServer().Route("/popups.html", HttpServer::Response{200, "text/html", kPopups});
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/popups.html"))));
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_TRUE(HasHtmlDocument(host));
+    EXPECT_EQ(Eval(QStringLiteral("document.body.innerText")).toString(), QStringLiteral("popups"));
+}
+
+TEST_F(NavigationTest, HundredWindowsWithTakerKeepTheInterfaceResponsive) {
+    TestServer().Route("/popups.html", HttpServer::Response{200, "text/html", kPopups});
+    int requested = 0;
+    host->OnNewWindow2 = [&](TWebControl*, QWebEnginePage*&, bool& cancel) {
+        ++requested;
+        cancel = requested % 2 == 0;
+    };
+    host->NavigateUrl(TestServer().Url(QStringLiteral("/popups.html")));
+    const int stall = longestStall([&] { return requested >= 100; }, 4000);
+    EXPECT_GT(requested, 0);
+    EXPECT_LT(stall, 1000);
+    // The page can be left while it is still opening windows.
+    host->OnNewWindow2 = nullptr;
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/hello.html"))));
+    ASSERT_TRUE(WaitFor([&] { return HasHtmlDocument(host) && host->Page()->url().path() ==
+                                     QLatin1String("/hello.html"); }));
+}
+
+TEST_F(NavigationTest, NewWindowGoesWhereTheHandlerSays) {
+    TestServer().Route("/opener.html", HttpServer::Response{
+        200, "text/html", "<html><body><script>window.open('/hello.html?popup')</script></body></html>"});
+    QWebEnginePage target;
+    host->OnNewWindow3 = [&](TWebControl*, QWebEnginePage*& page, bool&, unsigned,
+                             const QString&, const QString& url) {
+        EXPECT_TRUE(url.endsWith(QLatin1String("/hello.html?popup")));
+        page = &target;
+    };
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/opener.html"))));
+    EXPECT_TRUE(WaitFor([&] { return target.url().toString().endsWith(QLatin1String("?popup")); }));
+}
+
+} // namespace
