@@ -3,6 +3,8 @@
 #include "ComboBox.h"
 #include "Cursors.h"
 #include "ErrorDisplay.h"
+#include "FileDrop.h"
+#include "ImageIntake.h"
 #include "IniSettings.h"
 #include "MiDocView.h"
 #include "PaneSplitter.h"
@@ -66,6 +68,8 @@ TfrmMain::TfrmMain(const QString& exePath) {
     createMenus();
     createTimers();
     connectHandlers();
+    // The drop target covers the whole window (no control of its own).
+    FileDrop1 = ImageIntake::CreateFileDrop(*this);
 
     // FormCreate.
     // 1. The viewer fills the image pane below its tool bar, with the fit-mode menu.
@@ -225,6 +229,9 @@ void TfrmMain::connectHandlers() {
     cmbTrns->OnCloseUp = [this](QObject*) { cmbLangCloseUp(); };
     connect(rmm00, &QTextEdit::textChanged, this, Guarded([this] { rmm00Change(); }));
     connect(btnSave1, &QPushButton::clicked, this, Guarded([this] { btnSave1Click(); }));
+    connect(btnRecognition, &QPushButton::clicked, this,
+            Guarded([this] { btnRecognitionClick(); }));
+    connect(btnSave0, &QPushButton::clicked, this, Guarded([this] { btnSave0Click(); }));
     Splitter2->OnMoved = [this](QObject*) { Guard([this] { Splitter2Moved(); }); };
 }
 

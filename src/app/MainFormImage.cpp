@@ -1,10 +1,18 @@
-#include "MainForm.h"
-
 #include "Cursors.h"
+#include "ImageIntake.h"
+#include "MainForm.h"
 #include "MiDocView.h"
 #include "MiDocument.h"
+#include "RichEdit.h"
+#include "RtfReader.h"
+#include "SaveDialog.h"
+#include "TextDecoding.h"
+#include "VelaError.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
+#include <QSaveFile>
 
 void TfrmMain::OpenImage(const QString& FileName, int Mode) {
     if (Mode == 0) {
@@ -31,4 +39,90 @@ void TfrmMain::ShowImage(const QString& FileName) {
     }
     document.Close(false);
     ImageLoaded = true;
+}
+
+void TfrmMain::FileDrop1FileDrop(QObject*, int, const QStringList& Files, int, int) {
+    if (Files.isEmpty())
+        return;
+    const QString first = Files.front();
+    if (ImageIntake::IsImageFile(first)) {
+        ImageFile = first;
+        OpenImage(ImageFile, 0);
+    }
+    // Independently: a name ending in a dot passes both tests.
+    if (ImageIntake::IsTextFile(first)) {
+        rmm00->SetPlainText(false);
+        LoadTextFile(first);
+    }
+    rmm00->setFocus();
+}
+
+void TfrmMain::LoadTextFile(const QString& FileName) {
+    QFile file(FileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFileError(
+            QStringLiteral("Cannot open \"%1\": %2").arg(FileName, file.errorString()));
+    if (file.size() > ImageIntake::MaxTextFileBytes)
+        throw EFileError(QStringLiteral("\"%1\" is too large for the text pane (at most %2 MB)")
+                             .arg(FileName)
+                             .arg(ImageIntake::MaxTextFileBytes / (1024 * 1024)));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EFileError(
+            QStringLiteral("Cannot read \"%1\": %2").arg(FileName, file.errorString()));
+    // Out of plain-text mode the edit takes rich text for what it is and anything else as
+    // plain text, as the rich edit control does.
+    if (!rmm00->PlainText() && RtfReader::IsRtf(bytes))
+        RtfReader::Read(bytes, *rmm00->document());
+    else
+        rmm00->setPlainText(TextDecoding::Decode(bytes));
+}
+
+namespace {
+
+// The copy is written beside the target and renamed over it; it becomes a plain writable
+// file whatever the source's permissions were.
+bool copyAsPlainFile(const QString& source, const QString& target) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    char buffer[64 * 1024];
+    for (;;) {
+        const qint64 n = in.read(buffer, sizeof buffer);
+        if (n < 0 || (n > 0 && out.write(buffer, n) != n)) {
+            out.cancelWriting();
+            return false;
+        }
+        if (n == 0)
+            break;
+    }
+    if (!out.commit())
+        return false;
+    return QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
+}
+
+} // namespace
+
+void TfrmMain::btnSave0Click() {
+    const QFileInfo image(ImageFile);
+    const QString suffix =
+        image.fileName().contains(QLatin1Char('.'))
+            ? image.fileName().mid(image.fileName().lastIndexOf(QLatin1Char('.')))
+            : QString();
+    PlacesSaveDialog1->InitialDir = SavePath;
+    PlacesSaveDialog1->FileName = QStringLiteral("新規") + suffix;
+    PlacesSaveDialog1->Filter = QStringLiteral("BMP (*%1)|*%1").arg(suffix);
+    if (PlacesSaveDialog1->Execute()) {
+        const QString target = PlacesSaveDialog1->FileName;
+        SavePath = FolderOf(target);
+        // A failed copy is not reported and leaves an existing target as it was.
+        if (!ImageFile.isEmpty() && QFileInfo(ImageFile).isFile() &&
+            QFileInfo(ImageFile).canonicalFilePath() != QFileInfo(target).canonicalFilePath())
+            copyAsPlainFile(ImageFile, target);
+    }
+    rmm00->setFocus();
 }

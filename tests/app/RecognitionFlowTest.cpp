@@ -1,0 +1,125 @@
+#include "ComboBox.h"
+#include "DropSimulation.h"
+#include "MainFormFixture.h"
+#include "MiDocView.h"
+#include "OcrTexts.h"
+#include "RenderedPage.h"
+#include "RichEdit.h"
+
+#include <QCheckBox>
+#include <QImage>
+#include <QPushButton>
+
+namespace {
+
+// The window with a rendered three-line Japanese page shown, as after a drop.
+class RecognitionFlow : public MainFormTest {
+protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        open();
+        form->show();
+        page = RenderedPage::SavePng(
+            RenderedPage::Paragraph(OcrTexts::Japanese().mid(0, 3), QStringLiteral("IPAMincho")),
+            dir.filePath(QStringLiteral("page.png")));
+        DropSimulation::DropFiles(form.get(), QPoint(10, 40), {page});
+        ASSERT_TRUE(errors.isEmpty());
+    }
+    void chooseLanguage(int index) {
+        form->cmbLang->setCurrentIndex(index);
+        form->cmbLangChange();
+    }
+    QString page;
+};
+
+TEST_F(RecognitionFlow, JapaneseLineModeFillsTheTextPaneWithOneLinePerVisualLine) {
+    chooseLanguage(1);
+    form->chkRet->setChecked(true);
+    form->DocView->SetFitMode(1);
+    form->btnRecognitionClick();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+    const QStringList lines = form->rmm00->toPlainText().split(QLatin1Char('\n'));
+    // Three lines, each followed by a break.
+    ASSERT_EQ(lines.size(), 4) << form->rmm00->toPlainText().toStdString();
+    EXPECT_TRUE(lines.back().isEmpty());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(lines[i].contains(QLatin1Char(' ')));
+    EXPECT_LT(RenderedPage::CharacterErrorRate(OcrTexts::Japanese().mid(0, 3).join(QString()),
+                                               lines.join(QString()), true),
+              0.02);
+    EXPECT_EQ(form->DocView->FitMode(), 3);
+    EXPECT_TRUE(form->btnRecognition->isEnabled());
+    EXPECT_TRUE(form->btnTrans->isEnabled());
+    EXPECT_EQ(Cursors::ScreenCursor(), Cursors::crDefault);
+}
+
+TEST_F(RecognitionFlow, EnglishIgnoresTheLineBoxAndASecondRunReplacesTheText) {
+    const QString english = RenderedPage::SavePng(
+        RenderedPage::Paragraph(OcrTexts::English().mid(0, 2), QStringLiteral("DejaVu Serif")),
+        dir.filePath(QStringLiteral("english.png")));
+    DropSimulation::DropFiles(form.get(), QPoint(10, 40), {english});
+    chooseLanguage(0);
+    form->chkRet->setChecked(true);
+    form->btnRecognitionClick();
+    ASSERT_TRUE(errors.isEmpty());
+    const QString text = form->rmm00->toPlainText();
+    // Whole-text mode keeps the spaces between English words.
+    EXPECT_LT(RenderedPage::CharacterErrorRate(
+                  OcrTexts::English().mid(0, 2).join(QLatin1Char('\n')), text, false),
+              0.01)
+        << text.toStdString();
+    EXPECT_EQ(form->DocView->Page().size(), QImage(english).size());
+
+    form->ImageFile = page;
+    chooseLanguage(1);
+    form->btnRecognitionClick();
+    EXPECT_NE(form->rmm00->toPlainText(), text);
+    EXPECT_TRUE(form->rmm00->toPlainText().startsWith(OcrTexts::Japanese().front().left(4)));
+    EXPECT_EQ(form->DocView->Page().size(), QImage(page).size());
+}
+
+TEST_F(RecognitionFlow, AnEmptyPageGivesAnEmptyText) {
+    QImage blank(600, 400, QImage::Format_Grayscale8);
+    blank.fill(Qt::white);
+    const QString path = dir.filePath(QStringLiteral("blank.png"));
+    blank.save(path);
+    DropSimulation::DropFiles(form.get(), QPoint(10, 40), {path});
+    form->rmm00->setPlainText(QStringLiteral("old"));
+    chooseLanguage(1);
+    form->chkRet->setChecked(true);
+    form->btnRecognitionClick();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(form->rmm00->toPlainText(), QString());
+    EXPECT_FALSE(form->btnTrans->isEnabled());
+}
+
+TEST_F(RecognitionFlow, AFailedRecognitionKeepsTheTextAndLeavesTheButtonDisabled) {
+    form->rmm00->setPlainText(QStringLiteral("kept"));
+    // The image file changed under the window since it was shown.
+    QFile damaged(page);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    damaged.write("no longer an image");
+    damaged.close();
+    Guard([this] { form->btnRecognitionClick(); });
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.front().contains(QStringLiteral("page.png")));
+    EXPECT_EQ(form->rmm00->toPlainText(), QStringLiteral("kept"));
+    EXPECT_FALSE(form->btnRecognition->isEnabled());
+    EXPECT_EQ(Cursors::ScreenCursor(), Cursors::crDefault);
+    // The next shown image enables it again.
+    const QString next = RenderedPage::SavePng(
+        RenderedPage::Paragraph({QStringLiteral("x")}, QStringLiteral("DejaVu Serif")),
+        dir.filePath(QStringLiteral("next.png")));
+    DropSimulation::DropFiles(form.get(), QPoint(10, 40), {next});
+    EXPECT_TRUE(form->btnRecognition->isEnabled());
+}
+
+TEST_F(RecognitionFlow, WithoutAnImageTheClickOnlyMovesTheFocus) {
+    form->ImageLoaded = false;
+    form->rmm00->setPlainText(QStringLiteral("kept"));
+    form->btnRecognitionClick();
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_EQ(form->rmm00->toPlainText(), QStringLiteral("kept"));
+}
+
+} // namespace
