@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QStringList>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -26,7 +25,8 @@ const char* const japaneseText =
     "スキャナーが読み取った画像の品質が結果を大きく左右します。"
     "三百ドット毎インチのきれいなページならほとんど誤りなく読めますが、"
     "暗い画像やぼやけた画像、傾いた画像では文字や単語が失われます。"
-    "認識エンジンは文字を調べる前に行を見つけ、段組みを分け、横向きに読み取られたページを正しい向きに直します。";
+    "認識エンジンは文字を調べる前に行を見つけ、段組みを分け、横向きに読み取られたページを正しい向き"
+    "に直します。";
 
 } // namespace
 

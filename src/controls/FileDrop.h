@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
-
 #include <functional>
 
 class QDropEvent;

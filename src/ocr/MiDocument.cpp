@@ -5,14 +5,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-
-#include <leptonica/allheaders.h>
-#include <tesseract/baseapi.h>
-#include <tesseract/resultiterator.h>
-
 #include <cmath>
 #include <cstring>
+#include <leptonica/allheaders.h>
 #include <memory>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
 
 namespace {
 
@@ -62,8 +60,8 @@ int uprightQuarterTurns(Pix* pix) {
     float confidence = 0;
     const char* script = nullptr;
     float scriptConfidence = 0;
-    const bool found = osd.DetectOrientationScript(&degrees, &confidence, &script,
-                                                   &scriptConfidence);
+    const bool found =
+        osd.DetectOrientationScript(&degrees, &confidence, &script, &scriptConfidence);
     osd.Clear();
     // A weak vote is no reason to turn a page (the command-line engine uses the same margin).
     if (!found || confidence < 2.0f)
@@ -81,8 +79,7 @@ double skewAngle(Pix* pix) {
     if (!binary)
         return 0;
     l_float32 angle = 0, confidence = 0;
-    if (pixFindSkewSweepAndSearch(binary.get(), &angle, &confidence, 4, 2, 7.0f, 1.0f, 0.01f) !=
-        0)
+    if (pixFindSkewSweepAndSearch(binary.get(), &angle, &confidence, 4, 2, 7.0f, 1.0f, 0.01f) != 0)
         return 0;
     if (confidence < 1.5f || std::abs(angle) < 0.1f)
         return 0;
@@ -235,8 +232,7 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten) {
         const double angle = skewAngle(m_pix);
         if (angle != 0) {
             Pix* straight = pixRotate(m_pix, float(angle * M_PI / 180.0),
-                                      pixGetDepth(m_pix) == 1 ? L_ROTATE_SHEAR
-                                                              : L_ROTATE_AREA_MAP,
+                                      pixGetDepth(m_pix) == 1 ? L_ROTATE_SHEAR : L_ROTATE_AREA_MAP,
                                       L_BRING_IN_WHITE, 0, 0);
             if (!straight)
                 throw VelaError(QStringLiteral("The OCR engine cannot straighten the page"));
@@ -251,7 +247,8 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten) {
         api.SetSourceResolution(300);
     if (api.Recognize(nullptr) != 0) {
         api.Clear();
-        throw VelaError(QStringLiteral("The OCR engine failed to recognise \"%1\"").arg(m_fileName));
+        throw VelaError(
+            QStringLiteral("The OCR engine failed to recognise \"%1\"").arg(m_fileName));
     }
 
     const bool japanese = languageId == LanguageJapanese;

@@ -4,7 +4,6 @@
 
 #include <QImage>
 #include <QString>
-
 #include <optional>
 
 struct Pix;

@@ -2,11 +2,10 @@
 
 #include "VelaError.h"
 
-#include <leptonica/allheaders.h>
-#include <tesseract/baseapi.h>
-
 #include <algorithm>
+#include <leptonica/allheaders.h>
 #include <string>
+#include <tesseract/baseapi.h>
 #include <vector>
 
 namespace {
@@ -52,8 +51,8 @@ std::unique_ptr<tesseract::TessBaseAPI> OcrEngine::load(const QString& language)
     quietEngine(*api);
     const QByteArray name = language.toLatin1();
     if (api->Init(nullptr, name.constData(), tesseract::OEM_DEFAULT) != 0)
-        throw VelaError(QStringLiteral("The OCR engine cannot load its \"%1\" language data")
-                            .arg(language));
+        throw VelaError(
+            QStringLiteral("The OCR engine cannot load its \"%1\" language data").arg(language));
     quietEngine(*api);
     return api;
 }

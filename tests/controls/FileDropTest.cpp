@@ -1,13 +1,12 @@
+#include "FileDrop.h"
+
 #include "DropSimulation.h"
 #include "ErrorDisplay.h"
-#include "FileDrop.h"
 #include "VelaError.h"
 
 #include <QTextEdit>
 #include <QVBoxLayout>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace {
@@ -100,7 +99,8 @@ TEST_F(FileDropTest, AcceptFalseRefusesDropsAtOnceAndTrueTakesThemAgain) {
     drop->SetAccept(false);
     EXPECT_FALSE(form->acceptDrops());
     EXPECT_FALSE(DropSimulation::DropFiles(form.get(), QPoint(10, 10), {QStringLiteral("/tmp/a")}));
-    EXPECT_FALSE(DropSimulation::DropFiles(form.get(), QPoint(50, 200), {QStringLiteral("/tmp/a")}));
+    EXPECT_FALSE(
+        DropSimulation::DropFiles(form.get(), QPoint(50, 200), {QStringLiteral("/tmp/a")}));
     EXPECT_EQ(record.calls, 0);
     drop->SetAccept(true);
     EXPECT_TRUE(form->acceptDrops());
@@ -150,7 +150,8 @@ TEST_F(FileDropTest, ADestroyedControlIsForgottenAndDropsStop) {
     edit = nullptr;
     EXPECT_EQ(drop->Control(), nullptr);
     EXPECT_FALSE(drop->Accept());
-    EXPECT_FALSE(DropSimulation::DropFiles(form.get(), QPoint(50, 200), {QStringLiteral("/tmp/a")}));
+    EXPECT_FALSE(
+        DropSimulation::DropFiles(form.get(), QPoint(50, 200), {QStringLiteral("/tmp/a")}));
     // Unhooking finds the form, which is not the hooked window: it leaves the form alone.
     const bool formDrops = form->acceptDrops();
     delete drop;

@@ -7,9 +7,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtEndian>
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 namespace {
@@ -159,14 +157,13 @@ TEST_F(BadImage, TheDocumentIsClosedAfterAFailedRecognition) {
     bool shown = false;
     int closed = 0;
     EXPECT_THROW(Recognition::RecognizeFile(
-                     42, path, false, [&](const MiDocument&) { shown = true; },
-                     [&] { ++closed; }),
+                     42, path, false, [&](const MiDocument&) { shown = true; }, [&] { ++closed; }),
                  VelaError);
     EXPECT_FALSE(shown);
     EXPECT_EQ(closed, 1);
     // A file that never opened has nothing to close.
-    EXPECT_THROW(Recognition::RecognizeFile(
-                     9, m_dir.filePath(QStringLiteral("none.png")), false, {}, [&] { ++closed; }),
+    EXPECT_THROW(Recognition::RecognizeFile(9, m_dir.filePath(QStringLiteral("none.png")), false,
+                                            {}, [&] { ++closed; }),
                  VelaError);
     EXPECT_EQ(closed, 1);
 }

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -45,7 +44,8 @@ QTemporaryDir* ThreeLinePage::s_dir = nullptr;
 QString* ThreeLinePage::s_path = nullptr;
 
 TEST_F(ThreeLinePage, LineModeGivesThreeLinesWithoutSpaces) {
-    const QStringList lines = Recognition::RecognizeFile(MiDocument::LanguageJapanese, *s_path, true);
+    const QStringList lines =
+        Recognition::RecognizeFile(MiDocument::LanguageJapanese, *s_path, true);
     ASSERT_EQ(lines.size(), 3) << lines.join(QLatin1Char('|')).toStdString();
     for (int i = 0; i < 3; ++i) {
         EXPECT_FALSE(lines[i].contains(QLatin1Char(' '))) << lines[i].toStdString();
@@ -55,8 +55,8 @@ TEST_F(ThreeLinePage, LineModeGivesThreeLinesWithoutSpaces) {
 }
 
 TEST_F(ThreeLinePage, CommandLinePrintsWhatTheWindowWouldShow) {
-    const CliRun lines = runCli({QStringLiteral("--lang"), QStringLiteral("ja"),
-                                 QStringLiteral("--lines"), *s_path});
+    const CliRun lines = runCli(
+        {QStringLiteral("--lang"), QStringLiteral("ja"), QStringLiteral("--lines"), *s_path});
     EXPECT_EQ(lines.status, 0) << lines.err.toStdString();
     EXPECT_EQ(lines.out, Recognition::JoinLines(Recognition::RecognizeFile(
                                                     MiDocument::LanguageJapanese, *s_path, true),
@@ -89,8 +89,10 @@ TEST_F(ThreeLinePage, UnreadableFilesFailClearlyAndTheOthersAreStillRead) {
 }
 
 TEST(OcrCommandLine, BadArgumentsShowTheUsage) {
-    for (const QStringList& args : {QStringList{}, QStringList{QStringLiteral("--lang"), QStringLiteral("fr"), QStringLiteral("x.png")},
-                                    QStringList{QStringLiteral("--bogus"), QStringLiteral("x.png")}}) {
+    for (const QStringList& args :
+         {QStringList{},
+          QStringList{QStringLiteral("--lang"), QStringLiteral("fr"), QStringLiteral("x.png")},
+          QStringList{QStringLiteral("--bogus"), QStringLiteral("x.png")}}) {
         const CliRun run = runCli(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_TRUE(run.err.startsWith("usage: vela-cli ocr")) << run.err.toStdString();

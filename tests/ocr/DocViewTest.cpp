@@ -8,7 +8,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -36,7 +35,9 @@ protected:
         document.Close(false);
     }
 
-    int bar() const { return view.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &view); }
+    int bar() const {
+        return view.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &view);
+    }
 
     int width = 1000;
     int height = 2000;
@@ -101,7 +102,8 @@ TEST_F(DocView, RightClickOpensTheAssignedMenu) {
     QMenu menu;
     menu.addAction(QStringLiteral("fit"));
     view.SetPopupMenu(&menu);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), view.mapToGlobal(QPoint(10, 10)));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                            view.mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(view.viewport(), &event);
     EXPECT_TRUE(menu.isVisible());
     menu.hide();

@@ -6,9 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <map>
 
 namespace {
@@ -90,9 +88,9 @@ class TurnedPage : public RecognitionAccuracy {};
 
 TEST_P(TurnedPage, RecognisedWithinOnePointOfUpright) {
     const PageCase c = GetParam();
-    const QString path = RenderedPage::SavePng(
-        RenderedPage::Rotated(upright(c.language), c.degrees),
-        s_dir->filePath(QStringLiteral("%1.png").arg(QLatin1String(c.name))));
+    const QString path =
+        RenderedPage::SavePng(RenderedPage::Rotated(upright(c.language), c.degrees),
+                              s_dir->filePath(QStringLiteral("%1.png").arg(QLatin1String(c.name))));
     const Recognised r = recognise(path, c.language);
     const double rate = errorRate(c.language, r.text);
     EXPECT_LE(rate, uprightRate(c.language) + 0.01) << r.text.toStdString();
@@ -116,9 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RecognitionAccuracy, WithoutOrientationAnUpsideDownPageIsNotRead) {
-    const QString path = RenderedPage::SavePng(
-        RenderedPage::Rotated(upright(MiDocument::LanguageEnglish), 180),
-        s_dir->filePath(QStringLiteral("plain180.png")));
+    const QString path =
+        RenderedPage::SavePng(RenderedPage::Rotated(upright(MiDocument::LanguageEnglish), 180),
+                              s_dir->filePath(QStringLiteral("plain180.png")));
     const Recognised r = recognise(path, MiDocument::LanguageEnglish, false, false);
     EXPECT_EQ(r.quarterTurns, 0);
     EXPECT_GT(errorRate(MiDocument::LanguageEnglish, r.text), 0.5);

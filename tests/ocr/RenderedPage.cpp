@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTransform>
-
 #include <algorithm>
 #include <cmath>
 #include <vector>

@@ -1,9 +1,9 @@
 #include "RtfReader.h"
+
 #include "VelaError.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -30,7 +30,8 @@ TEST(RtfReader, ParagraphsAndCharacterFormats) {
                     "Plain {\\b bold} {\\i italic} {\\ul under\\ulnone line}\\par "
                     "\\fs40 big \\fs20\\cf1 red \\cf2 blue\\cf0  auto\\par}",
                     doc);
-    EXPECT_EQ(doc.toPlainText(), QStringLiteral("Plain bold italic underline\nbig red blue auto\n"));
+    EXPECT_EQ(doc.toPlainText(),
+              QStringLiteral("Plain bold italic underline\nbig red blue auto\n"));
     EXPECT_EQ(formatAt(doc, QStringLiteral("bold")).fontWeight(), QFont::Bold);
     EXPECT_EQ(formatAt(doc, QStringLiteral("Plain")).fontWeight(), QFont::Normal);
     // A group's formats end with the group.
@@ -62,8 +63,7 @@ TEST(RtfReader, UnicodeEscapesSkipTheirFallback) {
     EXPECT_EQ(read("{\\rtf1 \\u26085?\\u26412?}"), QStringLiteral("日本"));
     // Two fallback bytes per character, given as escapes; \uc0 has none.
     EXPECT_EQ(read("{\\rtf1\\uc2 \\u35486\\'8c\\'ea!\\uc0 \\u-3937 x}"),
-              QString(QStringLiteral("語!")) + QChar(char16_t(65536 - 3937)) +
-                  QStringLiteral("x"));
+              QString(QStringLiteral("語!")) + QChar(char16_t(65536 - 3937)) + QStringLiteral("x"));
     // A surrogate pair.
     EXPECT_EQ(read("{\\rtf1 \\u-10179?\\u-8704?}"), QString::fromUcs4(U"\U0001F600", 1));
 }

@@ -2,7 +2,6 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
-
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,13 +1,11 @@
 // vela-cli ocr: prints the text that recognition puts into the text pane.
 #include "CliCommand.h"
-
 #include "MiDocument.h"
 #include "Recognition.h"
 #include "VelaError.h"
 
 #include <QCoreApplication>
 #include <QStringList>
-
 #include <cstdio>
 #include <cstring>
 

@@ -6,7 +6,6 @@
 #include <QStringDecoder>
 #include <QTextBlockFormat>
 #include <QTextDocument>
-
 #include <algorithm>
 #include <set>
 
@@ -14,15 +13,53 @@ namespace {
 
 // Destinations with no text for the reader; everything in them is dropped.
 const std::set<QByteArray>& skippedDestinations() {
-    static const std::set<QByteArray> names{
-        "author",    "buptim",     "category",  "comment",   "company",  "creatim",
-        "datastore", "doccomm",    "footer",    "footerf",   "footerl",  "footerr",
-        "footnote",  "fldinst",    "generator", "header",    "headerf",  "headerl",
-        "headerr",   "info",       "keywords",  "latentstyles", "listoverridetable",
-        "listtable", "manager",    "nonshppict", "object",   "operator", "pict",
-        "printim",   "revtbl",     "revtim",    "rsidtbl",   "stylesheet", "subject",
-        "themedata", "title",      "userprops", "xmlnstbl",  "filetbl",  "pgdsctbl",
-        "colorschememapping", "mmathPr", "shp", "shpinst", "bkmkstart", "bkmkend"};
+    static const std::set<QByteArray> names{"author",
+                                            "buptim",
+                                            "category",
+                                            "comment",
+                                            "company",
+                                            "creatim",
+                                            "datastore",
+                                            "doccomm",
+                                            "footer",
+                                            "footerf",
+                                            "footerl",
+                                            "footerr",
+                                            "footnote",
+                                            "fldinst",
+                                            "generator",
+                                            "header",
+                                            "headerf",
+                                            "headerl",
+                                            "headerr",
+                                            "info",
+                                            "keywords",
+                                            "latentstyles",
+                                            "listoverridetable",
+                                            "listtable",
+                                            "manager",
+                                            "nonshppict",
+                                            "object",
+                                            "operator",
+                                            "pict",
+                                            "printim",
+                                            "revtbl",
+                                            "revtim",
+                                            "rsidtbl",
+                                            "stylesheet",
+                                            "subject",
+                                            "themedata",
+                                            "title",
+                                            "userprops",
+                                            "xmlnstbl",
+                                            "filetbl",
+                                            "pgdsctbl",
+                                            "colorschememapping",
+                                            "mmathPr",
+                                            "shp",
+                                            "shpinst",
+                                            "bkmkstart",
+                                            "bkmkend"};
     return names;
 }
 
@@ -83,8 +120,8 @@ int hexValue(char c) {
 
 bool RtfReader::IsRtf(const QByteArray& data) {
     qsizetype i = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    while (i < data.size() && (data[i] == ' ' || data[i] == '\r' || data[i] == '\n' ||
-                               data[i] == '\t'))
+    while (i < data.size() &&
+           (data[i] == ' ' || data[i] == '\r' || data[i] == '\n' || data[i] == '\t'))
         ++i;
     return data.mid(i, 5) == "{\\rtf";
 }
@@ -134,8 +171,8 @@ void RtfReader::run() {
                     value = std::min(value * 10 + (m_data[m_pos] - '0'), 1LL << 31);
                     ++m_pos;
                 }
-                param = int(std::clamp(negative ? -value : value, -(1LL << 31) + 1,
-                                       (1LL << 31) - 1));
+                param =
+                    int(std::clamp(negative ? -value : value, -(1LL << 31) + 1, (1LL << 31) - 1));
                 if (m_pos < m_data.size() && m_data[m_pos] == ' ')
                     ++m_pos;
                 controlWord(word, hasParam, param);
