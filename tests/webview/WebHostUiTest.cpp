@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTest>
