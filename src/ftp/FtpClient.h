@@ -199,6 +199,7 @@ private:
     void downloadStartStep();
     void receiveStep();
     void installDataHooks(bool upload);
+    void sendTransferCommand(const QString& command, TReplyStep step);
     void clearDataHooks();
     void disconnectData();
     void closeLocalFile();
@@ -238,6 +239,7 @@ private:
     int m_completionCode = 0;
     TReplyStep m_replyStep = nullptr;
     bool m_processingLine = false;
+    unsigned m_connectionSerial = 0;
     QByteArray m_leftover;
     bool m_multiLine = false;
     QString m_multiLineCode;
@@ -276,6 +278,9 @@ private:
     bool m_dataDone = false;
     bool m_replyDone = false;
     bool m_transferEnded = false;
+    bool m_transferCommandSent = false;
+    bool m_startPending = false;
+    bool m_writePending = false;
     TReplyStep m_dataStep = nullptr;
     QString m_transferType;
     char m_receiveBuffer[4096] = {};

@@ -16,6 +16,9 @@ void TFtpClient::dataConnectionStep(const QString& reply) {
         FinishOperation();
         return;
     }
+    // Some servers connect to the PORT address as soon as they accept PORT, before the
+    // transfer command: the hooks must be in place before the accept event can arrive.
+    installDataHooks(m_completionCode == 12);
     if (m_passive) {
         SendCommand(QStringLiteral("PASV"), &TFtpClient::pasvStep);
         return;
@@ -71,17 +74,30 @@ void TFtpClient::pasvStep(const QString& reply) {
 }
 
 void TFtpClient::installDataHooks(bool upload) {
+    m_transferCommandSent = false;
+    m_startPending = false;
+    m_writePending = false;
     m_data->OnReadable = nullptr;
     m_data->OnWritable = nullptr;
     m_data->OnConnected = nullptr;
     m_listener->OnAcceptReady = nullptr;
-    if (upload)
-        m_data->OnWritable = [this](TAsyncSocket*) { sendStep(); };
-    else
+    // Until STOR or RETR is out, the data connection's first events are only noted: data
+    // must not reach a server (or be closed on it) before it knows the transfer.
+    if (upload) {
+        m_data->OnWritable = [this](TAsyncSocket*) {
+            if (m_transferCommandSent)
+                sendStep();
+            else
+                m_writePending = true;
+        };
+    } else {
         m_data->OnReadable = [this](TAsyncSocket*) { receiveStep(); };
+    }
     m_data->OnClosed = [this](TAsyncSocket*) { transferEndStep(); };
     const auto start = [this, upload](TAsyncSocket*) {
-        if (upload)
+        if (!m_transferCommandSent)
+            m_startPending = true;
+        else if (upload)
             uploadStartStep();
         else
             downloadStartStep();
@@ -90,6 +106,25 @@ void TFtpClient::installDataHooks(bool upload) {
         m_data->OnConnected = start;
     else
         m_listener->OnAcceptReady = start;
+}
+
+void TFtpClient::sendTransferCommand(const QString& command, TReplyStep step) {
+    SendCommand(command, step);
+    if (m_replyStep != step)
+        return; // not sent; the failure has been reported
+    m_transferCommandSent = true;
+    const bool upload = m_completionCode == 12;
+    if (m_startPending) {
+        m_startPending = false;
+        if (upload)
+            uploadStartStep();
+        else
+            downloadStartStep();
+    }
+    if (m_writePending && upload && m_data->Connected()) {
+        m_writePending = false;
+        sendStep();
+    }
 }
 
 void TFtpClient::disconnectData() {

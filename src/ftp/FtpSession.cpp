@@ -61,6 +61,10 @@ void TFtpClient::connectAttempt() {
     m_noopSupported = true;
     m_lastTypeLetter.clear();
     --m_attemptsLeft;
+    // Whatever the old connection still delivers belongs to no step of the new one.
+    ++m_connectionSerial;
+    m_replyStep = nullptr;
+    m_leftover.clear();
     ResetSocket();
     if (m_proxyServer.trimmed().isEmpty()) {
         m_proxyType = proxyNone;
@@ -128,7 +132,8 @@ void TFtpClient::replyReader() {
     if (m_processingLine || m_abortRequested)
         return;
     char buffer[4096];
-    while (!m_abortRequested) {
+    const unsigned serial = m_connectionSerial;
+    while (!m_abortRequested && serial == m_connectionSerial) {
         const int n = Receive(buffer, sizeof buffer);
         const QByteArray received = QByteArray(buffer, qstrnlen(buffer, static_cast<uint>(n)));
         if (CheckSocketError())
@@ -146,7 +151,8 @@ void TFtpClient::replyReader() {
             m_processingLine = true;
             assembleLine(line);
             m_processingLine = false;
-            if (m_abortRequested)
+            // A step may have ended this connection and started the next one.
+            if (m_abortRequested || serial != m_connectionSerial)
                 return;
         }
         if (m_leftover.size() > MaxReplySize) {

@@ -144,8 +144,7 @@ void TFtpClient::storStep(const QString& reply) {
         FinishOperation();
         return;
     }
-    installDataHooks(true);
-    SendCommand(QStringLiteral("STOR ") + m_remoteFile, &TFtpClient::storReplyStep);
+    sendTransferCommand(QStringLiteral("STOR ") + m_remoteFile, &TFtpClient::storReplyStep);
 }
 
 void TFtpClient::restStorStep(const QString& reply) {
@@ -154,7 +153,6 @@ void TFtpClient::restStorStep(const QString& reply) {
         FinishOperation();
         return;
     }
-    installDataHooks(true);
     m_restartOffset = m_remoteSize;
     SendCommand(QStringLiteral("REST ") + QString::number(m_remoteSize),
                 &TFtpClient::uploadRestReplyStep);
@@ -162,7 +160,7 @@ void TFtpClient::restStorStep(const QString& reply) {
 
 void TFtpClient::uploadRestReplyStep(const QString& reply) {
     if (reply.startsWith(QLatin1Char('3'))) {
-        SendCommand(QStringLiteral("STOR ") + m_remoteFile, &TFtpClient::storReplyStep);
+        sendTransferCommand(QStringLiteral("STOR ") + m_remoteFile, &TFtpClient::storReplyStep);
         return;
     }
     disconnectData();
@@ -270,8 +268,7 @@ void TFtpClient::retrStep(const QString& reply) {
         FinishOperation();
         return;
     }
-    installDataHooks(false);
-    SendCommand(QStringLiteral("RETR ") + m_remoteFile, &TFtpClient::retrReplyStep);
+    sendTransferCommand(QStringLiteral("RETR ") + m_remoteFile, &TFtpClient::retrReplyStep);
 }
 
 void TFtpClient::restRetrStep(const QString& reply) {
@@ -280,7 +277,6 @@ void TFtpClient::restRetrStep(const QString& reply) {
         FinishOperation();
         return;
     }
-    installDataHooks(false);
     m_restartOffset = m_file->size();
     SendCommand(QStringLiteral("REST ") + QString::number(m_restartOffset),
                 &TFtpClient::downloadRestReplyStep);
@@ -288,7 +284,7 @@ void TFtpClient::restRetrStep(const QString& reply) {
 
 void TFtpClient::downloadRestReplyStep(const QString& reply) {
     if (reply.startsWith(QLatin1Char('3'))) {
-        SendCommand(QStringLiteral("RETR ") + m_remoteFile, &TFtpClient::retrReplyStep);
+        sendTransferCommand(QStringLiteral("RETR ") + m_remoteFile, &TFtpClient::retrReplyStep);
         return;
     }
     disconnectData();
