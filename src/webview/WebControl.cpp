@@ -176,6 +176,10 @@ void TWebControl::connectPage() {
                               << info.errorDomain() << info.isErrorPage();
         switch (info.status()) {
         case QWebEngineLoadingInfo::LoadSucceededStatus:
+            // An HTTP error page loads like any page; the error is reported all the same.
+            if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain &&
+                info.errorCode() >= 400)
+                m_lastErrorCode = info.errorCode();
             onLoadFinished(true);
             break;
         case QWebEngineLoadingInfo::LoadFailedStatus:
@@ -338,7 +342,11 @@ void TWebControl::Navigate2(WebBrowser2* browser, const QVariant& url, const QVa
 }
 
 void TWebControl::ExecWB(WebBrowser2* browser, int cmdId, int cmdExecOpt, const QVariant& input) {
-    OleCheck(browser ? browser->ExecWB(cmdId, cmdExecOpt, input, nullptr) : E_INVALIDARG, "ExecWB");
+    m_lastFailure.clear();
+    const HRESULT hr = browser ? browser->ExecWB(cmdId, cmdExecOpt, input, nullptr) : E_INVALIDARG;
+    if (!Succeeded(hr) && !m_lastFailure.isEmpty())
+        throw EOleSysError(hr, QStringLiteral("ExecWB: ") + m_lastFailure);
+    OleCheck(hr, "ExecWB");
 }
 
 WebDocument TWebControl::Document() const {
@@ -529,6 +537,11 @@ void TWebControl::completeLoad(int generation, const QString& mimeType, bool ok)
     m_rendererGone = false;
     if (ok) {
         m_document = WebDocument{false, m_page->url(), mimeType};
+        if (m_lastErrorCode != 0 && OnNavigateError) {
+            bool cancel = false;
+            OnNavigateError(this, m_page, m_page->url().toString(), QString(), m_lastErrorCode,
+                            cancel);
+        }
         fireNavigateComplete();
     } else {
         m_document = WebDocument{};

@@ -229,6 +229,7 @@ private:
     bool m_rendererGone = false;
     bool m_loadStopped = false;
     int m_lastErrorCode = 0;
+    QString m_lastFailure; // why the last print failed
     bool m_canGoBack = false;
     bool m_canGoForward = false;
 };

@@ -114,7 +114,7 @@ HRESULT TWebControl::printCommand(int cmdId, int cmdExecOpt) {
         if (!self)
             return E_UNEXPECTED;
         // A print dialog the user cancelled prints nothing and is no failure.
-        if (go && !PrintPageTo(View(), printer))
+        if (go && !PrintPageTo(View(), printer, &m_lastFailure))
             result = E_FAIL;
     } else {
         QPrintPreviewDialog dialog(printer, window());

@@ -35,9 +35,7 @@ void TWebHost::PrintDocument() {
     OleCheck(browser->get_Document(&document), "Document");
     if (!document.SupportsHtmlDocument2())
         return;
-    QVariant output;
-    OleCheck(browser->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_PROMPTUSER, QVariant(), &output),
-             "ExecWB(OLECMDID_PRINT)");
+    ExecWB(browser, OLECMDID_PRINT, OLECMDEXECOPT_PROMPTUSER, QVariant());
 }
 
 void TWebHost::ShowPrintPreview() {
@@ -46,8 +44,5 @@ void TWebHost::ShowPrintPreview() {
     OleCheck(browser->get_Document(&document), "Document");
     if (!document.SupportsHtmlDocument2())
         return;
-    QVariant output;
-    OleCheck(browser->ExecWB(OLECMDID_PRINTPREVIEW, OLECMDEXECOPT_DONTPROMPTUSER, QVariant(),
-                             &output),
-             "ExecWB(OLECMDID_PRINTPREVIEW)");
+    ExecWB(browser, OLECMDID_PRINTPREVIEW, OLECMDEXECOPT_DONTPROMPTUSER, QVariant());
 }

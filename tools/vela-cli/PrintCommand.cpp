@@ -1,0 +1,97 @@
+// vela-cli print: loads a page in a browser host that is never shown and prints it to PDF.
+#include "CliCommand.h"
+
+#include "WebHost.h"
+#include "WebTools.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPrinter>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+int fail(const QString& message) {
+    std::fprintf(stderr, "vela-cli print: %s\n", message.toLocal8Bit().constData());
+    return 1;
+}
+
+int printPage(const QString& url, const QString& out, int waitSeconds) {
+    TWebHost host;
+    host.resize(1024, 768);
+    host.Loaded();
+    host.SetWaitTimeout(waitSeconds * 1000);
+    QString loadError;
+    host.OnNavigateError = [&](TWebControl*, QObject*, const QVariant& failed, const QVariant&,
+                               const QVariant& status, bool&) {
+        loadError = QStringLiteral("cannot load %1 (error %2)")
+                        .arg(failed.toString())
+                        .arg(status.toInt());
+    };
+    try {
+        host.NavigateUrl(url);
+        if (url.trimmed().isEmpty())
+            return fail(QStringLiteral("no address given"));
+        if (!host.WaitUntilReady())
+            return fail(QStringLiteral("the page did not finish loading within %1 seconds")
+                            .arg(waitSeconds));
+        if (!loadError.isEmpty())
+            return fail(loadError);
+        if (!HasHtmlDocument(&host))
+            return fail(QStringLiteral("%1 is not an HTML page (%2)")
+                            .arg(url, host.Document().MimeType));
+        QPrinter* printer = host.Printer();
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(QFileInfo(out).absoluteFilePath());
+        host.ExecWB(host.GetBrowserInterface(), OLECMDID_PRINT, OLECMDEXECOPT_DONTPROMPTUSER,
+                    QVariant());
+    } catch (const VelaError& e) {
+        return fail(e.Message());
+    }
+    const QFileInfo written(out);
+    if (!written.exists() || written.size() == 0)
+        return fail(QStringLiteral("nothing was written to %1").arg(out));
+    std::printf("%s: %lld bytes\n", out.toLocal8Bit().constData(),
+                static_cast<long long>(written.size()));
+    return 0;
+}
+
+int printCommand(int argc, char** argv) {
+    QStringList args;
+    int waitSeconds = 60;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--wait") == 0 && i + 1 < argc) {
+            bool ok = false;
+            waitSeconds = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
+            if (!ok || waitSeconds <= 0) {
+                std::fprintf(stderr, "vela-cli print: --wait takes a positive number of seconds\n");
+                return 2;
+            }
+        } else {
+            args << QString::fromLocal8Bit(argv[i]);
+        }
+    }
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: vela-cli print URL OUT.pdf [--wait SECONDS]\n");
+        return 2;
+    }
+    // Nothing is shown, so no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    PrepareWebEngineEnvironment();
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    WebToolsInitialization();
+    WebHostInitialization();
+    const int result = printPage(args[0], args[1], waitSeconds);
+    WebHostFinalization();
+    WebToolsFinalization();
+    return result;
+}
+
+} // namespace
+
+VELA_CLI_COMMAND("print", "print URL OUT.pdf [--wait SECONDS]", printCommand);
