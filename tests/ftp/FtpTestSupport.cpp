@@ -107,6 +107,8 @@ void EventLog::Attach(TFtpClient& client) {
             QString command = text;
             command.chop(2);
             Commands << command;
+            Events << QStringLiteral("info 4 ") + command;
+            return;
         }
         Events << QStringLiteral("info %1 %2").arg(info).arg(text);
     };
