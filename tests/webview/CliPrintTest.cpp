@@ -1,0 +1,90 @@
+// vela-cli print, run as a program against the test server.
+#include "WebTestSupport.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+namespace {
+
+struct CliResult {
+    int ExitCode = -1;
+    QString Error;
+};
+
+CliResult runPrint(const QStringList& args, const QString& home) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home); // its own registry file
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VELA_CLI_PATH), QStringList{QStringLiteral("print")} + args);
+    // The server answers from this thread's event loop, so wait by serving it.
+    WaitFor([&] { return process.state() == QProcess::NotRunning; }, 90000);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+class CliPrintTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestServer().Route("/cli.html", HttpServer::Response{
+            200, "text/html; charset=utf-8",
+            "<html><body><h1>Printed by the command</h1><p>\xE7\xBF\xBB\xE8\xA8\xB3</p></body></html>"});
+    }
+
+    QTemporaryDir dir;
+    QString Out() const { return dir.filePath(QStringLiteral("out.pdf")); }
+};
+
+TEST_F(CliPrintTest, PrintsAPageToPdf) {
+    const CliResult result = runPrint({TestServer().Url(QStringLiteral("/cli.html")), Out()}, dir.path());
+    ASSERT_EQ(result.ExitCode, 0) << result.Error.toStdString();
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), Out(),
+                                             QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString words = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(words.contains(QLatin1String("Printed by the command"))) << words.toStdString();
+    EXPECT_TRUE(words.contains(QString::fromUtf8("翻訳"))) << words.toStdString();
+}
+
+TEST_F(CliPrintTest, FailuresExitNonZeroWithAMessage) {
+    TestServer().Route("/cli-never.html", HttpServer::Response{
+        200, "text/html", QByteArray("<html><body>") + QByteArray(2000, 'z'), true});
+    TestServer().Route("/cli.txt", HttpServer::Response{200, "text/plain", "text"});
+    HttpServer::Response missing{404, "text/html", "<html><body>no such page</body></html>"};
+    TestServer().Route("/cli-missing.html", missing);
+
+    CliResult r = runPrint({TestServer().Url(QStringLiteral("/cli-never.html")), Out(),
+                            QStringLiteral("--wait"), QStringLiteral("2")},
+                           dir.path());
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(r.Error.contains(QLatin1String("did not finish loading within 2 seconds")))
+        << r.Error.toStdString();
+
+    r = runPrint({TestServer().Url(QStringLiteral("/cli-missing.html")), Out()}, dir.path());
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(r.Error.contains(QLatin1String("error 404"))) << r.Error.toStdString();
+
+    r = runPrint({TestServer().Url(QStringLiteral("/cli.txt")), Out()}, dir.path());
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(r.Error.contains(QLatin1String("not an HTML page"))) << r.Error.toStdString();
+
+    r = runPrint({TestServer().Url(QStringLiteral("/cli.html")),
+                  dir.filePath(QStringLiteral("no/such/folder/out.pdf"))},
+                 dir.path());
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(r.Error.contains(QLatin1String("Cannot write"))) << r.Error.toStdString();
+
+    r = runPrint({TestServer().Url(QStringLiteral("/cli.html"))}, dir.path());
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_FALSE(QFile::exists(Out()));
+}
+
+} // namespace
