@@ -160,6 +160,7 @@ TEST_F(ScriptedTest, SixProxyKindsSendTheirCommands) {
         if (c.Type != proxyNone) {
             EXPECT_EQ(m_client->Server(), "ftp.example.com");
         }
+        reset();
         m_client->Disconnect();
         ASSERT_TRUE(waitFor("ready"));
     }
