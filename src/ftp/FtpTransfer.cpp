@@ -322,5 +322,7 @@ void TFtpClient::closeLocalFile() {
 }
 
 bool TFtpClient::atEndOfFile() const {
-    return !m_fileOpen || !m_file || m_file->pos() >= m_file->size();
+    // The size is taken once per upload: asking the file system per chunk costs more than
+    // the chunk's send.
+    return !m_fileOpen || !m_file || m_file->pos() >= m_totalSize;
 }
