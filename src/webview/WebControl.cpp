@@ -199,8 +199,12 @@ void TWebControl::connectPage() {
             OnProgressChange(this, progress, 100);
     });
     connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl&) {
-        if (m_readyState == READYSTATE_LOADING)
-            fireNavigateComplete();
+        if (m_readyState != READYSTATE_LOADING)
+            return;
+        fireNavigateComplete();
+        // The new document is committed: ask for its type now, so that the answer is
+        // usually in by the time the load ends.
+        startProbe(m_generation);
     });
     connect(page, &QWebEnginePage::titleChanged, this, [this](const QString& title) {
         if (OnTitleChange)
@@ -505,6 +509,21 @@ void TWebControl::fireNavigateComplete() {
         OnNavigateComplete2(this, m_page, m_page->url().toString());
 }
 
+void TWebControl::startProbe(int generation) {
+    m_probeGeneration = generation;
+    m_probeMimeType.reset();
+    // WebEngine does not say what MIME type the document has; the document itself does.
+    QPointer<TWebControl> self(this);
+    m_page->runJavaScript(QStringLiteral("document.contentType"), QWebEngineScript::ApplicationWorld,
+                          [self, generation](const QVariant& result) {
+                              if (!self || self->m_probeGeneration != generation)
+                                  return;
+                              self->m_probeMimeType = result.toString();
+                              if (self->m_awaitingProbe == generation)
+                                  self->completeLoad(generation, result.toString(), true);
+                          });
+}
+
 void TWebControl::onLoadFinished(bool ok) {
     qCDebug(lcWebControl) << "load finished" << ok << m_page->url();
     const int generation = m_generation;
@@ -512,21 +531,17 @@ void TWebControl::onLoadFinished(bool ok) {
         completeLoad(generation, QString(), false);
         return;
     }
-    // WebEngine does not say what MIME type the document has; the document itself does.
-    QPointer<TWebControl> self(this);
-    auto answered = std::make_shared<bool>(false);
-    m_page->runJavaScript(QStringLiteral("document.contentType"), QWebEngineScript::ApplicationWorld,
-                          [self, generation, answered](const QVariant& result) {
-                              if (!self || *answered)
-                                  return;
-                              *answered = true;
-                              self->completeLoad(generation, result.toString(), true);
-                          });
-    QTimer::singleShot(kProbeTimeoutMs, this, [this, generation, answered] {
-        if (*answered)
-            return;
-        *answered = true;
-        completeLoad(generation, QString(), true);
+    if (m_probeGeneration == generation && m_probeMimeType) {
+        completeLoad(generation, *m_probeMimeType, true);
+        return;
+    }
+    m_awaitingProbe = generation;
+    // A reload keeps its address, so nothing asked yet; and a probe sent at commit may have
+    // met the document before it was replaced.
+    startProbe(generation);
+    QTimer::singleShot(kProbeTimeoutMs, this, [this, generation] {
+        if (m_awaitingProbe == generation)
+            completeLoad(generation, QString(), true);
     });
 }
 
@@ -534,6 +549,7 @@ void TWebControl::completeLoad(int generation, const QString& mimeType, bool ok)
     qCDebug(lcWebControl) << "complete" << generation << m_generation << mimeType << ok;
     if (generation != m_generation || m_readyState == READYSTATE_COMPLETE)
         return;
+    m_awaitingProbe = -1;
     m_rendererGone = false;
     if (ok) {
         m_document = WebDocument{false, m_page->url(), mimeType};

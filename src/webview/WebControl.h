@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QPrinter;
 class QWebEngineView;
@@ -211,6 +212,7 @@ private:
     void onLoadStarted();
     void onLoadFinished(bool ok);
     void completeLoad(int generation, const QString& mimeType, bool ok);
+    void startProbe(int generation);
     void fireNavigateComplete();
     HRESULT navigate(const QVariant& url, const QVariant& postData, const QVariant& headers);
     HRESULT execCommand(int cmdId, int cmdExecOpt, const QVariant& input, QVariant* output);
@@ -224,6 +226,9 @@ private:
     WebDocument m_document;
     int m_readyState = READYSTATE_UNINITIALIZED;
     int m_generation = 0;
+    int m_probeGeneration = -1;
+    int m_awaitingProbe = -1;
+    std::optional<QString> m_probeMimeType;
     int m_zoom = 2;
     bool m_navigateCompleteFired = false;
     bool m_rendererGone = false;
