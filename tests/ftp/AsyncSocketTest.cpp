@@ -264,6 +264,16 @@ TEST(FtpConnect, FailuresBeforeAConnectionEndQuietly) {
     Pump(300);
     EXPECT_EQ(log.Events, (QStringList{"error 11 Connection Refused"}));
 
+    // A leading digit makes it an address, which this one is not: no lookup is tried.
+    log.Events.clear();
+    client.SetServer("1nvalid.example");
+    EXPECT_EQ(client.Address(), "1nvalid.example");
+    EXPECT_EQ(client.HostName(), "");
+    client.Login();
+    Pump(300);
+    EXPECT_EQ(log.CountPrefix("error"), 1) << log.Events;
+    EXPECT_EQ(log.CountPrefix("info 2"), 0);
+
     log.Events.clear();
     client.SetServer(QString(300, 'h') + ".example");
     client.Login();

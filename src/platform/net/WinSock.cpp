@@ -96,7 +96,8 @@ private:
     void update() {
         if (m_closed)
             return;
-        const bool wantRead = m_readArmed && !m_connecting && !m_peerClosed &&
+        // A socket that never connected has nothing to read and no peer to close.
+        const bool wantRead = m_readArmed && (m_connected || m_listening) && !m_peerClosed &&
                               (m_mask & (FD_READ | FD_CLOSE | FD_ACCEPT));
         const bool wantWrite =
             m_connecting ? (m_mask & FD_CONNECT) != 0 : (m_writeArmed && (m_mask & FD_WRITE));
