@@ -78,3 +78,11 @@ for op in put get; do
   done
 done
 echo "vela-cli peak resident memory: $((peak / 1024)) MB"
+# The fixed cost inside every vela-cli figure: loading the program and its libraries.
+start=""
+for _ in 1 2 3; do
+  /usr/bin/time -v -o "$work/time.txt" "$cli" --help > /dev/null 2>&1 || true
+  start+="$(awk -F': ' '/Elapsed \(wall clock\)/{print $2}' "$work/time.txt" | awk -F: '{print $1*60 + $2}') "
+done
+echo "vela-cli start-up alone: $(tr ' ' '\n' <<< "$start" | grep . | median)s, $(awk -F': ' '/Maximum resident set size/{print int($2/1024)}' "$work/time.txt") MB"
+uptime | sed 's/.*load/machine load/'
