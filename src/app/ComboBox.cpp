@@ -52,8 +52,10 @@ void ComboBox::DrawItem(QPainter* painter, const QRect& rect, const QString& tex
 }
 
 void ComboBox::hidePopup() {
+    // Qt also calls this when the box itself is hidden; only a list that was open closes up.
+    const bool wasOpen = view() && view()->isVisible();
     QComboBox::hidePopup();
-    if (OnCloseUp)
+    if (wasOpen && OnCloseUp)
         OnCloseUp(this);
 }
 

@@ -91,6 +91,15 @@ TfrmMain::TfrmMain(const QString& exePath) {
 TfrmMain::~TfrmMain() {
     if (!m_destroyed)
         Guard([this] { FormDestroy(); });
+    // The controls outlive this part of the window while Qt deletes them: nothing they
+    // report from now on may reach the handlers.
+    cmbLang->OnCloseUp = nullptr;
+    cmbTrns->OnCloseUp = nullptr;
+    Splitter1->OnMoved = nullptr;
+    Splitter2->OnMoved = nullptr;
+    FileDrop1->OnFileDrop = nullptr;
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
 }
 
 void TfrmMain::createControls() {

@@ -12,6 +12,7 @@ class QPushButton;
 class QTimer;
 class RichEdit;
 class SaveDialog;
+class TFileDrop;
 class TMiDocView;
 class ToolPanel;
 
@@ -79,7 +80,7 @@ public:
     QWidget* WEB = nullptr;
 
     // Non-visual members.
-    QObject* FileDrop1 = nullptr;
+    TFileDrop* FileDrop1 = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     SaveDialog* PlacesSaveDialog1 = nullptr;
