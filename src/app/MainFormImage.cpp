@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QSaveFile>
+#include <exception>
 
 void TfrmMain::OpenImage(const QString& FileName, int Mode) {
     if (Mode == 0) {
@@ -45,15 +46,23 @@ void TfrmMain::FileDrop1FileDrop(QObject*, int, const QStringList& Files, int, i
     if (Files.isEmpty())
         return;
     const QString first = Files.front();
+    // The two tests are independent: a name ending in a dot passes both, and its text is
+    // loaded even when it cannot be shown as an image; that failure is reported after.
+    std::exception_ptr imageFailure;
     if (ImageIntake::IsImageFile(first)) {
         ImageFile = first;
-        OpenImage(ImageFile, 0);
+        try {
+            OpenImage(ImageFile, 0);
+        } catch (...) {
+            imageFailure = std::current_exception();
+        }
     }
-    // Independently: a name ending in a dot passes both tests.
     if (ImageIntake::IsTextFile(first)) {
         rmm00->SetPlainText(false);
         LoadTextFile(first);
     }
+    if (imageFailure)
+        std::rethrow_exception(imageFailure);
     rmm00->setFocus();
 }
 

@@ -63,6 +63,7 @@ int uprightQuarterTurns(Pix* pix) {
     const bool found =
         osd.DetectOrientationScript(&degrees, &confidence, &script, &scriptConfidence);
     osd.Clear();
+    OcrEngine::Instance().OrientationDone();
     // A weak vote is no reason to turn a page (the command-line engine uses the same margin).
     if (!found || confidence < 2.0f)
         return 0;
@@ -217,7 +218,6 @@ void MiDocument::requireOpen() const {
 void MiDocument::OCR(int languageId, bool orient, bool straighten) {
     requireOpen();
     const QString language = LanguageCode(languageId);
-    auto& api = OcrEngine::Instance().Recognizer(language);
 
     if (orient) {
         m_quarterTurns = uprightQuarterTurns(m_pix);
@@ -241,6 +241,9 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten) {
         }
     }
 
+    // Loaded only now, so that a page that cannot be turned or straightened costs no load,
+    // and the orientation data can be gone before recognition reaches its peak.
+    auto& api = OcrEngine::Instance().Recognizer(language);
     api.SetPageSegMode(tesseract::PSM_AUTO);
     api.SetImage(m_pix);
     if (pixGetXRes(m_pix) < 70)

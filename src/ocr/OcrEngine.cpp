@@ -70,6 +70,11 @@ tesseract::TessBaseAPI& OcrEngine::OrientationDetector() {
     return api;
 }
 
+void OcrEngine::OrientationDone() {
+    if (!m_keepOrientation)
+        m_instances.erase(QStringLiteral("osd"));
+}
+
 void OcrEngine::Release() {
     m_instances.clear();
 }

@@ -111,6 +111,14 @@ TEST_F(ImageIntakeTest, ANameEndingInADotIsShownAndLoadedAsText) {
     EXPECT_EQ(form->ImageFile, odd);
     EXPECT_EQ(form->DocView->Page().size(), QSize(200, 100));
     EXPECT_TRUE(form->rmm00->toPlainText().contains(QStringLiteral("PNG")));
+
+    // Text under such a name cannot be shown, but it is still loaded.
+    const QString notes = file(QStringLiteral("notes."), "just words");
+    drop({notes});
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(form->ImageFile, notes);
+    EXPECT_EQ(form->DocView->Page().size(), QSize(200, 100));
+    EXPECT_EQ(form->rmm00->toPlainText(), QStringLiteral("just words"));
 }
 
 TEST_F(ImageIntakeTest, TextFilesArriveInTheirEncoding) {

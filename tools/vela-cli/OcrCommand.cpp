@@ -1,6 +1,7 @@
 // vela-cli ocr: prints the text that recognition puts into the text pane.
 #include "CliCommand.h"
 #include "MiDocument.h"
+#include "OcrEngine.h"
 #include "Recognition.h"
 #include "VelaError.h"
 
@@ -42,6 +43,8 @@ int runOcr(int argc, char** argv) {
     if (files.isEmpty())
         return ocrUsage();
 
+    // One short run: the orientation data need not stay loaded while the page is read.
+    OcrEngine::Instance().SetKeepsOrientationData(false);
     int status = 0;
     for (const QString& file : files) {
         try {
