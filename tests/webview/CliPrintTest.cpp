@@ -17,6 +17,10 @@ CliResult runPrint(const QStringList& args, const QString& home) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home); // its own registry file
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The same Chromium quirk as in AsanOptions.cpp, for a sanitizer build of the command.
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               env.value(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0")) +
+                   QStringLiteral(":new_delete_type_mismatch=0"));
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(VELA_CLI_PATH), QStringList{QStringLiteral("print")} + args);
     // The server answers from this thread's event loop, so wait by serving it.
