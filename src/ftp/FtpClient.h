@@ -206,6 +206,7 @@ private:
     void dropTransfer();
     bool atEndOfFile() const;
     void transferRefused(const QString& reply);
+    void stepRefused();
 
     bool m_asynchronous = true;
     bool m_multiThreaded = false;

@@ -12,8 +12,7 @@ void TFtpClient::dataConnectionStep(const QString& reply) {
         m_replyDone = false;
     }
     if (!reply.startsWith(QLatin1Char('2'))) {
-        ReportError(12);
-        FinishOperation();
+        stepRefused();
         return;
     }
     // Some servers connect to the PORT address as soon as they accept PORT, before the
@@ -48,15 +47,13 @@ QString TFtpClient::portArgument() {
 
 void TFtpClient::pasvStep(const QString& reply) {
     if (!reply.startsWith(QLatin1Char('2')) || !m_dataStep) {
-        ReportError(12);
-        FinishOperation();
+        stepRefused();
         return;
     }
     const auto endpoint = FtpReply::PassiveEndpoint(reply);
     if (!endpoint) {
         m_errorText = QStringLiteral("Malformed passive mode reply");
-        ReportError(12);
-        FinishOperation();
+        stepRefused();
         return;
     }
     // Only the port is taken from the reply: a server must not be able to send our data
@@ -71,6 +68,14 @@ void TFtpClient::pasvStep(const QString& reply) {
         return;
     }
     (this->*m_dataStep)(QStringLiteral("299"));
+}
+
+void TFtpClient::stepRefused() {
+    // Nothing will use the listener or the local file of this transfer any more.
+    m_listener->Disconnect();
+    closeLocalFile();
+    ReportError(12);
+    FinishOperation();
 }
 
 void TFtpClient::installDataHooks(bool upload) {

@@ -140,8 +140,7 @@ void TFtpClient::uploadSizeReplyStep(const QString& reply) {
 
 void TFtpClient::storStep(const QString& reply) {
     if (!positive(reply)) {
-        ReportError(12);
-        FinishOperation();
+        stepRefused();
         return;
     }
     sendTransferCommand(QStringLiteral("STOR ") + m_remoteFile, &TFtpClient::storReplyStep);
@@ -149,8 +148,7 @@ void TFtpClient::storStep(const QString& reply) {
 
 void TFtpClient::restStorStep(const QString& reply) {
     if (!positive(reply)) {
-        ReportError(12);
-        FinishOperation();
+        stepRefused();
         return;
     }
     m_restartOffset = m_remoteSize;
@@ -264,8 +262,7 @@ void TFtpClient::downloadSizeStep(const QString& reply) {
 
 void TFtpClient::retrStep(const QString& reply) {
     if (!positive(reply)) {
-        ReportError(12);
-        FinishOperation();
+        stepRefused();
         return;
     }
     sendTransferCommand(QStringLiteral("RETR ") + m_remoteFile, &TFtpClient::retrReplyStep);
@@ -273,8 +270,7 @@ void TFtpClient::retrStep(const QString& reply) {
 
 void TFtpClient::restRetrStep(const QString& reply) {
     if (!positive(reply)) {
-        ReportError(12);
-        FinishOperation();
+        stepRefused();
         return;
     }
     m_restartOffset = m_file->size();

@@ -413,3 +413,21 @@ TEST_F(ScriptedTest, OperationsNeedAnIdleConnection) {
     m_client->SetVersion("something else");
     EXPECT_EQ(m_client->Version(), "Vela/FTP 1.0.1");
 }
+
+TEST_F(ScriptedTest, RefusedPortEndsTheTransferAndItsListener) {
+    QJsonObject script;
+    QJsonObject r;
+    r["PORT"] = replies({"500 PORT not accepted\r\n"});
+    script["replies"] = r;
+    ASSERT_NO_FATAL_FAILURE(start(script));
+    ASSERT_NO_FATAL_FAILURE(login());
+    const QString file = m_dir.filePath("f.bin");
+    ASSERT_TRUE(WriteFile(file, "abc"));
+    reset();
+    m_client->StoreFile(file, "f.bin", "B", false);
+    ASSERT_TRUE(waitFor("stored"));
+    EXPECT_TRUE(m_log.Has("error 12 ")) << m_log.Events;
+    EXPECT_FALSE(m_log.Commands.contains("STOR f.bin"));
+    EXPECT_FALSE(m_client->Listener()->HasSocket());
+    EXPECT_TRUE(m_client->ControlConnected());
+}
