@@ -3,7 +3,10 @@
 #include "AsyncSocket.h"
 #include "FtpTestSupport.h"
 
+#include <QDate>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -295,4 +298,20 @@ TEST(FtpConnect, ServerThatNeverAnswersTimesOutOnceAfterTwentySeconds) {
     EXPECT_GE(clock.elapsed(), 19000);
     Pump(1500);
     EXPECT_EQ(log.Events, (QStringList{"error 7 Connection timed out"}));
+}
+
+TEST(FtpStartup, PreparesThePrivateCacheFolderAndToday) {
+    QTemporaryDir cache;
+    const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+    FtpClientStartup();
+    const QString folder = FtpCacheDirectory();
+    qputenv("XDG_CACHE_HOME", saved);
+    EXPECT_TRUE(folder.startsWith(cache.path()));
+    EXPECT_TRUE(folder.endsWith("/ftpcache"));
+    const QFileInfo info(folder);
+    EXPECT_TRUE(info.isDir());
+    EXPECT_FALSE(info.permissions() & QFileDevice::ReadOther);
+    const QDate today = QDate::currentDate();
+    EXPECT_EQ(FtpCacheToday(), today.year() * 10000 + today.month() * 100 + today.day());
 }
