@@ -5,6 +5,8 @@
 #include "registry/Registry.h"
 
 #include <QNetworkProxy>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QTemporaryDir>
 
 namespace {
@@ -152,6 +154,28 @@ TEST_F(HostRegistryTest, SoundsAndProxySetAtLoadAreUndoneAtShutdown) {
     WebHostInitialization();
     EXPECT_TRUE(NavigationSoundEnabled());
     EXPECT_EQ(QNetworkProxy::applicationProxy(), before);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(HostRegistryTest, TextSizeSetsTheZoomAndFocusNeedsAnHtmlPage) {
+    QWidget otherForm;
+    auto* second = new TWebHost(&otherForm);
+    second->VisualEffects()->TextSize = 4;
+    second->Loaded();
+    EXPECT_EQ(second->Zoom(), 4);
+    EXPECT_DOUBLE_EQ(second->Page()->zoomFactor(), 1.3);
+    QVariant range;
+    EXPECT_EQ(second->GetBrowserInterface()->ExecWB(OLECMDID_GETZOOMRANGE,
+                                                    OLECMDEXECOPT_DONTPROMPTUSER, QVariant(), &range),
+              S_OK);
+    EXPECT_EQ(range.toInt(), 4 << 16);
+    // Without a document FocusWebDocument leaves the focus where it is.
+    form->setFocus();
+    FocusWebDocument(host, true);
+    EXPECT_FALSE(host->View()->hasFocus());
 }
 
 } // namespace
