@@ -287,3 +287,52 @@ TEST_F(NavigationTest, NewWindowGoesWhereTheHandlerSays) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(NavigationTest, RefreshAndUnloadGoThroughTheCommandTarget) {
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/hello.html"))));
+    int refreshes = 0;
+    host->OnRefresh = [&](TCustomWebHost*, int command, bool& cancel) {
+        EXPECT_EQ(command, 2300);
+        ++refreshes;
+        cancel = true;
+    };
+    const int before = TestServer().RequestCount("/hello.html");
+    host->ExecWB(host->GetBrowserInterface(), OLECMDID_REFRESH, OLECMDEXECOPT_DODEFAULT, QVariant());
+    QTest::qWait(500);
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(TestServer().RequestCount("/hello.html"), before);
+    host->OnRefresh = nullptr;
+    int unloads = 0;
+    host->OnUnload = [&](TCustomWebHost*) { ++unloads; };
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/plain.txt"))));
+    EXPECT_EQ(unloads, 1);
+}
+
+TEST_F(NavigationTest, DownloadsAskTheControlAndTheHost) {
+    TestServer().Route("/file.bin", HttpServer::Response{200, "application/octet-stream",
+                                                         QByteArray(1000, 'b')});
+    int asked = 0;
+    int taken = 0;
+    // The control's event and the host's download manager share the name.
+    host->TWebControl::OnFileDownload = [&](TWebControl*, bool activeDocument, bool& cancel) {
+        EXPECT_FALSE(activeDocument);
+        ++asked;
+        cancel = true;
+    };
+    host->NavigateUrl(TestServer().Url(QStringLiteral("/file.bin")));
+    ASSERT_TRUE(WaitFor([&] { return asked == 1; }));
+    // A host download manager that takes the download over answers first.
+    host->OnFileDownload = [&](TCustomWebHost*, const QString& url, const QString&) {
+        EXPECT_TRUE(url.endsWith(QLatin1String("/file.bin?2")));
+        ++taken;
+        return S_OK;
+    };
+    host->NavigateUrl(TestServer().Url(QStringLiteral("/file.bin?2")));
+    ASSERT_TRUE(WaitFor([&] { return taken == 1; }));
+    QTest::qWait(200);
+    EXPECT_EQ(asked, 1);
+}
+
+} // namespace
