@@ -88,12 +88,20 @@ TEST_F(ScriptedTest, SystRepliesDecideTheServerType) {
                          "215 Windows_NT\r\n", "502 SYST not implemented\r\n"});
     script["replies"] = r;
     ASSERT_NO_FATAL_FAILURE(start(script));
+    // By name first: looked up once, then the resolved address is kept.
+    m_client->SetServer("localhost");
     for (const TFtpServerType expected :
          {ftpstUNIX, ftpstVmsMultinet, ftpstDefault, ftpstDefault}) {
         m_client->SetServerType(ftpstAutoDetect);
         reset();
         ASSERT_NO_FATAL_FAILURE(login());
         EXPECT_EQ(m_client->ServerType(), expected);
+        if (expected == ftpstUNIX) {
+            EXPECT_EQ(m_log.Events.mid(0, 3),
+                      (QStringList{"info 2 localhost", "info 19 127.0.0.1", "info 0 127.0.0.1"}));
+        } else {
+            EXPECT_EQ(m_log.Events.first(), "info 0 127.0.0.1");
+        }
     }
     // Once known, the type is kept and no SYST is sent.
     reset();
