@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineView>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>

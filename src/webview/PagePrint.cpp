@@ -21,8 +21,8 @@ bool PrintPageTo(QWebEngineView* view, QPrinter* printer, QString* error, bool d
     if (!view || !printer)
         return fail(error, QStringLiteral("There is no page to print."));
     QPointer<QWebEngineView> guard(view);
-    const bool toPdfFile = !drawPages &&
-        printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty();
+    const bool toPdfFile = !drawPages && printer->outputFormat() == QPrinter::PdfFormat &&
+                           !printer->outputFileName().isEmpty();
     if (toPdfFile) {
         QByteArray pdf;
         bool done = false;
@@ -49,12 +49,12 @@ bool PrintPageTo(QWebEngineView* view, QPrinter* printer, QString* error, bool d
     bool done = false;
     QEventLoop loop;
     QObject::connect(view, &QObject::destroyed, &loop, &QEventLoop::quit);
-    const auto connection = QObject::connect(view, &QWebEngineView::printFinished, &loop,
-                                             [&](bool ok) {
-                                                 success = ok;
-                                                 done = true;
-                                                 loop.quit();
-                                             });
+    const auto connection =
+        QObject::connect(view, &QWebEngineView::printFinished, &loop, [&](bool ok) {
+            success = ok;
+            done = true;
+            loop.quit();
+        });
     view->print(printer);
     if (!done)
         loop.exec();

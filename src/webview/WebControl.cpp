@@ -4,10 +4,10 @@
 #include "PagePrint.h"
 
 #include <QAction>
-#include <QLoggingCategory>
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -271,49 +271,87 @@ void TWebControl::watchChild(QObject* child) {
 
 bool TWebControl::IsEventAssigned(int dispId) const {
     switch (dispId) {
-    case DispId::StatusTextChange: return bool(OnStatusTextChange);
-    case DispId::ProgressChange: return bool(OnProgressChange);
-    case DispId::CommandStateChange: return bool(OnCommandStateChange);
-    case DispId::DownloadBegin: return bool(OnDownloadBegin);
-    case DispId::DownloadComplete: return bool(OnDownloadComplete);
-    case DispId::TitleChange: return bool(OnTitleChange);
-    case DispId::PropertyChange: return bool(OnPropertyChange);
-    case DispId::BeforeNavigate2: return bool(OnBeforeNavigate2);
-    case DispId::NewWindow2: return bool(OnNewWindow2);
-    case DispId::NavigateComplete2: return bool(OnNavigateComplete2);
-    case DispId::DocumentComplete: return bool(OnDocumentComplete);
-    case DispId::Quit: return bool(OnQuit);
-    case DispId::OnVisible: return bool(OnVisible);
-    case DispId::OnToolBar: return bool(OnToolBar);
-    case DispId::OnMenuBar: return bool(OnMenuBar);
-    case DispId::OnStatusBar: return bool(OnStatusBar);
-    case DispId::OnFullScreen: return bool(OnFullScreen);
-    case DispId::OnTheaterMode: return bool(OnTheaterMode);
-    case DispId::OnAddressBar: return bool(OnAddressBar);
-    case DispId::WindowSetResizable: return bool(OnWindowSetResizable);
-    case DispId::WindowSetLeft: return bool(OnWindowSetLeft);
-    case DispId::WindowSetTop: return bool(OnWindowSetTop);
-    case DispId::WindowSetWidth: return bool(OnWindowSetWidth);
-    case DispId::WindowSetHeight: return bool(OnWindowSetHeight);
-    case DispId::WindowClosing: return bool(OnWindowClosing);
-    case DispId::ClientToHostWindow: return bool(OnClientToHostWindow);
-    case DispId::SetSecureLockIcon: return bool(OnSetSecureLockIcon);
-    case DispId::FileDownload: return bool(OnFileDownload);
-    case DispId::NavigateError: return bool(OnNavigateError);
-    case DispId::PrintTemplateInstantiation: return bool(OnPrintTemplateInstantiation);
-    case DispId::PrintTemplateTeardown: return bool(OnPrintTemplateTeardown);
-    case DispId::UpdatePageStatus: return bool(OnUpdatePageStatus);
-    case DispId::PrivacyImpactedStateChange: return bool(OnPrivacyImpactedStateChange);
-    case DispId::NewWindow3: return bool(OnNewWindow3);
-    default: return false;
+    case DispId::StatusTextChange:
+        return bool(OnStatusTextChange);
+    case DispId::ProgressChange:
+        return bool(OnProgressChange);
+    case DispId::CommandStateChange:
+        return bool(OnCommandStateChange);
+    case DispId::DownloadBegin:
+        return bool(OnDownloadBegin);
+    case DispId::DownloadComplete:
+        return bool(OnDownloadComplete);
+    case DispId::TitleChange:
+        return bool(OnTitleChange);
+    case DispId::PropertyChange:
+        return bool(OnPropertyChange);
+    case DispId::BeforeNavigate2:
+        return bool(OnBeforeNavigate2);
+    case DispId::NewWindow2:
+        return bool(OnNewWindow2);
+    case DispId::NavigateComplete2:
+        return bool(OnNavigateComplete2);
+    case DispId::DocumentComplete:
+        return bool(OnDocumentComplete);
+    case DispId::Quit:
+        return bool(OnQuit);
+    case DispId::OnVisible:
+        return bool(OnVisible);
+    case DispId::OnToolBar:
+        return bool(OnToolBar);
+    case DispId::OnMenuBar:
+        return bool(OnMenuBar);
+    case DispId::OnStatusBar:
+        return bool(OnStatusBar);
+    case DispId::OnFullScreen:
+        return bool(OnFullScreen);
+    case DispId::OnTheaterMode:
+        return bool(OnTheaterMode);
+    case DispId::OnAddressBar:
+        return bool(OnAddressBar);
+    case DispId::WindowSetResizable:
+        return bool(OnWindowSetResizable);
+    case DispId::WindowSetLeft:
+        return bool(OnWindowSetLeft);
+    case DispId::WindowSetTop:
+        return bool(OnWindowSetTop);
+    case DispId::WindowSetWidth:
+        return bool(OnWindowSetWidth);
+    case DispId::WindowSetHeight:
+        return bool(OnWindowSetHeight);
+    case DispId::WindowClosing:
+        return bool(OnWindowClosing);
+    case DispId::ClientToHostWindow:
+        return bool(OnClientToHostWindow);
+    case DispId::SetSecureLockIcon:
+        return bool(OnSetSecureLockIcon);
+    case DispId::FileDownload:
+        return bool(OnFileDownload);
+    case DispId::NavigateError:
+        return bool(OnNavigateError);
+    case DispId::PrintTemplateInstantiation:
+        return bool(OnPrintTemplateInstantiation);
+    case DispId::PrintTemplateTeardown:
+        return bool(OnPrintTemplateTeardown);
+    case DispId::UpdatePageStatus:
+        return bool(OnUpdatePageStatus);
+    case DispId::PrivacyImpactedStateChange:
+        return bool(OnPrivacyImpactedStateChange);
+    case DispId::NewWindow3:
+        return bool(OnNewWindow3);
+    default:
+        return false;
     }
 }
 
 QVariant TWebControl::GetProperty(int dispId) const {
     switch (dispId) {
-    case DispId::ReadyState: return m_readyState;
-    case DispId::Document: return QVariant::fromValue(!Document().Empty);
-    default: return m_properties.value(dispId, false);
+    case DispId::ReadyState:
+        return m_readyState;
+    case DispId::Document:
+        return QVariant::fromValue(!Document().Empty);
+    default:
+        return m_properties.value(dispId, false);
     }
 }
 
@@ -380,8 +418,8 @@ bool TWebControl::beforeNavigate(const QUrl& url, int navigationType, bool isMai
     bool cancel = false;
     if (OnBeforeNavigate2) {
         OnBeforeNavigate2(this, m_page, url.toString(), navigationType,
-                          isMainFrame ? QString() : QStringLiteral("_frame"), QVariant(), QVariant(),
-                          cancel);
+                          isMainFrame ? QString() : QStringLiteral("_frame"), QVariant(),
+                          QVariant(), cancel);
     }
     if (!cancel && isMainFrame)
         documentStarting();
@@ -469,14 +507,14 @@ void TWebControl::pageDialog(PageDialogKind kind, const QString& message,
         return;
     }
     const bool isError = kind == PageDialogKind::ScriptError;
-    const auto buttons = kind == PageDialogKind::Alert  ? PageDialog::OkOnly
-                         : isError                       ? PageDialog::YesNo
-                                                         : PageDialog::OkCancel;
+    const auto buttons = kind == PageDialogKind::Alert ? PageDialog::OkOnly
+                         : isError                     ? PageDialog::YesNo
+                                                       : PageDialog::OkCancel;
     QPointer<TWebControl> self(this);
-    auto* dialog = new PageDialog(window(),
-                                  QString::fromLatin1(isError ? PageDialog::ScriptErrorCaption
-                                                              : PageDialog::DefaultCaption),
-                                  message, buttons, kind == PageDialogKind::Prompt, defaultValue);
+    auto* dialog = new PageDialog(
+        window(),
+        QString::fromLatin1(isError ? PageDialog::ScriptErrorCaption : PageDialog::DefaultCaption),
+        message, buttons, kind == PageDialogKind::Prompt, defaultValue);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<PageDialog> guard(dialog);
     const int answer = dialog->exec();
@@ -514,7 +552,8 @@ void TWebControl::startProbe(int generation) {
     m_probeMimeType.reset();
     // WebEngine does not say what MIME type the document has; the document itself does.
     QPointer<TWebControl> self(this);
-    m_page->runJavaScript(QStringLiteral("document.contentType"), QWebEngineScript::ApplicationWorld,
+    m_page->runJavaScript(QStringLiteral("document.contentType"),
+                          QWebEngineScript::ApplicationWorld,
                           [self, generation](const QVariant& result) {
                               if (!self || self->m_probeGeneration != generation)
                                   return;

@@ -8,7 +8,6 @@
 #include <QUrl>
 #include <QVariant>
 #include <QWidget>
-
 #include <array>
 #include <functional>
 #include <memory>
@@ -29,14 +28,13 @@ namespace DispId {
 constexpr int StatusTextChange = 102, ProgressChange = 108, CommandStateChange = 105,
               DownloadBegin = 106, DownloadComplete = 104, TitleChange = 113, PropertyChange = 112,
               BeforeNavigate2 = 250, NewWindow2 = 251, NavigateComplete2 = 252,
-              DocumentComplete = 259, Quit = 253, OnVisible = 254, OnToolBar = 255,
-              OnMenuBar = 256, OnStatusBar = 257, OnFullScreen = 258, OnTheaterMode = 260,
-              OnAddressBar = 261, WindowSetResizable = 262, WindowSetLeft = 264,
-              WindowSetTop = 265, WindowSetWidth = 266, WindowSetHeight = 267,
-              WindowClosing = 263, ClientToHostWindow = 268, SetSecureLockIcon = 269,
-              FileDownload = 270, NavigateError = 271, PrintTemplateInstantiation = 225,
-              PrintTemplateTeardown = 226, UpdatePageStatus = 227,
-              PrivacyImpactedStateChange = 272, NewWindow3 = 273;
+              DocumentComplete = 259, Quit = 253, OnVisible = 254, OnToolBar = 255, OnMenuBar = 256,
+              OnStatusBar = 257, OnFullScreen = 258, OnTheaterMode = 260, OnAddressBar = 261,
+              WindowSetResizable = 262, WindowSetLeft = 264, WindowSetTop = 265,
+              WindowSetWidth = 266, WindowSetHeight = 267, WindowClosing = 263,
+              ClientToHostWindow = 268, SetSecureLockIcon = 269, FileDownload = 270,
+              NavigateError = 271, PrintTemplateInstantiation = 225, PrintTemplateTeardown = 226,
+              UpdatePageStatus = 227, PrivacyImpactedStateChange = 272, NewWindow3 = 273;
 constexpr int Visible = 402, StatusBar = 403, StatusText = 404, ToolBar = 405, MenuBar = 406,
               FullScreen = 407, Offline = 550, Silent = 551, RegisterAsBrowser = 552,
               RegisterAsDropTarget = 553, TheaterMode = 554, AddressBar = 555, Resizable = 556;
@@ -193,8 +191,8 @@ protected:
     virtual void closeRequested();
     // Called before each main-frame document starts loading.
     virtual void documentStarting() {}
-    virtual void pageDialog(PageDialogKind kind, const QString& message, const QString& defaultValue,
-                            bool* accepted, QString* result);
+    virtual void pageDialog(PageDialogKind kind, const QString& message,
+                            const QString& defaultValue, bool* accepted, QString* result);
     void showStandardContextMenu(QContextMenuEvent* event);
     void setReadyState(int state) { m_readyState = state; }
     void applyZoom(int textSize);

@@ -24,14 +24,15 @@ HRESULT TWebControl::navigate(const QVariant& url, const QVariant& postData,
     if (!target.isValid() || target.isEmpty() || (needsHost && target.host().isEmpty()))
         return E_INVALIDARG;
     QWebEngineHttpRequest request(target);
-    const QByteArray body = postData.metaType().id() == QMetaType::QByteArray ? postData.toByteArray()
-                                                                              : QByteArray();
+    const QByteArray body =
+        postData.metaType().id() == QMetaType::QByteArray ? postData.toByteArray() : QByteArray();
     if (!body.isEmpty()) {
         request.setMethod(QWebEngineHttpRequest::Post);
         request.setPostData(body);
     }
     if (headers.metaType().id() == QMetaType::QString) {
-        for (const QString& line : headers.toString().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+        for (const QString& line :
+             headers.toString().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
             const qsizetype colon = line.indexOf(':');
             if (colon > 0)
                 request.setHeader(line.left(colon).trimmed().toLatin1(),
@@ -49,15 +50,33 @@ HRESULT TWebControl::execCommand(int cmdId, int cmdExecOpt, const QVariant& inpu
     case OLECMDID_PRINTPREVIEW:
     case OLECMDID_PAGESETUP:
         return printCommand(cmdId, cmdExecOpt);
-    case OLECMDID_CUT: Page()->triggerAction(QWebEnginePage::Cut); return S_OK;
-    case OLECMDID_COPY: Page()->triggerAction(QWebEnginePage::Copy); return S_OK;
-    case OLECMDID_PASTE: Page()->triggerAction(QWebEnginePage::Paste); return S_OK;
-    case OLECMDID_UNDO: Page()->triggerAction(QWebEnginePage::Undo); return S_OK;
-    case OLECMDID_REDO: Page()->triggerAction(QWebEnginePage::Redo); return S_OK;
-    case OLECMDID_SELECTALL: Page()->triggerAction(QWebEnginePage::SelectAll); return S_OK;
-    case OLECMDID_CLEARSELECTION: Page()->triggerAction(QWebEnginePage::Unselect); return S_OK;
-    case OLECMDID_REFRESH: Page()->triggerAction(QWebEnginePage::Reload); return S_OK;
-    case OLECMDID_STOP: Page()->triggerAction(QWebEnginePage::Stop); return S_OK;
+    case OLECMDID_CUT:
+        Page()->triggerAction(QWebEnginePage::Cut);
+        return S_OK;
+    case OLECMDID_COPY:
+        Page()->triggerAction(QWebEnginePage::Copy);
+        return S_OK;
+    case OLECMDID_PASTE:
+        Page()->triggerAction(QWebEnginePage::Paste);
+        return S_OK;
+    case OLECMDID_UNDO:
+        Page()->triggerAction(QWebEnginePage::Undo);
+        return S_OK;
+    case OLECMDID_REDO:
+        Page()->triggerAction(QWebEnginePage::Redo);
+        return S_OK;
+    case OLECMDID_SELECTALL:
+        Page()->triggerAction(QWebEnginePage::SelectAll);
+        return S_OK;
+    case OLECMDID_CLEARSELECTION:
+        Page()->triggerAction(QWebEnginePage::Unselect);
+        return S_OK;
+    case OLECMDID_REFRESH:
+        Page()->triggerAction(QWebEnginePage::Reload);
+        return S_OK;
+    case OLECMDID_STOP:
+        Page()->triggerAction(QWebEnginePage::Stop);
+        return S_OK;
     case OLECMDID_ZOOM:
         if (input.isValid()) {
             bool ok = false;

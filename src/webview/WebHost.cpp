@@ -11,7 +11,6 @@
 #include <QMouseEvent>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
-
 #include <cfenv>
 
 namespace {
@@ -34,18 +33,30 @@ UnitState& unit() {
 
 QWebEnginePage::WebAction webActionOf(TContextMenuItem item) {
     switch (item) {
-    case rcsBack: return QWebEnginePage::Back;
-    case rcsForward: return QWebEnginePage::Forward;
-    case rcsSavePageBkg: return QWebEnginePage::SavePage;
-    case rcsCopyBkg: return QWebEnginePage::CopyImageToClipboard;
-    case rcsSelectAll: return QWebEnginePage::SelectAll;
-    case rcsPaste: return QWebEnginePage::Paste;
-    case rcsRefresh: return QWebEnginePage::Reload;
-    case rcsViewSource: return QWebEnginePage::ViewSource;
-    case rcsProperties: return QWebEnginePage::InspectElement;
-    case rcsOpenNWindow: return QWebEnginePage::OpenLinkInNewWindow;
-    case rcsOpenLink: return QWebEnginePage::OpenLinkInThisWindow;
-    default: return QWebEnginePage::NoWebAction; // no WebEngine counterpart
+    case rcsBack:
+        return QWebEnginePage::Back;
+    case rcsForward:
+        return QWebEnginePage::Forward;
+    case rcsSavePageBkg:
+        return QWebEnginePage::SavePage;
+    case rcsCopyBkg:
+        return QWebEnginePage::CopyImageToClipboard;
+    case rcsSelectAll:
+        return QWebEnginePage::SelectAll;
+    case rcsPaste:
+        return QWebEnginePage::Paste;
+    case rcsRefresh:
+        return QWebEnginePage::Reload;
+    case rcsViewSource:
+        return QWebEnginePage::ViewSource;
+    case rcsProperties:
+        return QWebEnginePage::InspectElement;
+    case rcsOpenNWindow:
+        return QWebEnginePage::OpenLinkInNewWindow;
+    case rcsOpenLink:
+        return QWebEnginePage::OpenLinkInThisWindow;
+    default:
+        return QWebEnginePage::NoWebAction; // no WebEngine counterpart
     }
 }
 
@@ -169,8 +180,8 @@ void TWebHost::Loaded() {
     }
     registerUserAgent();
     if (m_proxySettings->AutoLoadProxy && !m_proxySettings->Address.isEmpty()) {
-        SetProcessProxy(m_proxySettings->Address, m_proxySettings->Port,
-                        m_proxySettings->UserName, m_proxySettings->Password);
+        SetProcessProxy(m_proxySettings->Address, m_proxySettings->Port, m_proxySettings->UserName,
+                        m_proxySettings->Password);
         unit().proxySet = true;
     }
     if (m_visualEffects->DisableSounds) {
@@ -269,7 +280,8 @@ void TWebHost::leaveEvent(QEvent* event) {
 
 void TWebHost::keyPressEvent(QKeyEvent* event) {
     // Enter belongs to the page, not to the form's default button.
-    if (m_enableMessageHandler && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    if (m_enableMessageHandler &&
+        (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         event->accept();
         return;
     }
@@ -310,14 +322,14 @@ bool TWebHost::ownerActivationChanged() {
                 // Answer the dialog as a click would, then close it.
                 QPointer<QWidget> dialog(taking);
                 const QPointF centre = QRectF(taking->rect()).center();
-                QApplication::postEvent(taking, new QMouseEvent(QEvent::MouseButtonPress, centre,
-                                                                taking->mapToGlobal(centre),
-                                                                Qt::LeftButton, Qt::LeftButton,
-                                                                Qt::NoModifier));
-                QApplication::postEvent(taking, new QMouseEvent(QEvent::MouseButtonRelease, centre,
-                                                                taking->mapToGlobal(centre),
-                                                                Qt::LeftButton, Qt::NoButton,
-                                                                Qt::NoModifier));
+                QApplication::postEvent(taking,
+                                        new QMouseEvent(QEvent::MouseButtonPress, centre,
+                                                        taking->mapToGlobal(centre), Qt::LeftButton,
+                                                        Qt::LeftButton, Qt::NoModifier));
+                QApplication::postEvent(taking,
+                                        new QMouseEvent(QEvent::MouseButtonRelease, centre,
+                                                        taking->mapToGlobal(centre), Qt::LeftButton,
+                                                        Qt::NoButton, Qt::NoModifier));
                 taking->close();
                 QApplication::processEvents();
                 return true;

@@ -6,7 +6,6 @@
 
 #include <QPointer>
 #include <QStringList>
-
 #include <memory>
 
 // The browser host the main window places: option objects, the dialog hook on the owner

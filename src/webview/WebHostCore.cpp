@@ -3,8 +3,8 @@
 #include "PageDialog.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -106,17 +106,19 @@ void TCustomWebHost::updateHostStyle(const QString& css) {
     if (css.isEmpty())
         return;
     // The host's sheet goes first in the head, so the page's own rules win over it.
-    const QString literal = QString::fromUtf8(
-        QJsonDocument(QJsonArray{css}).toJson(QJsonDocument::Compact));
+    const QString literal =
+        QString::fromUtf8(QJsonDocument(QJsonArray{css}).toJson(QJsonDocument::Compact));
     QWebEngineScript script;
     script.setName(QString::fromLatin1(kHostStyleScript));
     script.setInjectionPoint(QWebEngineScript::DocumentReady);
     script.setWorldId(QWebEngineScript::ApplicationWorld);
     script.setRunsOnSubFrames(true);
-    script.setSourceCode(QStringLiteral(
-        "(function(){var s=document.createElement('style');s.textContent=%1[0];"
-        "var p=document.head||document.documentElement;if(p)p.insertBefore(s,p.firstChild);})();")
-                             .arg(literal));
+    script.setSourceCode(
+        QStringLiteral(
+            "(function(){var s=document.createElement('style');s.textContent=%1[0];"
+            "var "
+            "p=document.head||document.documentElement;if(p)p.insertBefore(s,p.firstChild);})();")
+            .arg(literal));
     scripts.insert(script);
 }
 
@@ -263,7 +265,8 @@ HRESULT TCustomWebHost::ShowContextMenu(int kind, const QPoint& globalPos, QObje
     if (OnShowContextMenu)
         return OnShowContextMenu(this, kind, globalPos, commandTarget);
     if (m_disabledPopupMenus.Contains(rcmAll) ||
-        (kind >= 0 && kind < rcmAll && m_disabledPopupMenus.Contains(static_cast<TMenuContext>(kind))))
+        (kind >= 0 && kind < rcmAll &&
+         m_disabledPopupMenus.Contains(static_cast<TMenuContext>(kind))))
         return S_OK;
     if (!popupFilteringWanted())
         return S_FALSE;
@@ -355,7 +358,8 @@ void TCustomWebHost::stopScripts() {
                        "for(var i=last;i>0;--i){clearTimeout(i);clearInterval(i);}})();"),
         QWebEngineScript::MainWorld, [self](const QVariant&) {
             if (self && self->m_scriptsCancelled)
-                self->Page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+                self->Page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled,
+                                                       false);
         });
 }
 
@@ -408,7 +412,7 @@ void TCustomWebHost::documentStarting() {
 void TCustomWebHost::newWindowRequested(QWebEngineNewWindowRequest& request) {
     if (QueryService(HostService::NewWindowManager)) {
         const HRESULT hr = OnEvaluateNewWindow(this, request.requestedUrl().toString(), QString(),
-                                              Page()->url().toString(), request.isUserInitiated());
+                                               Page()->url().toString(), request.isUserInitiated());
         if (hr == S_FALSE)
             return; // blocked
     }
@@ -435,7 +439,8 @@ void TCustomWebHost::pageDialog(PageDialogKind kind, const QString& message,
                                 const QString& defaultValue, bool* accepted, QString* result) {
     if (OnShowMessage && kind != PageDialogKind::Prompt) {
         int answer = 0;
-        const int type = kind == PageDialogKind::Alert ? 0x30 : 0x21; // MB_ICONWARNING, MB_OKCANCEL|question
+        const int type =
+            kind == PageDialogKind::Alert ? 0x30 : 0x21; // MB_ICONWARNING, MB_OKCANCEL|question
         if (OnShowMessage(this, message, QString::fromLatin1(PageDialog::DefaultCaption), type,
                           answer) == S_OK) {
             if (accepted)

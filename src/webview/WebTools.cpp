@@ -1,14 +1,13 @@
 #include "WebTools.h"
 
 #include "PageDialog.h"
-#include "registry/Registry.h"
 #include "WebHostCore.h"
+#include "registry/Registry.h"
 
 #include <QCoreApplication>
 #include <QDialog>
 #include <QNetworkProxy>
 #include <QWidget>
-
 #include <optional>
 #include <unistd.h>
 
@@ -109,9 +108,8 @@ void DisableNavigationSound(bool disable) {
 }
 
 bool NavigationSoundEnabled() {
-    const auto sound = Registry().Value(QString::fromLatin1(kNavigatingSoundKey) +
-                                            QStringLiteral("\\.Current"),
-                                        QString());
+    const auto sound = Registry().Value(
+        QString::fromLatin1(kNavigatingSoundKey) + QStringLiteral("\\.Current"), QString());
     return sound && !sound->isEmpty();
 }
 

@@ -37,9 +37,11 @@ CliResult runPrint(const QStringList& args, const QString& home) {
 class CliPrintTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestServer().Route("/cli.html", HttpServer::Response{
-            200, "text/html; charset=utf-8",
-            "<html><body><h1>Printed by the command</h1><p>\xE7\xBF\xBB\xE8\xA8\xB3</p></body></html>"});
+        TestServer().Route(
+            "/cli.html",
+            HttpServer::Response{200, "text/html; charset=utf-8",
+                                 "<html><body><h1>Printed by the "
+                                 "command</h1><p>\xE7\xBF\xBB\xE8\xA8\xB3</p></body></html>"});
     }
 
     QTemporaryDir dir;
@@ -47,11 +49,12 @@ protected:
 };
 
 TEST_F(CliPrintTest, PrintsAPageToPdf) {
-    const CliResult result = runPrint({TestServer().Url(QStringLiteral("/cli.html")), Out()}, dir.path());
+    const CliResult result =
+        runPrint({TestServer().Url(QStringLiteral("/cli.html")), Out()}, dir.path());
     ASSERT_EQ(result.ExitCode, 0) << result.Error.toStdString();
     QProcess text;
-    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), Out(),
-                                             QStringLiteral("-")});
+    text.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), Out(), QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(30000));
     const QString words = QString::fromUtf8(text.readAllStandardOutput());
     EXPECT_TRUE(words.contains(QLatin1String("Printed by the command"))) << words.toStdString();
@@ -59,8 +62,10 @@ TEST_F(CliPrintTest, PrintsAPageToPdf) {
 }
 
 TEST_F(CliPrintTest, FailuresExitNonZeroWithAMessage) {
-    TestServer().Route("/cli-never.html", HttpServer::Response{
-        200, "text/html", QByteArray("<html><body>") + QByteArray(2000, 'z'), true});
+    TestServer().Route("/cli-never.html",
+                       HttpServer::Response{200, "text/html",
+                                            QByteArray("<html><body>") + QByteArray(2000, 'z'),
+                                            true});
     TestServer().Route("/cli.txt", HttpServer::Response{200, "text/plain", "text"});
     HttpServer::Response missing{404, "text/html", "<html><body>no such page</body></html>"};
     TestServer().Route("/cli-missing.html", missing);

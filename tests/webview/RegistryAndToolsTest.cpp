@@ -1,13 +1,12 @@
 // The registry stand-in and the host's registry effects, captions, user agent and flags.
 #include "WebTestSupport.h"
-
 #include "WebTools.h"
 #include "registry/Registry.h"
 
 #include <QNetworkProxy>
+#include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -28,7 +27,8 @@ TEST(RegistryTest, KeysAndValuesPersistWithoutRegardToCase) {
               QStringLiteral("data"));
     EXPECT_TRUE(r.SetValue(QStringLiteral("Software\\Vela\\Sub"), QStringLiteral("NAME"),
                            QStringLiteral("new")));
-    EXPECT_EQ(r.ValueNames(QStringLiteral("Software\\Vela\\Sub")), QStringList{QStringLiteral("Name")});
+    EXPECT_EQ(r.ValueNames(QStringLiteral("Software\\Vela\\Sub")),
+              QStringList{QStringLiteral("Name")});
     EXPECT_TRUE(r.DeleteValue(QStringLiteral("Software\\Vela\\Sub"), QStringLiteral("name")));
     EXPECT_FALSE(r.DeleteValue(QStringLiteral("Software\\Vela\\Sub"), QStringLiteral("name")));
     EXPECT_TRUE(r.KeyExists(QStringLiteral("Software\\Vela\\Sub")));
@@ -47,16 +47,20 @@ TEST(RegistryTest, RenameMovesTheWholeSubtreeAndMerges) {
     EXPECT_TRUE(r.RenameKey(base, QStringLiteral(".current"), QStringLiteral("Old_Current")));
     EXPECT_FALSE(r.KeyExists(base + QStringLiteral("\\.Current")));
     EXPECT_FALSE(r.KeyExists(base + QStringLiteral("\\.Current\\Deep")));
-    EXPECT_EQ(r.Value(base + QStringLiteral("\\Old_Current"), QString()), QStringLiteral("click.wav"));
-    EXPECT_EQ(r.Value(base + QStringLiteral("\\Old_Current"), QStringLiteral("kept")), QStringLiteral("2"));
-    EXPECT_EQ(r.Value(base + QStringLiteral("\\Old_Current\\Deep"), QStringLiteral("x")), QStringLiteral("1"));
+    EXPECT_EQ(r.Value(base + QStringLiteral("\\Old_Current"), QString()),
+              QStringLiteral("click.wav"));
+    EXPECT_EQ(r.Value(base + QStringLiteral("\\Old_Current"), QStringLiteral("kept")),
+              QStringLiteral("2"));
+    EXPECT_EQ(r.Value(base + QStringLiteral("\\Old_Current\\Deep"), QStringLiteral("x")),
+              QStringLiteral("1"));
     EXPECT_FALSE(r.RenameKey(base, QStringLiteral(".Current"), QStringLiteral("Other")));
 }
 
 TEST(WebToolsTest, DialogCaptionsAreReplacedOnce) {
     const QString wb = QStringLiteral("Web Browser");
     EXPECT_EQ(ReplaceDialogCaption(QStringLiteral("Microsoft Internet Explorer"), wb), wb);
-    EXPECT_EQ(ReplaceDialogCaption(QStringLiteral("Print"), wb), QStringLiteral("Web Browser:  Print"));
+    EXPECT_EQ(ReplaceDialogCaption(QStringLiteral("Print"), wb),
+              QStringLiteral("Web Browser:  Print"));
     EXPECT_EQ(ReplaceDialogCaption(QStringLiteral("Internet Explorer Script Error"), wb),
               QStringLiteral("Web Browser Script Error"));
     EXPECT_EQ(ReplaceDialogCaption(QStringLiteral("Microsoft Word - Internet Explorer"), wb),
@@ -66,7 +70,8 @@ TEST(WebToolsTest, DialogCaptionsAreReplacedOnce) {
 }
 
 TEST(WebToolsTest, UserAgentTokensGoInsideTheFirstParentheses) {
-    const QString base = QStringLiteral("Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML)");
+    const QString base =
+        QStringLiteral("Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML)");
     EXPECT_EQ(ComposeUserAgent(base, {}), base);
     EXPECT_EQ(ComposeUserAgent(base, {QStringLiteral("Tarn's Vela/browser"), QStringLiteral("B")}),
               QStringLiteral("Mozilla/5.0 (X11; Linux x86_64; Tarn's Vela/browser; B) "
@@ -80,11 +85,11 @@ class HostRegistryTest : public WebHostTest {};
 TEST_F(HostRegistryTest, FlagWordsFollowTheOptionSets) {
     EXPECT_EQ(host->DownloadControlFlags(), 0x70u);
     EXPECT_EQ(host->HostUIFlags(), 0u);
-    host->SetUserInterfaceOptions({EnablesFormsAutoComplete, EmableImeLocalLanguages, EnableThemes,
-                                   EnableWindowedControls});
+    host->SetUserInterfaceOptions(
+        {EnablesFormsAutoComplete, EmableImeLocalLanguages, EnableThemes, EnableWindowedControls});
     EXPECT_EQ(host->HostUIFlags(), 0x10064000u);
-    host->SetUserInterfaceOptions({DisableTextSelect, ForceSameWindowNavigation,
-                                   ForceUserActivationOnActiveXJava});
+    host->SetUserInterfaceOptions(
+        {DisableTextSelect, ForceSameWindowNavigation, ForceUserActivationOnActiveXJava});
     EXPECT_EQ(host->HostUIFlags(), 0x20010001u);
     host->SetDownloadOptions({});
     EXPECT_EQ(host->DownloadControlFlags(), 0u);
@@ -128,10 +133,12 @@ TEST_F(HostRegistryTest, NavigationSoundIsRenamedAndRestored) {
     DisableNavigationSound(true);
     DisableNavigationSound(true);
     EXPECT_FALSE(registry.KeyExists(key + QStringLiteral("\\.Current")));
-    EXPECT_EQ(registry.Value(key + QStringLiteral("\\Old_Current"), QString()), QStringLiteral("click.wav"));
+    EXPECT_EQ(registry.Value(key + QStringLiteral("\\Old_Current"), QString()),
+              QStringLiteral("click.wav"));
     EXPECT_FALSE(NavigationSoundEnabled());
     DisableNavigationSound(false);
-    EXPECT_EQ(registry.Value(key + QStringLiteral("\\.Current"), QString()), QStringLiteral("click.wav"));
+    EXPECT_EQ(registry.Value(key + QStringLiteral("\\.Current"), QString()),
+              QStringLiteral("click.wav"));
     EXPECT_FALSE(registry.KeyExists(key + QStringLiteral("\\Old_Current")));
 }
 
@@ -168,8 +175,8 @@ TEST_F(HostRegistryTest, TextSizeSetsTheZoomAndFocusNeedsAnHtmlPage) {
     EXPECT_EQ(second->Zoom(), 4);
     EXPECT_DOUBLE_EQ(second->Page()->zoomFactor(), 1.3);
     QVariant range;
-    EXPECT_EQ(second->GetBrowserInterface()->ExecWB(OLECMDID_GETZOOMRANGE,
-                                                    OLECMDEXECOPT_DONTPROMPTUSER, QVariant(), &range),
+    EXPECT_EQ(second->GetBrowserInterface()->ExecWB(
+                  OLECMDID_GETZOOMRANGE, OLECMDEXECOPT_DONTPROMPTUSER, QVariant(), &range),
               S_OK);
     EXPECT_EQ(range.toInt(), 4 << 16);
     // Without a document FocusWebDocument leaves the focus where it is.

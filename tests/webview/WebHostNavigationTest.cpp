@@ -1,6 +1,5 @@
 // Navigation, the control's events and documents, against the local test server.
 #include "WebTestSupport.h"
-
 #include "WebTools.h"
 
 #include <QElapsedTimer>
@@ -18,8 +17,8 @@ const QByteArray kPage =
     "</body></html>";
 
 // A 1x1 PNG.
-const QByteArray kPng = QByteArray::fromBase64(
-    "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==");
+const QByteArray kPng = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUl"
+                                               "EQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==");
 
 void routeBasics() {
     static bool done = false;
@@ -119,15 +118,19 @@ TEST_F(NavigationTest, UserAgentTokenReachesTheServer) {
 TEST_F(NavigationTest, HostStyleSheetReachesEveryPage) {
     host->SetHostCSS(QStringLiteral("body { background-color: rgb(1, 2, 3); }"));
     ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/hello.html"))));
-    ASSERT_TRUE(WaitFor([&] {
-        return Eval("getComputedStyle(document.body).backgroundColor").toString() ==
-               QLatin1String("rgb(1, 2, 3)");
-    }, 5000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return Eval("getComputedStyle(document.body).backgroundColor").toString() ==
+                   QLatin1String("rgb(1, 2, 3)");
+        },
+        5000));
 }
 
 TEST_F(NavigationTest, ScriptsAndImagesFollowTheDownloadOptions) {
-    TestServer().Route("/script.html", HttpServer::Response{
-        200, "text/html", "<html><body><script>document.title='ran'</script>x</body></html>"});
+    TestServer().Route(
+        "/script.html",
+        HttpServer::Response{200, "text/html",
+                             "<html><body><script>document.title='ran'</script>x</body></html>"});
     host->SetDownloadOptions({DownloadImages, DontExecuteScripts});
     EXPECT_EQ(host->DownloadControlFlags(), 0x90u);
     ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/script.html"))));
@@ -207,8 +210,10 @@ int longestStall(const std::function<bool()>& pred, int timeoutMs) {
 }
 
 TEST_F(NavigationTest, PageThatNeverFinishesDoesNotHangPrinting) {
-    TestServer().Route("/never.html", HttpServer::Response{
-        200, "text/html", QByteArray("<html><body><p>") + QByteArray(4000, 'x') + "</p>", true});
+    TestServer().Route(
+        "/never.html",
+        HttpServer::Response{200, "text/html",
+                             QByteArray("<html><body><p>") + QByteArray(4000, 'x') + "</p>", true});
     host->NavigateUrl(TestServer().Url(QStringLiteral("/never.html")));
     host->SetWaitTimeout(1500);
     QElapsedTimer clock;
@@ -269,16 +274,20 @@ TEST_F(NavigationTest, HundredWindowsWithTakerKeepTheInterfaceResponsive) {
     // The page can be left while it is still opening windows.
     host->OnNewWindow2 = nullptr;
     ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/hello.html"))));
-    ASSERT_TRUE(WaitFor([&] { return HasHtmlDocument(host) && host->Page()->url().path() ==
-                                     QLatin1String("/hello.html"); }));
+    ASSERT_TRUE(WaitFor([&] {
+        return HasHtmlDocument(host) && host->Page()->url().path() == QLatin1String("/hello.html");
+    }));
 }
 
 TEST_F(NavigationTest, NewWindowGoesWhereTheHandlerSays) {
-    TestServer().Route("/opener.html", HttpServer::Response{
-        200, "text/html", "<html><body><script>window.open('/hello.html?popup')</script></body></html>"});
+    TestServer().Route(
+        "/opener.html",
+        HttpServer::Response{
+            200, "text/html",
+            "<html><body><script>window.open('/hello.html?popup')</script></body></html>"});
     QWebEnginePage target;
-    host->OnNewWindow3 = [&](TWebControl*, QWebEnginePage*& page, bool&, unsigned,
-                             const QString&, const QString& url) {
+    host->OnNewWindow3 = [&](TWebControl*, QWebEnginePage*& page, bool&, unsigned, const QString&,
+                             const QString& url) {
         EXPECT_TRUE(url.endsWith(QLatin1String("/hello.html?popup")));
         page = &target;
     };
@@ -299,7 +308,8 @@ TEST_F(NavigationTest, RefreshAndUnloadGoThroughTheCommandTarget) {
         cancel = true;
     };
     const int before = TestServer().RequestCount("/hello.html");
-    host->ExecWB(host->GetBrowserInterface(), OLECMDID_REFRESH, OLECMDEXECOPT_DODEFAULT, QVariant());
+    host->ExecWB(host->GetBrowserInterface(), OLECMDID_REFRESH, OLECMDEXECOPT_DODEFAULT,
+                 QVariant());
     QTest::qWait(500);
     EXPECT_EQ(refreshes, 1);
     EXPECT_EQ(TestServer().RequestCount("/hello.html"), before);
@@ -311,8 +321,8 @@ TEST_F(NavigationTest, RefreshAndUnloadGoThroughTheCommandTarget) {
 }
 
 TEST_F(NavigationTest, DownloadsAskTheControlAndTheHost) {
-    TestServer().Route("/file.bin", HttpServer::Response{200, "application/octet-stream",
-                                                         QByteArray(1000, 'b')});
+    TestServer().Route(
+        "/file.bin", HttpServer::Response{200, "application/octet-stream", QByteArray(1000, 'b')});
     int asked = 0;
     int taken = 0;
     // The control's event and the host's download manager share the name.

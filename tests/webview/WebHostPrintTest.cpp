@@ -1,6 +1,5 @@
 // Printing and preview of the shown page.
 #include "WebTestSupport.h"
-
 #include "WebTools.h"
 
 #include <QDialog>
@@ -21,8 +20,8 @@ const QByteArray kPrintPage =
 
 QString pdfText(const QString& file) {
     QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"),
-                                                file, QStringLiteral("-")});
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-enc"), QStringLiteral("UTF-8"), file, QStringLiteral("-")});
     if (!process.waitForFinished(30000))
         return QString();
     return QString::fromUtf8(process.readAllStandardOutput());

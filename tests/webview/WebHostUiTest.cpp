@@ -1,13 +1,12 @@
 // What the user meets in the page: keys, context menus, page dialogs, the dialog hook.
-#include "WebTestSupport.h"
-
 #include "PageDialog.h"
+#include "WebTestSupport.h"
 #include "WebTools.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFileDialog>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTest>
@@ -54,11 +53,12 @@ TEST_F(UiTest, CtrlNIsSwallowedAndCtrlCStillCopies) {
     QGuiApplication::clipboard()->clear();
     Eval(QStringLiteral("getSelection().selectAllChildren(document.getElementById('t'))"));
     QTest::keyClick(PageWidget(), Qt::Key_C, Qt::ControlModifier);
-    EXPECT_TRUE(WaitFor([] {
-        return QGuiApplication::clipboard()->text().contains(QLatin1String("CopyMe"));
-    }, 5000));
+    EXPECT_TRUE(WaitFor(
+        [] { return QGuiApplication::clipboard()->text().contains(QLatin1String("CopyMe")); },
+        5000));
     const QStringList keys = Eval("window.keys.join(',')").toString().split(',');
-    EXPECT_FALSE(keys.contains(QStringLiteral("n"), Qt::CaseInsensitive)) << keys.join(',').toStdString();
+    EXPECT_FALSE(keys.contains(QStringLiteral("n"), Qt::CaseInsensitive))
+        << keys.join(',').toStdString();
     EXPECT_TRUE(keys.contains(QStringLiteral("c"))) << keys.join(',').toStdString();
     EXPECT_EQ(masked, QStringLiteral("N"));
 }
@@ -75,9 +75,8 @@ TEST_F(UiTest, EmptyMaskLetsEveryKeyThrough) {
     };
     FocusPage();
     QTest::keyClick(PageWidget(), Qt::Key_N, Qt::ControlModifier);
-    EXPECT_TRUE(WaitFor([&] {
-        return Eval("window.keys.join(',')").toString().contains(QLatin1Char('n'));
-    }, 5000));
+    EXPECT_TRUE(WaitFor(
+        [&] { return Eval("window.keys.join(',')").toString().contains(QLatin1Char('n')); }, 5000));
     EXPECT_EQ(masked, 0);
     EXPECT_GE(asked, 1);
 }
@@ -137,10 +136,11 @@ TEST_F(UiTest, DisabledItemsLeaveTheHostsOwnMenu) {
 }
 
 TEST_F(UiTest, AlertIsShownAsBrowserDialogAndRecaptioned) {
-    TestServer().Route("/alert.html", HttpServer::Response{
-        200, "text/html",
-        "<html><body><script>setTimeout(function () { alert('Hi there'); "
-        "document.title = 'after'; }, 100);</script></body></html>"});
+    TestServer().Route(
+        "/alert.html",
+        HttpServer::Response{200, "text/html",
+                             "<html><body><script>setTimeout(function () { alert('Hi there'); "
+                             "document.title = 'after'; }, 100);</script></body></html>"});
     QString caption;
     QString className;
     host->OnShowDialog = [&](TWebHost*, QWidget* dialog) {
@@ -199,8 +199,10 @@ TEST_F(UiTest, ScriptErrorWithCancelStopsScripts) {
     QTest::qWait(2500);
     EXPECT_FALSE(titles.contains(QStringLiteral("went on")));
     // The next page runs its scripts again.
-    TestServer().Route("/script.html", HttpServer::Response{
-        200, "text/html", "<html><body><script>document.title='ran'</script>x</body></html>"});
+    TestServer().Route(
+        "/script.html",
+        HttpServer::Response{200, "text/html",
+                             "<html><body><script>document.title='ran'</script>x</body></html>"});
     ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/script.html"))));
     EXPECT_TRUE(WaitFor([&] { return host->Page()->title() == QLatin1String("ran"); }, 5000));
 }

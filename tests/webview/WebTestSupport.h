@@ -4,9 +4,7 @@
 #include "WebHost.h"
 
 #include <QWidget>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 // The server every web test uses; started once for the whole run.

@@ -1,13 +1,11 @@
 // vela-cli print: loads a page in a browser host that is never shown and prints it to PDF.
 #include "CliCommand.h"
-
 #include "WebHost.h"
 #include "WebTools.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QPrinter>
-
 #include <cstdio>
 #include <cstring>
 
@@ -26,9 +24,8 @@ int printPage(const QString& url, const QString& out, int waitSeconds) {
     QString loadError;
     host.OnNavigateError = [&](TWebControl*, QObject*, const QVariant& failed, const QVariant&,
                                const QVariant& status, bool&) {
-        loadError = QStringLiteral("cannot load %1 (error %2)")
-                        .arg(failed.toString())
-                        .arg(status.toInt());
+        loadError =
+            QStringLiteral("cannot load %1 (error %2)").arg(failed.toString()).arg(status.toInt());
     };
     try {
         host.NavigateUrl(url);
@@ -40,8 +37,8 @@ int printPage(const QString& url, const QString& out, int waitSeconds) {
         if (!loadError.isEmpty())
             return fail(loadError);
         if (!HasHtmlDocument(&host))
-            return fail(QStringLiteral("%1 is not an HTML page (%2)")
-                            .arg(url, host.Document().MimeType));
+            return fail(
+                QStringLiteral("%1 is not an HTML page (%2)").arg(url, host.Document().MimeType));
         QPrinter* printer = host.Printer();
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(QFileInfo(out).absoluteFilePath());

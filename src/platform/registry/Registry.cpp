@@ -9,7 +9,6 @@
 #include <QMap>
 #include <QSaveFile>
 #include <QStandardPaths>
-
 #include <functional>
 
 namespace {

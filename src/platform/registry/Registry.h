@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 // The current user's registry: keys and string values kept in one file. Key paths use
