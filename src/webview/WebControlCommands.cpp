@@ -40,6 +40,9 @@ HRESULT TWebControl::navigate(const QVariant& url, const QVariant& postData,
         }
     }
     Page()->load(request);
+    // Loading from the call on, as the platform's control reports it, so that a wait for
+    // the page right after Navigate2 does wait.
+    m_readyState = READYSTATE_LOADING;
     return S_OK;
 }
 

@@ -7,6 +7,9 @@
 #include <QTimer>
 
 bool TWebHost::WaitUntilReady() {
+    // A control that was never navigated has nothing to wait for.
+    if (ReadyState() == READYSTATE_UNINITIALIZED)
+        return true;
     QPointer<TWebHost> self(this);
     QElapsedTimer elapsed;
     elapsed.start();

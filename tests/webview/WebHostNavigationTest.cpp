@@ -91,6 +91,7 @@ TEST_F(NavigationTest, CancelledNavigationLoadsNothing) {
     QTest::qWait(500);
     EXPECT_EQ(TestServer().RequestCount("/hello.html"), requests);
     EXPECT_FALSE(HasHtmlDocument(host));
+    EXPECT_NE(host->ReadyState(), READYSTATE_LOADING);
 }
 
 TEST_F(NavigationTest, HtmlDocumentOnlyForHtmlPages) {

@@ -89,6 +89,10 @@ TEST_F(PrintTest, NothingIsPrintedForPagesThatAreNotHtml) {
     TestServer().Route("/plain.txt", HttpServer::Response{200, "text/plain", "plain words"});
     AcceptDialogs();
     EXPECT_NO_THROW(host->ShowPrintPreview()); // no document at all
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_NO_THROW(host->PrintDocument());
+    EXPECT_LT(clock.elapsed(), 2000) << "waited for a page that was never asked for";
     ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/plain.txt"))));
     EXPECT_NO_THROW(host->PrintDocument());
     EXPECT_NO_THROW(host->ShowPrintPreview());
