@@ -622,6 +622,12 @@ bool TWebControl::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_view) {
         if (event->type() == QEvent::ChildAdded)
             watchChild(static_cast<QChildEvent*>(event)->child());
+        // Drags reach the view itself when the page widget does not take drops.
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::DragLeave ||
+             type == QEvent::Drop) &&
+            dragEvent(event))
+            return true;
         return QWidget::eventFilter(watched, event);
     }
     switch (event->type()) {

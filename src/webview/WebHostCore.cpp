@@ -305,6 +305,9 @@ bool TCustomWebHost::dragEvent(QEvent* event) {
     QObject* target = this;
     if (m_dropHandlingType == ddtCustom && OnGetDropTarget)
         OnGetDropTarget(this, target);
+    // The host is the drop target: the event ends here and does not go on to the page.
+    if (event->type() != QEvent::DragLeave)
+        static_cast<QDropEvent*>(event)->acceptProposedAction();
     if (target && target != this) {
         QCoreApplication::sendEvent(target, event);
         return true;

@@ -9,9 +9,11 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 namespace {
 
@@ -258,6 +260,74 @@ TEST_F(UiTest, DisabledDialogsAreClosed) {
     clock.start();
     box.exec();
     EXPECT_LT(clock.elapsed(), 4000);
+}
+
+} // namespace
+
+namespace {
+
+// Counts the drag events that reach it.
+class DropRecorder : public QObject {
+public:
+    int events = 0;
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::DragEnter || e->type() == QEvent::Drop) {
+            ++events;
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+
+TEST_F(UiTest, DropHandlingTypeChoosesWhoGetsTheDrop) {
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/keys.html"))));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/dropped.txt"))});
+    auto drag = [&] {
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(PageWidget(), &enter);
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(PageWidget(), &drop);
+    };
+    int entered = 0;
+    int dropped = 0;
+    host->OnDragEnter = [&](TCustomWebHost*, QDropEvent*) {
+        ++entered;
+        return S_OK;
+    };
+    host->OnDropEvent = [&](TCustomWebHost*, QDropEvent* e) {
+        EXPECT_EQ(e->mimeData()->urls().value(0).toLocalFile(), QStringLiteral("/tmp/dropped.txt"));
+        ++dropped;
+        return S_OK;
+    };
+    EXPECT_EQ(host->DropHandlingType(), ddtMS);
+    EXPECT_TRUE(host->RegisterAsDropTarget());
+    drag(); // the page's own drop target: the host's events stay quiet
+    EXPECT_EQ(entered + dropped, 0);
+
+    host->SetDropHandlingType(ddtMy);
+    drag();
+    EXPECT_EQ(entered, 1);
+    EXPECT_EQ(dropped, 1);
+
+    DropRecorder recorder;
+    host->SetDropHandlingType(ddtCustom);
+    host->OnGetDropTarget = [&](TCustomWebHost*, QObject*& target) {
+        target = &recorder;
+        return S_OK;
+    };
+    drag();
+    EXPECT_EQ(recorder.events, 2);
+    EXPECT_EQ(entered, 1);
+
+    host->SetDropHandlingType(ddtNo);
+    EXPECT_FALSE(host->RegisterAsDropTarget());
+    EXPECT_FALSE(host->View()->acceptDrops());
+    ASSERT_TRUE(WaitFor([&] { return HasHtmlDocument(host); }));
+    EXPECT_TRUE(host->Page()->url().path().endsWith(QLatin1String("/keys.html")));
 }
 
 } // namespace
