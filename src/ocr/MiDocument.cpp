@@ -64,7 +64,7 @@ int uprightQuarterTurns(Pix* pix) {
         osd.DetectOrientationScript(&degrees, &confidence, &script, &scriptConfidence);
     osd.Clear();
     OcrEngine::Instance().OrientationDone();
-    // A weak vote is no reason to turn a page (the command-line engine uses the same margin).
+    // A weak vote is no reason to turn a page.
     if (!found || confidence < 2.0f)
         return 0;
     // degrees is how far the page was turned clockwise; turn it back.

@@ -44,8 +44,6 @@ protected:
     }
     void TearDown() override {
         SaveDialog::SetResponder({});
-        // Hidden while whole: the combo boxes report a close-up when they are hidden.
-        form->hide();
         MainFormTest::TearDown();
     }
 

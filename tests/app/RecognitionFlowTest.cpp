@@ -25,11 +25,6 @@ protected:
         DropSimulation::DropFiles(form.get(), QPoint(10, 40), {page});
         ASSERT_TRUE(errors.isEmpty());
     }
-    void TearDown() override {
-        // Hidden while whole: the combo boxes report a close-up when they are hidden.
-        form->hide();
-        MainFormTest::TearDown();
-    }
     void chooseLanguage(int index) {
         form->cmbLang->setCurrentIndex(index);
         form->cmbLangChange();
