@@ -1,6 +1,7 @@
 #include "MiDocView.h"
 
 #include "MiDocument.h"
+#include "PageImage.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -28,7 +29,7 @@ void TMiDocView::SetFitMode(int mode) {
 }
 
 void TMiDocView::SetDocument(const MiDocument& document) {
-    m_page = document.PageImage();
+    m_page = PageImage(document);
     relayout();
 }
 

@@ -302,39 +302,3 @@ void MiDocument::Close(bool save) {
     m_image.reset();
     m_fileName.clear();
 }
-
-QImage MiDocument::PageImage() const {
-    if (!m_pix)
-        return {};
-    const int w = pixGetWidth(m_pix);
-    const int h = pixGetHeight(m_pix);
-    const bool color = pixGetDepth(m_pix) == 32 || pixGetColormap(m_pix) != nullptr;
-    if (!color) {
-        PixPtr gray(pixConvertTo8(m_pix, 0));
-        if (!gray)
-            return {};
-        QImage image(w, h, QImage::Format_Grayscale8);
-        const l_uint32* data = pixGetData(gray.get());
-        const int wpl = pixGetWpl(gray.get());
-        for (int y = 0; y < h; ++y) {
-            const l_uint32* src = data + y * wpl;
-            uchar* dst = image.scanLine(y);
-            for (int x = 0; x < w; ++x)
-                dst[x] = uchar(GET_DATA_BYTE(src, x));
-        }
-        return image;
-    }
-    PixPtr rgb(pixConvertTo32(m_pix));
-    if (!rgb)
-        return {};
-    QImage image(w, h, QImage::Format_RGB32);
-    const l_uint32* data = pixGetData(rgb.get());
-    const int wpl = pixGetWpl(rgb.get());
-    for (int y = 0; y < h; ++y) {
-        const l_uint32* src = data + y * wpl;
-        auto* dst = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x)
-            dst[x] = 0xff000000u | (src[x] >> 8);
-    }
-    return image;
-}

@@ -2,7 +2,6 @@
 
 #include "MiImage.h"
 
-#include <QImage>
 #include <QString>
 #include <optional>
 
@@ -38,8 +37,9 @@ public:
 
     bool IsOpen() const { return m_pix != nullptr; }
     const QString& FileName() const { return m_fileName; }
-    // The page as it stands (upright and straight after OCR); null when closed.
-    QImage PageImage() const;
+    // The page as it stands (upright and straight after OCR), owned by the document; null
+    // when closed.
+    Pix* Page() const { return m_pix; }
     // What the last OCR corrected: clockwise quarter turns applied, skew removed (degrees).
     int AppliedQuarterTurns() const { return m_quarterTurns; }
     double AppliedDeskew() const { return m_deskew; }

@@ -143,7 +143,7 @@ TEST_F(BadImage, DocumentOperationsNeedAnOpenRecognisedDocument) {
     EXPECT_THROW(document.Close(true), VelaError);
     document.Close(false);
     EXPECT_FALSE(document.IsOpen());
-    EXPECT_TRUE(document.PageImage().isNull());
+    EXPECT_EQ(document.Page(), nullptr);
 }
 
 TEST_F(BadImage, ABlankPageGivesAnEmptyTextInBothModes) {

@@ -1,5 +1,6 @@
 #include "MiDocView.h"
 #include "MiDocument.h"
+#include "PageImage.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -107,6 +108,39 @@ TEST_F(DocView, RightClickOpensTheAssignedMenu) {
     QApplication::sendEvent(view.viewport(), &event);
     EXPECT_TRUE(menu.isVisible());
     menu.hide();
+}
+
+} // namespace
+
+namespace {
+
+TEST(PageImageConversion, ColourPalettedAndGreyPagesKeepTheirPixels) {
+    QTemporaryDir dir;
+    QImage colour(4, 2, QImage::Format_RGB32);
+    colour.fill(qRgb(10, 200, 30));
+    colour.setPixel(3, 1, qRgb(250, 5, 128));
+    QImage grey(3, 3, QImage::Format_Grayscale8);
+    grey.fill(77);
+    QImage paletted = colour.convertToFormat(QImage::Format_Indexed8);
+    const struct {
+        const char* name;
+        QImage image;
+    } cases[] = {{"colour.png", colour},
+                 {"grey.png", grey},
+                 {"paletted.png", paletted},
+                 {"colour.bmp", colour}};
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QLatin1String(c.name));
+        ASSERT_TRUE(c.image.save(path));
+        MiDocument document;
+        document.Create(path);
+        const QImage page = PageImage(document);
+        document.Close(false);
+        ASSERT_EQ(page.size(), c.image.size()) << c.name;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                EXPECT_EQ(page.pixel(x, y), c.image.pixel(x, y)) << c.name << " " << x << "," << y;
+    }
 }
 
 } // namespace
