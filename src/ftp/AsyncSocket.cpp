@@ -78,8 +78,8 @@ void TAsyncSocket::Lookup(const QString& hostName) {
     }
     std::memcpy(m_hostNameBuffer, name.constData(), static_cast<std::size_t>(name.size()));
     m_hostNameBuffer[name.size()] = '\0';
-    m_lookup = AsyncGetHostByName(m_window.get(), WM_LOOKUPDONE, m_hostNameBuffer,
-                                  m_lookupBuffer, MAXGETHOSTSTRUCT);
+    m_lookup = AsyncGetHostByName(m_window.get(), WM_LOOKUPDONE, m_hostNameBuffer, m_lookupBuffer,
+                                  MAXGETHOSTSTRUCT);
     m_lastError = static_cast<std::int16_t>(winsock::LastError());
     if (m_lastError == 0)
         StartTimeout(m_timeOut);
@@ -231,14 +231,13 @@ void TAsyncSocket::WindowProc(Message& message) {
 
 void TAsyncSocket::lookupFinished(Message& message) {
     stopTimeout();
-    m_lastError = static_cast<std::int16_t>((static_cast<std::uint32_t>(message.LParam) >> 16) &
-                                            0xFFFF);
+    m_lastError =
+        static_cast<std::int16_t>((static_cast<std::uint32_t>(message.LParam) >> 16) & 0xFFFF);
     if (m_lastError == 0) {
         HostEntry entry;
         std::memcpy(&entry.AddressCount, m_lookupBuffer, sizeof entry.AddressCount);
         if (entry.AddressCount > 0)
-            std::memcpy(&m_resolved, m_lookupBuffer + sizeof entry.AddressCount,
-                        sizeof m_resolved);
+            std::memcpy(&m_resolved, m_lookupBuffer + sizeof entry.AddressCount, sizeof m_resolved);
     }
     m_lookup = 0;
     LookupDone();

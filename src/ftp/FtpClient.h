@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 
@@ -28,8 +27,7 @@ public:
     using TFtpInfoEvent = std::function<void(TFtpClient* sender, int info, const QString& addInfo)>;
     using TFtpErrorEvent =
         std::function<void(TFtpClient* sender, int error, const QString& addInfo)>;
-    using TFtpNeedInfoEvent =
-        std::function<void(TFtpClient* sender, int need, QString& value)>;
+    using TFtpNeedInfoEvent = std::function<void(TFtpClient* sender, int need, QString& value)>;
     using TFileFoundEvent = std::function<void(TFtpClient* sender, const TFileInfo& fileFound,
                                                const QString& location, bool directory)>;
 

@@ -1,7 +1,6 @@
 // The data connection of a transfer: PORT or PASV, accepting or connecting, and moving
 // the bytes between the local file and the data socket.
 #include "FtpClient.h"
-
 #include "FtpReply.h"
 
 #include <algorithm>

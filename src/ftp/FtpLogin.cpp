@@ -1,7 +1,6 @@
 // The login dialogue: greeting, the proxy kinds, USER/PASS/ACCT, server type detection,
 // the resume probe and the initial directory.
 #include "FtpClient.h"
-
 #include "FtpReply.h"
 
 namespace {

@@ -1,7 +1,6 @@
 #include "FtpReply.h"
 
 #include <QStringList>
-
 #include <array>
 #include <cmath>
 #include <limits>

@@ -3,7 +3,6 @@
 #include "FtpTypes.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <optional>
 

@@ -1,7 +1,6 @@
 // The control connection: connect attempts, reading and assembling replies, sending
 // commands, and the end of a connection with its retries.
 #include "FtpClient.h"
-
 #include "FtpReply.h"
 
 #include <QEventLoop>
@@ -175,8 +174,7 @@ void TFtpClient::assembleLine(const QByteArray& rawLine) {
             m_multiLine = false;
             m_collected.clear();
             m_collectedSize = 0;
-            m_errorText =
-                QStringLiteral("Multi-line reply longer than %1 bytes").arg(MaxReplySize);
+            m_errorText = QStringLiteral("Multi-line reply longer than %1 bytes").arg(MaxReplySize);
             Fail(3);
             return;
         }

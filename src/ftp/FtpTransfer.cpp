@@ -1,6 +1,5 @@
 // Uploads and downloads: the control dialogue of a transfer (TYPE, SIZE, REST, STOR, RETR).
 #include "FtpClient.h"
-
 #include "FtpReply.h"
 
 namespace {
@@ -13,8 +12,8 @@ const QString s_accessDenied = QStringLiteral("Access denied or file not found")
 
 } // namespace
 
-void TFtpClient::StoreFile(const QString& localFile, const QString& remoteFile,
-                           const QString& mode, bool overwrite) {
+void TFtpClient::StoreFile(const QString& localFile, const QString& remoteFile, const QString& mode,
+                           bool overwrite) {
     if (!BeginOperation())
         return;
     m_completionCode = 12;

@@ -1,20 +1,18 @@
 // The asynchronous socket on real loopback connections, and the FTP client's failures
 // before a connection exists.
 #include "AsyncSocket.h"
+
 #include "FtpTestSupport.h"
 
 #include <QDate>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
 #include <vector>
 
 namespace {
@@ -257,7 +255,8 @@ TEST(FtpConnect, FailuresBeforeAConnectionEndQuietly) {
     client.Login();
     ASSERT_TRUE(WaitUntil([&] { return log.CountPrefix("error") > 0; }));
     Pump(300);
-    EXPECT_EQ(log.Events, (QStringList{"info 2 nonexistent.invalid", "error 15 Address resolution error"}));
+    EXPECT_EQ(log.Events,
+              (QStringList{"info 2 nonexistent.invalid", "error 15 Address resolution error"}));
 
     log.Events.clear();
     client.SetServer("127.0.0.1");

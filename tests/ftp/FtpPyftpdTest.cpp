@@ -4,9 +4,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace {
@@ -19,8 +17,7 @@ protected:
         ASSERT_TRUE(QDir(m_home.path()).mkpath(QStringLiteral("sub")));
         ASSERT_TRUE(QDir(m_home.path()).mkpath(QStringLiteral("readonly")));
         ASSERT_TRUE(m_server.StartPyftpd(m_home.path(), QStringLiteral("alice"),
-                                         QStringLiteral("s3cret"),
-                                         {QStringLiteral("readonly")}));
+                                         QStringLiteral("s3cret"), {QStringLiteral("readonly")}));
         m_client = std::make_unique<TFtpClient>();
         m_client->SetServer(QStringLiteral("127.0.0.1"));
         m_client->SetPort(m_server.Port());
@@ -33,7 +30,8 @@ protected:
     void login(const QString& directory = QStringLiteral("sub")) {
         m_client->SetInitialDirectory(directory);
         m_client->Login();
-        ASSERT_TRUE(WaitUntil([&] { return m_log.Has("loggedin"); })) << m_log.Events.join('|').toStdString();
+        ASSERT_TRUE(WaitUntil([&] { return m_log.Has("loggedin"); }))
+            << m_log.Events.join('|').toStdString();
         m_log.Events.clear();
         m_log.Commands.clear();
     }
@@ -58,8 +56,8 @@ TEST_F(PyftpdTest, LoginDialogueChangesDirectoryAndMasksPassword) {
     m_client->SetInitialDirectory(QStringLiteral("sub"));
     m_client->Login();
     ASSERT_TRUE(waitFor("loggedin"));
-    const QStringList expected{"USER alice", "PASS (want to know) :-P", "SYST",
-                               "REST 100",   "REST 0",                  "CWD sub"};
+    const QStringList expected{
+        "USER alice", "PASS (want to know) :-P", "SYST", "REST 100", "REST 0", "CWD sub"};
     // pyftpdlib's CWD reply quotes the path, so no PWD follows.
     EXPECT_EQ(m_log.Commands, expected);
     EXPECT_EQ(m_client->CurrentDirectory(), "/sub");
@@ -67,7 +65,8 @@ TEST_F(PyftpdTest, LoginDialogueChangesDirectoryAndMasksPassword) {
     EXPECT_TRUE(m_client->CanResume());
     const qsizetype loggedInfo = m_log.Events.indexOf("info 12 Logged in");
     ASSERT_GE(loggedInfo, 0);
-    EXPECT_EQ(m_log.Events.mid(loggedInfo), (QStringList{"info 12 Logged in", "ready", "loggedin"}));
+    EXPECT_EQ(m_log.Events.mid(loggedInfo),
+              (QStringList{"info 12 Logged in", "ready", "loggedin"}));
     EXPECT_EQ(m_log.Events.first(), "info 0 127.0.0.1");
 }
 

@@ -4,9 +4,7 @@
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace {
@@ -72,8 +70,7 @@ TEST_F(ScriptedTest, MultiLineGreetingSplitLinesAndContinuations) {
     EXPECT_EQ(m_log.Commands.filter("USER").size(), 1);
     EXPECT_LT(m_log.Events.indexOf("info 16 "), m_log.Events.indexOf("info 4 USER bob"));
     EXPECT_EQ(m_log.Count("info 16 "), 2);
-    EXPECT_EQ(m_client->ReplyLines(),
-              (QStringList{"230-Hello", "230-still going", "230 done"}));
+    EXPECT_EQ(m_client->ReplyLines(), (QStringList{"230-Hello", "230-still going", "230 done"}));
     // The refused CWD is not reported; PWD gives the directory.
     EXPECT_EQ(m_log.Commands.mid(2),
               (QStringList{"SYST", "REST 100", "REST 0", "CWD missing", "PWD"}));
@@ -84,8 +81,8 @@ TEST_F(ScriptedTest, MultiLineGreetingSplitLinesAndContinuations) {
 TEST_F(ScriptedTest, SystRepliesDecideTheServerType) {
     QJsonObject script;
     QJsonObject r;
-    r["SYST"] = replies({"215 UNIX Type: L8\r\n", "215 VMS MultiNet V4.3\r\n",
-                         "215 Windows_NT\r\n", "502 SYST not implemented\r\n"});
+    r["SYST"] = replies({"215 UNIX Type: L8\r\n", "215 VMS MultiNet V4.3\r\n", "215 Windows_NT\r\n",
+                         "502 SYST not implemented\r\n"});
     script["replies"] = r;
     ASSERT_NO_FATAL_FAILURE(start(script));
     // By name first: looked up once, then the resolved address is kept.

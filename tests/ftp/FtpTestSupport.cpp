@@ -56,8 +56,8 @@ bool ServerProcess::start(const QString& script, const QStringList& arguments) {
     return false;
 }
 
-bool ServerProcess::StartPyftpd(const QString& home, const QString& user,
-                                const QString& password, const QStringList& readOnlyFolders) {
+bool ServerProcess::StartPyftpd(const QString& home, const QString& user, const QString& password,
+                                const QStringList& readOnlyFolders) {
     return start(FixturePath(QStringLiteral("pyftpd_server.py")),
                  QStringList{home, user, password} + readOnlyFolders);
 }

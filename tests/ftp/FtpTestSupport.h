@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <functional>
 #include <ostream>
 

@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -86,8 +85,7 @@ public:
                          static_cast<long long>(bytes), static_cast<long long>(m_total),
                          static_cast<int>(bytes * 100 / m_total), rate);
         else
-            std::fprintf(stderr, "\r%lld bytes  %.1f MB/s   ", static_cast<long long>(bytes),
-                         rate);
+            std::fprintf(stderr, "\r%lld bytes  %.1f MB/s   ", static_cast<long long>(bytes), rate);
         m_printed = true;
     }
     void Finish() {
@@ -133,8 +131,8 @@ int runTransfer(bool put, int argc, char** argv) {
 
     const auto finish = [&] { QTimer::singleShot(0, &app, &QCoreApplication::quit); };
     client.OnFtpError = [&](TFtpClient* sender, int error, const QString& text) {
-        std::fprintf(stderr, "%svela-cli: FTP error %d: %s\n", transferStarted ? "\n" : "",
-                     error, qPrintable(text));
+        std::fprintf(stderr, "%svela-cli: FTP error %d: %s\n", transferStarted ? "\n" : "", error,
+                     qPrintable(text));
         failed = true;
         // Without a control connection no end-of-connection event will come.
         if (!sender->ControlConnected())

@@ -1,12 +1,10 @@
-#include "WinSock.h"
-
 #include "MessageWindow.h"
+#include "WinSock.h"
 
 #include <QHash>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QPointer>
-
 #include <arpa/inet.h>
 #include <cstring>
 
@@ -57,8 +55,7 @@ void finished(LookupHandle handle, const QHostInfo& info) {
             (static_cast<std::size_t>(lookup.BufferLength) - sizeof(std::uint32_t)) /
             sizeof(std::uint32_t)));
     for (const QHostAddress& address : info.addresses()) {
-        if (address.protocol() != QAbstractSocket::IPv4Protocol ||
-            entry.AddressCount >= capacity)
+        if (address.protocol() != QAbstractSocket::IPv4Protocol || entry.AddressCount >= capacity)
             continue;
         entry.Addresses[entry.AddressCount++] = htonl(address.toIPv4Address());
     }
@@ -66,19 +63,18 @@ void finished(LookupHandle handle, const QHostInfo& info) {
     std::memcpy(lookup.Buffer, &entry,
                 sizeof(std::uint32_t) + entry.AddressCount * sizeof(std::uint32_t));
     if (lookup.Window) {
-        const auto lParam = static_cast<std::intptr_t>(
-            (static_cast<std::uint32_t>(error & 0xFFFF) << 16) |
-            static_cast<std::uint32_t>(lookup.BufferLength & 0xFFFF));
+        const auto lParam =
+            static_cast<std::intptr_t>((static_cast<std::uint32_t>(error & 0xFFFF) << 16) |
+                                       static_cast<std::uint32_t>(lookup.BufferLength & 0xFFFF));
         lookup.Window->Send(lookup.Msg, handle, lParam);
     }
 }
 
 } // namespace
 
-LookupHandle AsyncGetHostByName(MessageWindow* window, unsigned msg, const char* name,
-                                char* buffer, int bufferLength) {
-    if (!window || !name || !buffer ||
-        bufferLength < static_cast<int>(sizeof(std::uint32_t) * 2)) {
+LookupHandle AsyncGetHostByName(MessageWindow* window, unsigned msg, const char* name, char* buffer,
+                                int bufferLength) {
+    if (!window || !name || !buffer || bufferLength < static_cast<int>(sizeof(std::uint32_t) * 2)) {
         SetLastError(WSAEINVAL);
         return 0;
     }
@@ -91,10 +87,9 @@ LookupHandle AsyncGetHostByName(MessageWindow* window, unsigned msg, const char*
     pending().insert(handle, lookup);
     // The result comes back through the window's thread; a window destroyed before then
     // drops it.
-    const int qtId = QHostInfo::lookupHost(QString::fromLocal8Bit(name), window,
-                                           [handle](const QHostInfo& info) {
-                                               finished(handle, info);
-                                           });
+    const int qtId =
+        QHostInfo::lookupHost(QString::fromLocal8Bit(name), window,
+                              [handle](const QHostInfo& info) { finished(handle, info); });
     const auto it = pending().find(handle);
     if (it != pending().end())
         it->QtId = qtId;

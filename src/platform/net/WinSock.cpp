@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
-
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>

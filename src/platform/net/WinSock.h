@@ -99,8 +99,8 @@ using LookupHandle = std::uintptr_t; // 0 = no lookup
 // Starts a lookup of name; when it ends, buffer holds a HostEntry and msg reaches window
 // with WParam the handle and LParam the buffer length in the low word and the error
 // (WSAHOST_NOT_FOUND..WSANO_DATA, 0 on success) in the high word. Returns 0 on failure.
-LookupHandle AsyncGetHostByName(MessageWindow* window, unsigned msg, const char* name,
-                                char* buffer, int bufferLength);
+LookupHandle AsyncGetHostByName(MessageWindow* window, unsigned msg, const char* name, char* buffer,
+                                int bufferLength);
 // A cancelled lookup sends no message.
 int CancelAsyncRequest(LookupHandle handle);
 
