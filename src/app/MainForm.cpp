@@ -13,6 +13,7 @@
 #include "Support.h"
 #include "ToolPanel.h"
 #include "UploadDefaults.h"
+#include "WebHost.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -86,6 +87,16 @@ TfrmMain::TfrmMain(const QString& exePath) {
     StartStamp = QLatin1Char('[') + MakeTimeStamp() + QLatin1Char(']');
     // 12.
     ReplaceCursor(this, Cursors::crHandPoint, Cursors::crCustomHand);
+}
+
+TWebHost* TfrmMain::CreateBrowser() {
+    if (!WEB) {
+        WEB = new TWebHost(m_webArea);
+        m_webArea->layout()->addWidget(WEB);
+        // The form has finished loading: the browser host registers itself.
+        WEB->Loaded();
+    }
+    return WEB;
 }
 
 TfrmMain::~TfrmMain() {
@@ -180,14 +191,19 @@ void TfrmMain::createTextPane() {
     btnOK->setToolTip(QStringLiteral("内容を印刷します"));
     pnlHpMenu->Place(btnOK, {412, 1, 75, 22}, true);
 
-    WEB = new QWidget(pnlMemo);
-    Splitter2 = new PaneSplitter(Qt::Horizontal, rmm00, WEB, 130, pnlMemo);
+    // The browser itself comes after the first show (CreateBrowser): starting the web engine
+    // takes far longer than the whole window, which the user should see at once.
+    m_webArea = new QWidget(pnlMemo);
+    m_webArea->setAutoFillBackground(true);
+    auto* webLayout = new QVBoxLayout(m_webArea);
+    webLayout->setContentsMargins(0, 0, 0, 0);
+    Splitter2 = new PaneSplitter(Qt::Horizontal, rmm00, m_webArea, 130, pnlMemo);
 
     column->addWidget(pnlMemoMenu);
     column->addWidget(rmm00);
     column->addWidget(Splitter2);
     column->addWidget(pnlHpMenu);
-    column->addWidget(WEB, 1);
+    column->addWidget(m_webArea, 1);
 
     for (QWidget* w : std::initializer_list<QWidget*>{btnRecognition, cmbLang, chkRet, btnSave1,
                                                       btnTrans, cmbTrns, chkBr, btnPreView, btnOK})
@@ -345,6 +361,15 @@ void TfrmMain::showEvent(QShowEvent* event) {
     // Restoring from the task bar is not a new show of the form.
     if (!event->spontaneous())
         Guard([this] { FormShow(); });
+}
+
+void TfrmMain::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // A window that paints is on the screen: now the browser may take its time.
+    if (!WEB && !m_browserPending) {
+        m_browserPending = true;
+        QTimer::singleShot(0, this, Guarded([this] { CreateBrowser(); }));
+    }
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -14,6 +14,7 @@ class RichEdit;
 class SaveDialog;
 class TFileDrop;
 class TMiDocView;
+class TWebHost;
 class ToolPanel;
 
 // The window's normal (restored) bounds.
@@ -77,7 +78,7 @@ public:
     QCheckBox* chkBr = nullptr;
     QPushButton* btnPreView = nullptr;
     QPushButton* btnOK = nullptr;
-    QWidget* WEB = nullptr;
+    TWebHost* WEB = nullptr;
 
     // Non-visual members.
     TFileDrop* FileDrop1 = nullptr;
@@ -126,6 +127,8 @@ public:
     static QString FolderOf(const QString& fileName);
 
     FormBounds CurrentBounds() const;
+    // The browser host WEB, made on first need (at the latest right after the first paint).
+    TWebHost* CreateBrowser();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -133,6 +136,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void createControls();
@@ -145,6 +149,8 @@ private:
     void writeSettings();
     void setDesignCursor(QWidget* control);
 
+    QWidget* m_webArea = nullptr;
+    bool m_browserPending = false;
     FormBounds m_lastNormalBounds;
     bool m_destroyed = false;
 };

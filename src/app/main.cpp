@@ -2,14 +2,20 @@
 #include "Cursors.h"
 #include "ErrorDisplay.h"
 #include "FontSubstitutions.h"
+#include "FtpClient.h"
 #include "MainForm.h"
 #include "NamedMutex.h"
 #include "OcrEngine.h"
 #include "TerminationSignals.h"
+#include "WebHost.h"
+#include "WebTools.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -25,10 +31,16 @@ void closeLikeTheUser(QPointer<TfrmMain> form) {
         form->close();
 }
 
-int runApplication(int argc, char** argv) {
-    QApplication app(argc, argv);
+int runApplication(int& argc, char** argv) {
+    PrepareWebEngineEnvironment();
+    // Never deleted: the process ends with _Exit once our own state is saved (see main).
+    auto* app = new QApplication(argc, argv);
     InstallFontSubstitutions();
+    // The units' start-up, in their order: the window's cursor, the FTP cache, the web host.
     Cursors::LoadCustomHand();
+    FtpClientStartup();
+    WebToolsInitialization();
+    WebHostInitialization();
 
     // Checked before the signal handler goes in: the engine's start-up resets signal handlers.
     const bool engineInstalled = OcrEngineInstalled();
@@ -42,16 +54,19 @@ int runApplication(int argc, char** argv) {
         QMessageBox box(QMessageBox::NoIcon, ProgramTitle(),
                         QStringLiteral("Can not find Office 2003"), QMessageBox::Ok);
         box.exec();
+        WebHostFinalization();
+        WebToolsFinalization();
         return 0;
     }
 
     form = new TfrmMain;
     form->show();
-    const int result = app.exec();
-    if (form) {
+    const int result = app->exec();
+    // The window's own destruction has nothing left to keep once its settings are written.
+    if (form)
         Guard([&form] { form->FormDestroy(); });
-        delete form;
-    }
+    WebHostFinalization();
+    WebToolsFinalization();
     return result;
 }
 
@@ -65,5 +80,8 @@ int main(int argc, char** argv) {
         return 0; // a copy is already running: end silently
     const int result = runApplication(argc, argv);
     mutex.Release();
-    return result;
+    // Everything of ours is written and closed. The web engine's profile is off the record,
+    // so its teardown in the library destructors would only delay the end of the process.
+    std::fflush(nullptr);
+    std::_Exit(result);
 }

@@ -2,6 +2,10 @@
 
 #include "VelaError.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <leptonica/allheaders.h>
 #include <string>
@@ -18,21 +22,29 @@ void quietEngine(tesseract::TessBaseAPI& api) {
 
 } // namespace
 
+QString OcrDataFolder() {
+    // Tesseract's own rule: the TESSDATA_PREFIX folder when it is set, else the folder of
+    // the installed data.
+    const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX");
+    if (!prefix.isEmpty()) {
+        const QDir dir(prefix);
+        return dir.dirName() != QLatin1String("tessdata") && dir.exists(QStringLiteral("tessdata"))
+                   ? dir.filePath(QStringLiteral("tessdata"))
+                   : dir.path();
+    }
+    return QStringLiteral(VELA_TESSDATA_DIR);
+}
+
 bool OcrEngineInstalled() {
-    setMsgSeverity(L_SEVERITY_NONE);
-    tesseract::TessBaseAPI api;
-    quietEngine(api);
-    // Loading the small orientation data both proves a working engine and gives us
-    // the data folder to list.
-    if (api.Init(nullptr, "osd") != 0)
-        return false;
-    std::vector<std::string> languages;
-    api.GetAvailableLanguagesAsVector(&languages);
-    api.End();
-    auto has = [&](const char* name) {
-        return std::find(languages.begin(), languages.end(), name) != languages.end();
-    };
-    return has("eng") && has("jpn") && has("osd");
+    // Looking for the files instead of loading them keeps the start of the program quick;
+    // the engine loads from this same folder.
+    const QDir folder(OcrDataFolder());
+    for (const char* language : {"eng", "jpn", "osd"}) {
+        const QFileInfo data(folder.filePath(QLatin1String(language) + QStringLiteral(".traineddata")));
+        if (!data.isFile() || data.size() == 0)
+            return false;
+    }
+    return true;
 }
 
 OcrEngine::OcrEngine() {
@@ -50,7 +62,8 @@ std::unique_ptr<tesseract::TessBaseAPI> OcrEngine::load(const QString& language)
     auto api = std::make_unique<tesseract::TessBaseAPI>();
     quietEngine(*api);
     const QByteArray name = language.toLatin1();
-    if (api->Init(nullptr, name.constData(), tesseract::OEM_DEFAULT) != 0)
+    const QByteArray folder = QFile::encodeName(OcrDataFolder());
+    if (api->Init(folder.constData(), name.constData(), tesseract::OEM_DEFAULT) != 0)
         throw VelaError(
             QStringLiteral("The OCR engine cannot load its \"%1\" language data").arg(language));
     quietEngine(*api);

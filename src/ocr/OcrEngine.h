@@ -8,7 +8,9 @@ namespace tesseract {
 class TessBaseAPI;
 }
 
-// True when Tesseract finds the English, Japanese and orientation data.
+// The folder Tesseract takes its language data from.
+QString OcrDataFolder();
+// True when that folder holds the English, Japanese and orientation data.
 bool OcrEngineInstalled();
 
 // The engine instances of the process. Loading a language takes far longer than
