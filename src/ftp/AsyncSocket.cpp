@@ -135,21 +135,14 @@ void TAsyncSocket::Disconnect() {
 }
 
 int TAsyncSocket::Send(const char* data, int length) {
-    const int n = winsock::Send(m_socket, data, length);
-    if (n > 0) {
-        m_lastError = 0;
-        return n;
-    }
-    if (n == 0)
-        return 0;
-    m_lastError = static_cast<std::int16_t>(winsock::LastError());
-    if (!m_reportWouldBlock && m_lastError == WSAEWOULDBLOCK)
-        m_lastError = 0;
-    return 0;
+    return ioResult(winsock::Send(m_socket, data, length));
 }
 
 int TAsyncSocket::Receive(char* buffer, int capacity) {
-    const int n = Recv(m_socket, buffer, capacity);
+    return ioResult(Recv(m_socket, buffer, capacity));
+}
+
+int TAsyncSocket::ioResult(int n) {
     if (n > 0) {
         m_lastError = 0;
         return n;

@@ -84,6 +84,8 @@ protected:
     void SetAddressOnly(const QString& dotted) { m_address = dotted; }
 
 private:
+    // The byte count of a send or receive; 0 with LastError set on failure.
+    int ioResult(int n);
     class HiddenWindow;
 
     void socketEvent(Message& message);

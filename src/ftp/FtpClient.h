@@ -198,6 +198,9 @@ private:
     void receiveStep();
     void installDataHooks(bool upload);
     void sendTransferCommand(const QString& command, TReplyStep step);
+    // After REST: a 3xx reply sends the transfer command, anything else ends with error 28.
+    void restReplied(const QString& reply, const QString& command, TReplyStep next,
+                     const QString& refusedText);
     void clearDataHooks();
     void disconnectData();
     void closeLocalFile();

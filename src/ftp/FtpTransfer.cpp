@@ -156,13 +156,19 @@ void TFtpClient::restStorStep(const QString& reply) {
 }
 
 void TFtpClient::uploadRestReplyStep(const QString& reply) {
+    restReplied(reply, QStringLiteral("STOR "), &TFtpClient::storReplyStep,
+                QStringLiteral("Failed to resume uploading file"));
+}
+
+void TFtpClient::restReplied(const QString& reply, const QString& command, TReplyStep next,
+                             const QString& refusedText) {
     if (reply.startsWith(QLatin1Char('3'))) {
-        sendTransferCommand(QStringLiteral("STOR ") + m_remoteFile, &TFtpClient::storReplyStep);
+        sendTransferCommand(command + m_remoteFile, next);
         return;
     }
     disconnectData();
     closeLocalFile();
-    m_errorText = QStringLiteral("Failed to resume uploading file");
+    m_errorText = refusedText;
     ReportError(28);
     FinishOperation();
 }
@@ -278,15 +284,8 @@ void TFtpClient::restRetrStep(const QString& reply) {
 }
 
 void TFtpClient::downloadRestReplyStep(const QString& reply) {
-    if (reply.startsWith(QLatin1Char('3'))) {
-        sendTransferCommand(QStringLiteral("RETR ") + m_remoteFile, &TFtpClient::retrReplyStep);
-        return;
-    }
-    disconnectData();
-    closeLocalFile();
-    m_errorText = QStringLiteral("Failed to resume downloading file");
-    ReportError(28);
-    FinishOperation();
+    restReplied(reply, QStringLiteral("RETR "), &TFtpClient::retrReplyStep,
+                QStringLiteral("Failed to resume downloading file"));
 }
 
 void TFtpClient::retrReplyStep(const QString& reply) {
