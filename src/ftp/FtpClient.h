@@ -198,6 +198,9 @@ private:
     void receiveStep();
     void installDataHooks(bool upload);
     void sendTransferCommand(const QString& command, TReplyStep step);
+    // Takes the names of a transfer; false (the operation finished with an error) when the
+    // remote name is empty or unsafe or the local name empty.
+    bool acceptFileNames(const QString& remoteFile, const QString& localFile);
     // After REST: a 3xx reply sends the transfer command, anything else ends with error 28.
     void restReplied(const QString& reply, const QString& command, TReplyStep next,
                      const QString& refusedText);

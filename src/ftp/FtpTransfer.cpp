@@ -23,22 +23,8 @@ void TFtpClient::StoreFile(const QString& localFile, const QString& remoteFile, 
     else if (mode.compare(QLatin1String("B"), Qt::CaseInsensitive) == 0)
         m_transferType = QStringLiteral("I");
     m_overWrite = overwrite;
-    m_remoteFile = remoteFile;
-    m_localFile = localFile;
-    m_restartOffset = 0;
-    m_transferEnded = false;
-    if (remoteFile.isEmpty() || !FtpReply::SafeArgument(remoteFile)) {
-        if (!remoteFile.isEmpty())
-            m_errorText = QStringLiteral("Remote file name holds a line break or NUL");
-        ReportError(23);
-        FinishOperation();
+    if (!acceptFileNames(remoteFile, localFile))
         return;
-    }
-    if (localFile.isEmpty()) {
-        ReportError(20);
-        FinishOperation();
-        return;
-    }
     m_file = std::make_unique<QFile>(localFile);
     if (!m_file->open(QIODevice::ReadOnly)) {
         m_file.reset();
@@ -51,10 +37,7 @@ void TFtpClient::StoreFile(const QString& localFile, const QString& remoteFile, 
     synchronousWait();
 }
 
-void TFtpClient::RetrieveFile(const QString& remoteFile, const QString& localFile, bool resume) {
-    if (!BeginOperation())
-        return;
-    m_completionCode = 10;
+bool TFtpClient::acceptFileNames(const QString& remoteFile, const QString& localFile) {
     m_remoteFile = remoteFile;
     m_localFile = localFile;
     m_restartOffset = 0;
@@ -64,13 +47,22 @@ void TFtpClient::RetrieveFile(const QString& remoteFile, const QString& localFil
             m_errorText = QStringLiteral("Remote file name holds a line break or NUL");
         ReportError(23);
         FinishOperation();
-        return;
+        return false;
     }
     if (localFile.isEmpty()) {
         ReportError(20);
         FinishOperation();
-        return;
+        return false;
     }
+    return true;
+}
+
+void TFtpClient::RetrieveFile(const QString& remoteFile, const QString& localFile, bool resume) {
+    if (!BeginOperation())
+        return;
+    m_completionCode = 10;
+    if (!acceptFileNames(remoteFile, localFile))
+        return;
     m_overWrite = resume;
     TReplyStep first = nullptr;
     m_file = std::make_unique<QFile>(localFile);
