@@ -3,6 +3,8 @@
 #include "ComboBox.h"
 #include "RichEdit.h"
 #include "SaveDialog.h"
+#include "ToolPanel.h"
+#include "WebHost.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -145,4 +147,16 @@ TEST_F(MainFormTest, ControlsShowTheCustomHandCursor) {
     TfrmMain& f = open();
     for (QWidget* w : std::initializer_list<QWidget*>{f.btnTrans, f.cmbLang, f.chkBr, f.btnSave0})
         EXPECT_EQ(w->cursor().shape(), Qt::BitmapCursor);
+}
+
+TEST_F(MainFormTest, BrowserHostArrivesAfterTheWindowHasPainted) {
+    TfrmMain& f = open();
+    EXPECT_EQ(f.WEB, nullptr) << "not before the window is on the screen";
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    QTRY_VERIFY_WITH_TIMEOUT(f.WEB != nullptr, 10000);
+    QTRY_VERIFY(f.WEB->isVisible());
+    EXPECT_EQ(f.CreateBrowser(), f.WEB) << "one browser for the window's life";
+    EXPECT_GT(f.WEB->height(), 100) << "the browser takes the web area under its tool bar";
+    EXPECT_EQ(f.WEB->mapTo(&f, QPoint(0, 0)).y(), f.pnlHpMenu->mapTo(&f, QPoint(0, 0)).y() + 24);
 }
