@@ -3,6 +3,7 @@
 #include "AsyncSocket.h"
 #include "FtpTypes.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
 #include <functional>
@@ -279,6 +280,7 @@ private:
     std::int64_t m_totalSize = 0;
     std::int64_t m_bytesTransferred = 0;
     std::uint32_t m_startTick = 0;
+    QElapsedTimer m_sendWaitClock;
     std::uint32_t m_elapsed = 0;
     bool m_dataDone = false;
     bool m_replyDone = false;

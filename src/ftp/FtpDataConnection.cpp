@@ -182,7 +182,12 @@ void TFtpClient::sendStep() {
         }
         std::int64_t sent = 0;
         while (sent < chunk && !m_abortRequested) {
-            WaitStep();
+            // Pending messages are handled between sends at most once a millisecond: a pass
+            // of the event loop before every 1514-byte send would cost more than the send.
+            if (!m_sendWaitClock.isValid() || m_sendWaitClock.nsecsElapsed() >= 1'000'000) {
+                WaitStep();
+                m_sendWaitClock.start();
+            }
             if (m_abortRequested) {
                 m_transferOk = false;
                 break;
