@@ -199,6 +199,9 @@ private:
     void receiveStep();
     void installDataHooks(bool upload);
     void sendTransferCommand(const QString& command, TReplyStep step);
+    // Accepts the data connection (active mode) and starts the transfer's counters; false
+    // when that failed, reported as error 27 (not for a download whose socket is already gone).
+    bool startDataTransfer(bool quietWithoutSocket);
     // Takes the names of a transfer; false (the operation finished with an error) when the
     // remote name is empty or unsafe or the local name empty.
     bool acceptFileNames(const QString& remoteFile, const QString& localFile);

@@ -136,33 +136,30 @@ void TFtpClient::disconnectData() {
     m_listener->Disconnect();
 }
 
-void TFtpClient::uploadStartStep() {
+bool TFtpClient::startDataTransfer(bool quietWithoutSocket) {
     if (!m_passive)
         m_data->AcceptConnection(m_listener);
-    if (m_data->LastError() != 0) {
-        Fail(27);
-        return;
+    if (const int error = m_data->LastError(); error != 0) {
+        if (!quietWithoutSocket || error != winsock::WSAENOTSOCK)
+            Fail(27);
+        return false;
     }
     m_bytesTransferred = 0;
     m_transferOk = true;
     m_startTick = GetTickCount();
     m_elapsed = 0;
+    return true;
+}
+
+void TFtpClient::uploadStartStep() {
+    if (!startDataTransfer(false))
+        return;
     m_totalSize = m_file ? m_file->size() : 0;
     ReportInfo(13, QString::number(m_totalSize));
 }
 
 void TFtpClient::downloadStartStep() {
-    if (!m_passive)
-        m_data->AcceptConnection(m_listener);
-    if (m_data->LastError() != 0) {
-        if (m_data->LastError() != winsock::WSAENOTSOCK)
-            Fail(27);
-        return;
-    }
-    m_bytesTransferred = 0;
-    m_transferOk = true;
-    m_startTick = GetTickCount();
-    m_elapsed = 0;
+    startDataTransfer(true);
 }
 
 void TFtpClient::sendStep() {
