@@ -2,8 +2,10 @@
 
 #include "PageDialog.h"
 #include "PagePrint.h"
+#include "WebTools.h"
 
 #include <QAction>
+#include <QAuthenticator>
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -142,28 +144,40 @@ const std::array<TWebControl::EventEntry, 34>& TWebControl::EventTable() {
 TWebControl::TWebControl(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_view = new WebEngineView(this);
-    m_page = new WebEnginePage(QWebEngineProfile::defaultProfile(), this);
-    m_page->setParent(m_view);
-    m_view->setPage(m_page);
-    layout->addWidget(m_view);
-    setFocusProxy(m_view);
     m_properties.insert(DispId::Visible, true);
     m_properties.insert(DispId::RegisterAsDropTarget, true);
     m_properties.insert(DispId::Resizable, true);
-    m_view->installEventFilter(this);
-    for (QObject* child : m_view->children())
-        watchChild(child);
-    connectPage();
 }
 
 TWebControl::~TWebControl() {
     // The view and page go before the rest of the control, so that none of their last
-    // signals reaches a half-destroyed host.
+    // signals reaches a half-destroyed host; the profile must outlive its page.
     if (m_page)
         m_page->disconnect(this);
-    QObject::disconnect(QWebEngineProfile::defaultProfile(), nullptr, this, nullptr);
+    if (m_profile)
+        m_profile->disconnect(this);
     delete m_view;
+}
+
+void TWebControl::ensureBrowser() {
+    if (m_page)
+        return;
+    m_profile = BrowserProfile();
+    m_view = new WebEngineView(this);
+    m_page = new WebEnginePage(m_profile.get(), this);
+    m_page->setParent(m_view);
+    m_view->setPage(m_page);
+    layout()->addWidget(m_view);
+    setFocusProxy(m_view);
+    m_view->setVisible(Visible());
+    applyDropTarget();
+    m_view->installEventFilter(this);
+    for (QObject* child : m_view->children())
+        watchChild(child);
+    connectPage();
+    if (m_zoom != 2)
+        applyZoom(m_zoom);
+    browserCreated();
 }
 
 void TWebControl::connectPage() {
@@ -240,12 +254,16 @@ void TWebControl::connectPage() {
             [this](const QRect& geometry) { geometryRequested(geometry); });
     connect(page, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest& request) { newWindowRequested(request); });
+    connect(page, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [this](const QUrl&, QAuthenticator* authenticator, const QString& proxyHost) {
+                answerProxyChallenge(authenticator, proxyHost);
+            });
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
                 if (status != QWebEnginePage::NormalTerminationStatus)
                     m_rendererGone = true;
             });
-    connect(QWebEngineProfile::defaultProfile(), &QWebEngineProfile::downloadRequested, this,
+    connect(m_profile.get(), &QWebEngineProfile::downloadRequested, this,
             [this](QWebEngineDownloadRequest* download) {
                 if (download->page() == m_page)
                     fileDownloadRequested(download);
@@ -262,6 +280,19 @@ void TWebControl::connectPage() {
                 OnCommandStateChange(this, command, state);
         });
     }
+}
+
+void TWebControl::answerProxyChallenge(QAuthenticator* authenticator, const QString& proxyHost) {
+    // The credentials go once per navigation. Anything else is refused with a null
+    // authenticator: one merely left empty is sent as an empty login and asked again.
+    const auto credentials = ProcessProxyCredentials(proxyHost);
+    if (!credentials || m_proxyCredentialsOffered) {
+        *authenticator = QAuthenticator();
+        return;
+    }
+    m_proxyCredentialsOffered = true;
+    authenticator->setUser(credentials->first);
+    authenticator->setPassword(credentials->second);
 }
 
 void TWebControl::watchChild(QObject* child) {
@@ -357,12 +388,18 @@ QVariant TWebControl::GetProperty(int dispId) const {
 
 void TWebControl::SetProperty(int dispId, const QVariant& value) {
     m_properties.insert(dispId, value);
+    if (!m_view)
+        return; // applied when the view is made
     if (dispId == DispId::Visible)
         m_view->setVisible(value.toBool());
-    else if (dispId == DispId::RegisterAsDropTarget) {
-        m_page->settings()->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, value.toBool());
-        m_view->setAcceptDrops(value.toBool());
-    }
+    else if (dispId == DispId::RegisterAsDropTarget)
+        applyDropTarget();
+}
+
+void TWebControl::applyDropTarget() {
+    const bool on = RegisterAsDropTarget();
+    m_page->settings()->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, on);
+    m_view->setAcceptDrops(on);
 }
 
 WebBrowser2* TWebControl::GetBrowserInterface() {
@@ -396,10 +433,12 @@ WebDocument TWebControl::Document() const {
 }
 
 QWebEngineView* TWebControl::View() const {
+    const_cast<TWebControl*>(this)->ensureBrowser();
     return m_view;
 }
 
 QWebEnginePage* TWebControl::Page() const {
+    const_cast<TWebControl*>(this)->ensureBrowser();
     return m_page;
 }
 
@@ -411,7 +450,8 @@ QPrinter* TWebControl::Printer() {
 
 void TWebControl::applyZoom(int textSize) {
     m_zoom = std::clamp(textSize, 0, 4);
-    m_page->setZoomFactor(kTextSizeZoom[m_zoom]);
+    if (m_page)
+        m_page->setZoomFactor(kTextSizeZoom[m_zoom]);
 }
 
 bool TWebControl::beforeNavigate(const QUrl& url, int navigationType, bool isMainFrame) {
@@ -437,8 +477,14 @@ void TWebControl::newWindowRequested(QWebEngineNewWindowRequest& request) {
     if (!cancel && OnNewWindow2)
         OnNewWindow2(this, target, cancel);
     // Without a page to open in, the request is dropped: this control shows one page.
-    if (!cancel && target)
+    if (cancel || !target)
+        return;
+    // WebEngine hands a new window only to a page of the same profile; one made before a
+    // proxy change gets the address instead.
+    if (target->profile() == m_profile.get())
         request.openIn(target);
+    else
+        target->load(request.requestedUrl());
 }
 
 void TWebControl::fileDownloadRequested(QWebEngineDownloadRequest* download) {
@@ -535,6 +581,7 @@ void TWebControl::onLoadStarted() {
     m_navigateCompleteFired = false;
     m_lastErrorCode = 0;
     m_loadStopped = false;
+    m_proxyCredentialsOffered = false;
     if (OnDownloadBegin)
         OnDownloadBegin(this);
 }

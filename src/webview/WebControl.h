@@ -16,6 +16,7 @@
 class QPrinter;
 class QWebEngineView;
 class QWebEnginePage;
+class QWebEngineProfile;
 class QWebEngineDownloadRequest;
 class QWebEngineNewWindowRequest;
 class QContextMenuEvent;
@@ -164,8 +165,11 @@ public:
     int ReadyState() const { return m_readyState; }
     WebDocument Document() const;
 
+    // The view and page are made on first use: a proxy set while the host loads has to be in
+    // place before the page's profile starts.
     QWebEngineView* View() const;
     QWebEnginePage* Page() const;
+    bool HasBrowser() const { return m_page != nullptr; }
     // The printer that print and preview use; it keeps the page setup between calls.
     QPrinter* Printer();
     // The text size (0 smallest to 4 largest) applied as the page's zoom.
@@ -191,6 +195,8 @@ protected:
     virtual void closeRequested();
     // Called before each main-frame document starts loading.
     virtual void documentStarting() {}
+    // The view and page have just been made.
+    virtual void browserCreated() {}
     virtual void pageDialog(PageDialogKind kind, const QString& message,
                             const QString& defaultValue, bool* accepted, QString* result);
     void showStandardContextMenu(QContextMenuEvent* event);
@@ -205,6 +211,9 @@ private:
     friend class WebEngineView;
     friend class WebBrowser2;
 
+    void ensureBrowser();
+    void applyDropTarget();
+    void answerProxyChallenge(class QAuthenticator* authenticator, const QString& proxyHost);
     void connectPage();
     void watchChild(QObject* child);
     void onLoadStarted();
@@ -216,6 +225,7 @@ private:
     HRESULT execCommand(int cmdId, int cmdExecOpt, const QVariant& input, QVariant* output);
     HRESULT printCommand(int cmdId, int cmdExecOpt);
 
+    std::shared_ptr<QWebEngineProfile> m_profile;
     WebEngineView* m_view = nullptr;
     WebEnginePage* m_page = nullptr;
     std::unique_ptr<WebBrowser2> m_browser;
@@ -231,6 +241,7 @@ private:
     bool m_navigateCompleteFired = false;
     bool m_rendererGone = false;
     bool m_loadStopped = false;
+    bool m_proxyCredentialsOffered = false;
     int m_lastErrorCode = 0;
     QString m_lastFailure; // why the last print failed
     bool m_canGoBack = false;

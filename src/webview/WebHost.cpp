@@ -123,12 +123,17 @@ TWebHost::TWebHost(QWidget* parent) : TCustomWebHost(parent) {
     m_dialogBoxes = std::make_unique<TDialogBoxes>();
     m_visualEffects = std::make_unique<TVisualEffects>();
     m_enableMessageHandler = true;
+}
+
+void TWebHost::browserCreated() {
     connect(Page(), &QWebEnginePage::titleChanged, this, [this](const QString& t) { iTitle = t; });
+    applyUserAgent();
+    TCustomWebHost::browserCreated();
 }
 
 TWebHost::~TWebHost() {
     try {
-        if (m_visualEffects->TextSize != 2) {
+        if (m_visualEffects->TextSize != 2 && HasBrowser()) {
             WebBrowser2* browser = GetBrowserInterface();
             QVariant range;
             if (Succeeded(browser->ExecWB(OLECMDID_GETZOOMRANGE, OLECMDEXECOPT_DONTPROMPTUSER,
@@ -190,6 +195,8 @@ void TWebHost::Loaded() {
     }
     if (m_visualEffects->TextSize != 2)
         applyZoom(m_visualEffects->TextSize);
+    // The browser is made only now: WebEngine reads the proxy when the page's profile starts.
+    View();
     applyHostSettings();
 }
 
@@ -198,6 +205,11 @@ void TWebHost::registerUserAgent() {
         m_userAgent += QLatin1String(AboutText);
     if (RegisterUserAgentToken(m_userAgent) && !unit().registeredTokens.contains(m_userAgent))
         unit().registeredTokens << m_userAgent;
+    if (HasBrowser())
+        applyUserAgent();
+}
+
+void TWebHost::applyUserAgent() {
     QWebEngineProfile* profile = Page()->profile();
     if (unit().baseUserAgent.isEmpty())
         unit().baseUserAgent = profile->httpUserAgent();

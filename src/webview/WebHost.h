@@ -83,6 +83,7 @@ protected:
     void filterPopupMenu(int kind, QMenu* menu, QObject* commandTarget) override;
     void closeRequested() override;
     void documentStarting() override;
+    void browserCreated() override;
     void pageMouseEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -92,6 +93,8 @@ protected:
 private:
     bool ownerActivationChanged();
     void registerUserAgent();
+    // The page's user agent: the profile's own plus every registered token.
+    void applyUserAgent();
     void fireMouse(const std::function<void(TWebHost*, int, int, int)>& handler, QPoint pos);
 
     QString m_about;

@@ -66,7 +66,14 @@ void TCustomWebHost::notifyAmbientChange(int) {
     applyHostSettings();
 }
 
+void TCustomWebHost::browserCreated() {
+    m_appliedCss.clear();
+    applyHostSettings();
+}
+
 void TCustomWebHost::applyHostSettings() {
+    if (!HasBrowser())
+        return; // browserCreated() applies them
     QVariant value;
     AmbientProperty(DISPID_AMBIENT_DLCONTROL, value, false);
     const quint32 dl = value.toUInt();
@@ -475,7 +482,7 @@ void TCustomWebHost::FocusParent() {
 }
 
 bool TCustomWebHost::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != View()) {
+    if (!HasBrowser() || watched != View()) {
         if (event->type() == QEvent::FocusIn && OnShowUI)
             OnShowUI(this, 0);
         else if (event->type() == QEvent::FocusOut && OnHideUI)

@@ -150,6 +150,7 @@ protected:
     bool refreshRequested(int command) override;
     void geometryRequested(const QRect& geometry) override;
     void documentStarting() override;
+    void browserCreated() override;
     void pageDialog(PageDialogKind kind, const QString& message, const QString& defaultValue,
                     bool* accepted, QString* result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QNetworkProxy>
+#include <QWebEngineProfile>
 #include <QWidget>
 #include <optional>
 #include <unistd.h>
@@ -16,6 +17,33 @@ namespace {
 std::optional<QNetworkProxy>& savedProxy() {
     static std::optional<QNetworkProxy> proxy;
     return proxy;
+}
+
+struct ProxyCredentials {
+    QString Host;
+    QString UserName;
+    QString Password;
+};
+
+std::optional<ProxyCredentials>& proxyCredentials() {
+    static std::optional<ProxyCredentials> credentials;
+    return credentials;
+}
+
+struct Profiles {
+    std::shared_ptr<QWebEngineProfile> Current;
+    bool ProxyChanged = false;
+};
+
+Profiles& profiles() {
+    static Profiles p;
+    return p;
+}
+
+// Pages made from now on need a profile that reads the proxy afresh.
+void retireBrowserProfile() {
+    profiles().Current.reset();
+    profiles().ProxyChanged = true;
 }
 
 } // namespace
@@ -28,7 +56,22 @@ void PrepareWebEngineEnvironment() {
 
 void WebToolsInitialization() {}
 
-void WebToolsFinalization() {}
+void WebToolsFinalization() {
+    // A profile must not outlive the application; pages still alive keep theirs.
+    profiles().Current.reset();
+}
+
+std::shared_ptr<QWebEngineProfile> BrowserProfile() {
+    Profiles& p = profiles();
+    if (!p.Current) {
+        if (p.ProxyChanged)
+            p.Current = std::make_shared<QWebEngineProfile>();
+        else
+            p.Current = std::shared_ptr<QWebEngineProfile>(QWebEngineProfile::defaultProfile(),
+                                                           [](QWebEngineProfile*) {});
+    }
+    return p.Current;
+}
 
 QString WindowClassName(const QWidget* window) {
     if (!window)
@@ -117,9 +160,13 @@ void SetProcessProxy(const QString& host, int port, const QString& userName,
                      const QString& password) {
     if (!savedProxy())
         savedProxy() = QNetworkProxy::applicationProxy();
-    QNetworkProxy proxy(QNetworkProxy::HttpProxy, host, static_cast<quint16>(port), userName,
-                        password);
-    QNetworkProxy::setApplicationProxy(proxy);
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, host, static_cast<quint16>(port)));
+    retireBrowserProfile();
+    if (userName.isEmpty())
+        proxyCredentials().reset();
+    else
+        proxyCredentials() = ProxyCredentials{host, userName, password};
 }
 
 void ResetProcessProxy() {
@@ -127,6 +174,15 @@ void ResetProcessProxy() {
         return;
     QNetworkProxy::setApplicationProxy(*savedProxy());
     savedProxy().reset();
+    retireBrowserProfile();
+    proxyCredentials().reset();
+}
+
+std::optional<std::pair<QString, QString>> ProcessProxyCredentials(const QString& proxyHost) {
+    const auto& credentials = proxyCredentials();
+    if (!credentials || credentials->Host.compare(proxyHost, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return std::pair{credentials->UserName, credentials->Password};
 }
 
 bool HasHtmlDocument(TWebControl* browser) {

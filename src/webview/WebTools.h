@@ -2,8 +2,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
+#include <optional>
+#include <utility>
 
 class QWidget;
+class QWebEngineProfile;
 class TWebControl;
 class TCustomWebHost;
 
@@ -49,11 +53,17 @@ void DisableNavigationSound(bool disable);
 // Whether a navigation click sound is configured.
 bool NavigationSoundEnabled();
 
-// Sets the process proxy ("host:port" or "host" with port separately); ResetProcessProxy
-// puts back the proxy that was in force before.
+// Sets the process proxy; ResetProcessProxy puts back the proxy that was in force before.
 void SetProcessProxy(const QString& host, int port, const QString& userName,
                      const QString& password);
 void ResetProcessProxy();
+// The profile new pages start in. WebEngine reads the process proxy when a profile starts,
+// so pages made after the proxy changed get a fresh off-the-record profile; until then it is
+// the default one. Pages made earlier see the change after their next request.
+std::shared_ptr<QWebEngineProfile> BrowserProfile();
+// The user name and password set for this proxy host, if any. They are kept out of the
+// application proxy, where WebEngine would offer them again after every refusal.
+std::optional<std::pair<QString, QString>> ProcessProxyCredentials(const QString& proxyHost);
 
 // False when browser is absent or shows no document; true for an HTML document.
 bool HasHtmlDocument(TWebControl* browser);
