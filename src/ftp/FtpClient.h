@@ -199,6 +199,9 @@ private:
     void receiveStep();
     void installDataHooks(bool upload);
     void sendTransferCommand(const QString& command, TReplyStep step);
+    // After a positive reply: the transfer command on the remote file, or REST at offset.
+    void transferCommandStep(const QString& reply, const QString& command, TReplyStep next);
+    void restartStep(const QString& reply, std::int64_t offset, TReplyStep next);
     // Accepts the data connection (active mode) and starts the transfer's counters; false
     // when that failed, reported as error 27 (not for a download whose socket is already gone).
     bool startDataTransfer(bool quietWithoutSocket);

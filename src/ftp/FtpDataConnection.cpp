@@ -10,7 +10,7 @@ void TFtpClient::dataConnectionStep(const QString& reply) {
         m_dataDone = false;
         m_replyDone = false;
     }
-    if (!reply.startsWith(QLatin1Char('2'))) {
+    if (!FtpReply::Positive(reply)) {
         stepRefused();
         return;
     }
@@ -45,7 +45,7 @@ QString TFtpClient::portArgument() {
 }
 
 void TFtpClient::pasvStep(const QString& reply) {
-    if (!reply.startsWith(QLatin1Char('2')) || !m_dataStep) {
+    if (!FtpReply::Positive(reply) || !m_dataStep) {
         stepRefused();
         return;
     }

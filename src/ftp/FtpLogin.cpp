@@ -3,20 +3,9 @@
 #include "FtpClient.h"
 #include "FtpReply.h"
 
-namespace {
-
-bool positive(const QString& reply) {
-    return reply.startsWith(QLatin1Char('2'));
-}
-bool intermediate(const QString& reply) {
-    return reply.startsWith(QLatin1Char('3'));
-}
-
-} // namespace
-
 void TFtpClient::greetingStep(const QString& reply) {
     m_completionCode = 1;
-    if (!positive(reply)) {
+    if (!FtpReply::Positive(reply)) {
         Fail(25);
         return;
     }
@@ -57,14 +46,14 @@ void TFtpClient::greetingStep(const QString& reply) {
 }
 
 void TFtpClient::hostStep(const QString& reply) {
-    if (intermediate(reply))
+    if (FtpReply::Intermediate(reply))
         SendCommand(QStringLiteral("USER ") + m_username, &TFtpClient::userStep);
     else
         Fail(25);
 }
 
 void TFtpClient::openStep(const QString& reply) {
-    if (positive(reply))
+    if (FtpReply::Positive(reply))
         SendCommand(QStringLiteral("USER ") + m_username, &TFtpClient::userStep);
     else
         Fail(25);
@@ -73,9 +62,9 @@ void TFtpClient::openStep(const QString& reply) {
 void TFtpClient::proxyUserStep(const QString& reply) {
     if (m_proxyUsername.isEmpty())
         m_proxyUsername = askNeedInfo(niUser);
-    if (positive(reply)) {
+    if (FtpReply::Positive(reply)) {
         SendCommand(QStringLiteral("SITE ") + Server(), &TFtpClient::siteStep);
-    } else if (intermediate(reply)) {
+    } else if (FtpReply::Intermediate(reply)) {
         if (m_proxyPassword.isEmpty())
             m_proxyPassword = askNeedInfo(niPassword);
         SendCommand(QStringLiteral("PASS ") + m_proxyPassword, &TFtpClient::proxyPassStep);
@@ -85,23 +74,23 @@ void TFtpClient::proxyUserStep(const QString& reply) {
 }
 
 void TFtpClient::proxyPassStep(const QString& reply) {
-    if (positive(reply))
+    if (FtpReply::Positive(reply))
         SendCommand(QStringLiteral("SITE ") + Server(), &TFtpClient::siteStep);
     else
         Fail(26);
 }
 
 void TFtpClient::siteStep(const QString& reply) {
-    if (positive(reply))
+    if (FtpReply::Positive(reply))
         SendCommand(QStringLiteral("USER ") + m_username, &TFtpClient::userStep);
     else
         Fail(12);
 }
 
 void TFtpClient::userStep(const QString& reply) {
-    if (positive(reply)) {
+    if (FtpReply::Positive(reply)) {
         probe();
-    } else if (intermediate(reply)) {
+    } else if (FtpReply::Intermediate(reply)) {
         if (m_password.isEmpty())
             m_password = askNeedInfo(niPassword);
         SendCommand(QStringLiteral("PASS ") + m_password, &TFtpClient::passStep);
@@ -111,9 +100,9 @@ void TFtpClient::userStep(const QString& reply) {
 }
 
 void TFtpClient::passStep(const QString& reply) {
-    if (positive(reply)) {
+    if (FtpReply::Positive(reply)) {
         probe();
-    } else if (intermediate(reply)) {
+    } else if (FtpReply::Intermediate(reply)) {
         if (m_account.isEmpty())
             m_account = askNeedInfo(niAccount);
         SendCommand(QStringLiteral("ACCT ") + m_account, &TFtpClient::acctStep);
@@ -123,7 +112,7 @@ void TFtpClient::passStep(const QString& reply) {
 }
 
 void TFtpClient::acctStep(const QString& reply) {
-    if (positive(reply))
+    if (FtpReply::Positive(reply))
         probe();
     else
         Fail(26);
@@ -158,7 +147,7 @@ void TFtpClient::directoryStep(const QString&) {
 }
 
 void TFtpClient::cwdStep(const QString& reply) {
-    if (positive(reply))
+    if (FtpReply::Positive(reply))
         m_currentDirectory = FtpReply::QuotedPath(reply);
     if (!m_currentDirectory.isEmpty()) {
         ReportInfo(12);
@@ -169,7 +158,7 @@ void TFtpClient::cwdStep(const QString& reply) {
 }
 
 void TFtpClient::pwdStep(const QString& reply) {
-    if (!positive(reply)) {
+    if (!FtpReply::Positive(reply)) {
         Fail(12);
         return;
     }

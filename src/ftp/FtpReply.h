@@ -9,6 +9,9 @@
 // The decisions taken on reply texts and command arguments, kept free of sockets.
 class FtpReply {
 public:
+    // Completion ("2xx") and intermediate ("3xx") replies.
+    static bool Positive(const QString& reply) { return reply.startsWith(QLatin1Char('2')); }
+    static bool Intermediate(const QString& reply) { return reply.startsWith(QLatin1Char('3')); }
     // Server type named by a positive SYST reply ("215 UNIX Type: L8").
     static TFtpServerType SystemType(const QString& reply);
     // Text between the first double quote and the next one; empty without quotes.

@@ -4,10 +4,6 @@
 
 namespace {
 
-bool positive(const QString& reply) {
-    return reply.startsWith(QLatin1Char('2'));
-}
-
 const QString s_accessDenied = QStringLiteral("Access denied or file not found");
 
 } // namespace
@@ -109,7 +105,7 @@ void TFtpClient::uploadSizeStep(const QString&) {
 
 void TFtpClient::uploadSizeReplyStep(const QString& reply) {
     m_dataStep = &TFtpClient::storStep;
-    if (positive(reply)) {
+    if (FtpReply::Positive(reply)) {
         m_remoteSize = FtpReply::SizeValue(reply);
         if (m_remoteSize != 0) {
             QString choice;
@@ -130,21 +126,29 @@ void TFtpClient::uploadSizeReplyStep(const QString& reply) {
 }
 
 void TFtpClient::storStep(const QString& reply) {
-    if (!positive(reply)) {
-        stepRefused();
-        return;
-    }
-    sendTransferCommand(QStringLiteral("STOR ") + m_remoteFile, &TFtpClient::storReplyStep);
+    transferCommandStep(reply, QStringLiteral("STOR "), &TFtpClient::storReplyStep);
 }
 
 void TFtpClient::restStorStep(const QString& reply) {
-    if (!positive(reply)) {
+    restartStep(reply, m_remoteSize, &TFtpClient::uploadRestReplyStep);
+}
+
+void TFtpClient::transferCommandStep(const QString& reply, const QString& command,
+                                     TReplyStep next) {
+    if (!FtpReply::Positive(reply)) {
         stepRefused();
         return;
     }
-    m_restartOffset = m_remoteSize;
-    SendCommand(QStringLiteral("REST ") + QString::number(m_remoteSize),
-                &TFtpClient::uploadRestReplyStep);
+    sendTransferCommand(command + m_remoteFile, next);
+}
+
+void TFtpClient::restartStep(const QString& reply, std::int64_t offset, TReplyStep next) {
+    if (!FtpReply::Positive(reply)) {
+        stepRefused();
+        return;
+    }
+    m_restartOffset = offset;
+    SendCommand(QStringLiteral("REST ") + QString::number(offset), next);
 }
 
 void TFtpClient::uploadRestReplyStep(const QString& reply) {
@@ -154,7 +158,7 @@ void TFtpClient::uploadRestReplyStep(const QString& reply) {
 
 void TFtpClient::restReplied(const QString& reply, const QString& command, TReplyStep next,
                              const QString& refusedText) {
-    if (reply.startsWith(QLatin1Char('3'))) {
+    if (FtpReply::Intermediate(reply)) {
         sendTransferCommand(command + m_remoteFile, next);
         return;
     }
@@ -168,7 +172,7 @@ void TFtpClient::restReplied(const QString& reply, const QString& command, TRepl
 void TFtpClient::storReplyStep(const QString& reply) {
     if (reply.startsWith(QLatin1Char('1'))) {
         m_replyStep = &TFtpClient::finalReplyStep;
-    } else if (positive(reply)) {
+    } else if (FtpReply::Positive(reply)) {
         m_replyDone = true;
         if (m_dataDone)
             FinishOperation();
@@ -179,7 +183,7 @@ void TFtpClient::storReplyStep(const QString& reply) {
 }
 
 void TFtpClient::finalReplyStep(const QString& reply) {
-    if (!positive(reply)) {
+    if (!FtpReply::Positive(reply)) {
         m_errorText = s_accessDenied;
         ReportError(29);
     }
@@ -224,7 +228,7 @@ void TFtpClient::resumeDecisionStep(const QString&) {
 }
 
 void TFtpClient::downloadSizeStep(const QString& reply) {
-    if (positive(reply)) {
+    if (FtpReply::Positive(reply)) {
         m_remoteSize = FtpReply::SizeValue(reply);
         const std::int64_t localSize = m_file->size();
         if (m_remoteSize >= localSize && localSize != 0) {
@@ -258,21 +262,11 @@ void TFtpClient::downloadSizeStep(const QString& reply) {
 }
 
 void TFtpClient::retrStep(const QString& reply) {
-    if (!positive(reply)) {
-        stepRefused();
-        return;
-    }
-    sendTransferCommand(QStringLiteral("RETR ") + m_remoteFile, &TFtpClient::retrReplyStep);
+    transferCommandStep(reply, QStringLiteral("RETR "), &TFtpClient::retrReplyStep);
 }
 
 void TFtpClient::restRetrStep(const QString& reply) {
-    if (!positive(reply)) {
-        stepRefused();
-        return;
-    }
-    m_restartOffset = m_file->size();
-    SendCommand(QStringLiteral("REST ") + QString::number(m_restartOffset),
-                &TFtpClient::downloadRestReplyStep);
+    restartStep(reply, m_file->size(), &TFtpClient::downloadRestReplyStep);
 }
 
 void TFtpClient::downloadRestReplyStep(const QString& reply) {
@@ -284,7 +278,7 @@ void TFtpClient::retrReplyStep(const QString& reply) {
     if (reply.startsWith(QLatin1Char('1'))) {
         if (const auto size = FtpReply::TransferSize(reply))
             ReportInfo(13, QString::number(*size));
-    } else if (positive(reply)) {
+    } else if (FtpReply::Positive(reply)) {
         m_replyDone = true;
         if (m_dataDone)
             FinishOperation();
