@@ -47,12 +47,8 @@ protected:
 
     // Navigates and returns the page's text once the download completes.
     static QString LoadedText(TWebHost* h, const QString& url) {
-        bool done = false;
-        h->OnDownloadComplete = [&](TWebControl*) { done = true; };
-        h->NavigateUrl(url);
-        if (!WaitFor([&] { return done; }, 20000))
+        if (!LoadIn(h, url))
             return QStringLiteral("(no completion)");
-        h->OnDownloadComplete = nullptr;
         QString text;
         bool got = false;
         h->Page()->toPlainText([&](const QString& t) {

@@ -73,7 +73,7 @@ void WebHostTest::TearDown() {
     QApplication::processEvents();
 }
 
-bool WebHostTest::Load(const QString& url, int timeoutMs) {
+bool LoadIn(TWebHost* host, const QString& url, int timeoutMs) {
     bool done = false;
     auto previous = host->OnDownloadComplete;
     host->OnDownloadComplete = [&](TWebControl* sender) {
@@ -85,6 +85,10 @@ bool WebHostTest::Load(const QString& url, int timeoutMs) {
     const bool ok = WaitFor([&] { return done; }, timeoutMs);
     host->OnDownloadComplete = previous;
     return ok;
+}
+
+bool WebHostTest::Load(const QString& url, int timeoutMs) {
+    return LoadIn(host, url, timeoutMs);
 }
 
 QVariant WebHostTest::Eval(const QString& script) {

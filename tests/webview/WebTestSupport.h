@@ -14,6 +14,9 @@ QString TestRegistryFile();
 // Waits, serving the event loop, until pred holds; false after the timeout.
 bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 15000);
 
+// Navigates the host and waits for OnDownloadComplete; false on time-out.
+bool LoadIn(TWebHost* host, const QString& url, int timeoutMs = 20000);
+
 // A shown and active form with one browser host filling it, loaded like the main window's.
 class WebHostTest : public ::testing::Test {
 protected:
