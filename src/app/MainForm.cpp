@@ -4,10 +4,10 @@
 #include "Cursors.h"
 #include "ErrorDisplay.h"
 #include "FileDrop.h"
+#include "GradSplitter.h"
 #include "ImageIntake.h"
 #include "IniSettings.h"
 #include "MiDocView.h"
-#include "PaneSplitter.h"
 #include "RichEdit.h"
 #include "SaveDialog.h"
 #include "Support.h"
@@ -44,6 +44,26 @@ QFont boldFont(const QWidget* w) {
     QFont f = w->font();
     f.setBold(true);
     return f;
+}
+
+// Both pane splitters: a plain bar with its grip that fades to green and blue under the mouse.
+TGradSplitter* makeSplitter(TAlign align, int minSize, QWidget* parent) {
+    auto* s = new TGradSplitter(parent);
+    s->SetAlign(align);
+    s->SetThickness(4);
+    s->SetMinSize(minSize);
+    s->SetAutoSnap(false);
+    s->SetResizeStyle(rsUpdate);
+    s->SetColor(RGBColor(0xF4, 0xF4, 0xF7));
+    s->SetGradientType(gtVertical);
+    s->SetShowGrip(true);
+    s->SetDrawAll(true);
+    s->SetFadeSpeed(fsMedium);
+    s->Colors().SetDefaultFrom(clBtnFace);
+    s->Colors().SetDefaultTo(clBtnFace);
+    s->Colors().SetOverFrom(RGBColor(0xB3, 0xD9, 0xB5));
+    s->Colors().SetOverTo(RGBColor(0x76, 0x94, 0xBE));
+    return s;
 }
 
 QString favoritesFolder() {
@@ -119,7 +139,7 @@ void TfrmMain::createControls() {
     main->setSpacing(0);
     createImagePane();
     createTextPane();
-    Splitter1 = new PaneSplitter(Qt::Vertical, pnlOCR, pnlMemo, 180, this);
+    Splitter1 = makeSplitter(alLeft, 180, this);
     main->addWidget(pnlOCR);
     main->addWidget(Splitter1);
     main->addWidget(pnlMemo, 1);
@@ -197,7 +217,7 @@ void TfrmMain::createTextPane() {
     m_webArea->setAutoFillBackground(true);
     auto* webLayout = new QVBoxLayout(m_webArea);
     webLayout->setContentsMargins(0, 0, 0, 0);
-    Splitter2 = new PaneSplitter(Qt::Horizontal, rmm00, m_webArea, 130, pnlMemo);
+    Splitter2 = makeSplitter(alTop, 130, pnlMemo);
 
     column->addWidget(pnlMemoMenu);
     column->addWidget(rmm00);
@@ -278,8 +298,10 @@ void TfrmMain::readSettings() {
     chkBr->setChecked(ReadIniBool(SettingsBase, OptSection, QStringLiteral("WantBr"), true));
 
     const auto extent = [](int value) { return std::clamp(value, 0, MaxPaneExtent); };
-    Splitter1->SetPaneExtent(extent(ReadIniInteger(SettingsBase, OptSection, QStringLiteral("OcrWidth"), 300)));
-    Splitter2->SetPaneExtent(extent(ReadIniInteger(SettingsBase, OptSection, QStringLiteral("mmHeight"), 210)));
+    pnlOCR->setFixedWidth(
+        extent(ReadIniInteger(SettingsBase, OptSection, QStringLiteral("OcrWidth"), 300)));
+    rmm00->setFixedHeight(
+        extent(ReadIniInteger(SettingsBase, OptSection, QStringLiteral("mmHeight"), 210)));
     cmbLangChange();
 
     const auto server = [this](const char* key, const QString& builtIn) {
@@ -308,8 +330,8 @@ void TfrmMain::writeSettings() {
     WriteIniInteger(SettingsBase, FormSection, QStringLiteral("MainWidth"), b.Width);
     WriteIniInteger(SettingsBase, FormSection, QStringLiteral("MainHeight"), b.Height);
     WriteIniString(SettingsBase, OptSection, QStringLiteral("SavePath"), SavePath);
-    WriteIniInteger(SettingsBase, OptSection, QStringLiteral("OcrWidth"), Splitter1->PaneExtent());
-    WriteIniInteger(SettingsBase, OptSection, QStringLiteral("mmHeight"), Splitter2->PaneExtent());
+    WriteIniInteger(SettingsBase, OptSection, QStringLiteral("OcrWidth"), pnlOCR->width());
+    WriteIniInteger(SettingsBase, OptSection, QStringLiteral("mmHeight"), rmm00->height());
     WriteIniBool(SettingsBase, OptSection, QStringLiteral("WantBr"), chkBr->isChecked());
     WriteIniBool(SettingsBase, OptSection, QStringLiteral("WantRet"), chkRet->isChecked());
     WriteIniInteger(SettingsBase, OptSection, QStringLiteral("Language"), cmbLang->currentIndex());

@@ -4,7 +4,6 @@
 #include <QWidget>
 
 class ComboBox;
-class PaneSplitter;
 class QAction;
 class QCheckBox;
 class QMenu;
@@ -13,6 +12,7 @@ class QTimer;
 class RichEdit;
 class SaveDialog;
 class TFileDrop;
+class TGradSplitter;
 class TMiDocView;
 class TWebHost;
 class ToolPanel;
@@ -63,7 +63,7 @@ public:
     QPushButton* btnSelect = nullptr;
     QPushButton* btnSave0 = nullptr;
     TMiDocView* DocView = nullptr;
-    PaneSplitter* Splitter1 = nullptr;
+    TGradSplitter* Splitter1 = nullptr;
     QWidget* pnlMemo = nullptr;
     ToolPanel* pnlMemoMenu = nullptr;
     QPushButton* btnRecognition = nullptr;
@@ -71,7 +71,7 @@ public:
     QCheckBox* chkRet = nullptr;
     QPushButton* btnSave1 = nullptr;
     RichEdit* rmm00 = nullptr;
-    PaneSplitter* Splitter2 = nullptr;
+    TGradSplitter* Splitter2 = nullptr;
     ToolPanel* pnlHpMenu = nullptr;
     QPushButton* btnTrans = nullptr;
     ComboBox* cmbTrns = nullptr;

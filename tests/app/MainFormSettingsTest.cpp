@@ -1,7 +1,6 @@
 #include "MainFormFixture.h"
 
 #include "ComboBox.h"
-#include "PaneSplitter.h"
 #include "RichEdit.h"
 
 #include <QCheckBox>
@@ -30,8 +29,8 @@ TEST_F(MainFormTest, FirstStartUsesTheDesignDefaultsAndWritesFormAndOptOnly) {
     EXPECT_TRUE(f.chkRet->isChecked());
     EXPECT_TRUE(f.chkBr->isChecked());
     EXPECT_TRUE(f.chkRet->isHidden());
-    EXPECT_EQ(f.Splitter1->PaneExtent(), 300);
-    EXPECT_EQ(f.Splitter2->PaneExtent(), 210);
+    EXPECT_EQ(f.pnlOCR->width(), 300);
+    EXPECT_EQ(f.rmm00->height(), 210);
     EXPECT_FALSE(QFile::exists(iniPath())) << "reading must not create the file";
     EXPECT_EQ(f.UploadHost, QStringLiteral("ftp.example.com"));
     EXPECT_TRUE(f.StartStamp.startsWith(QLatin1Char('[')) && f.StartStamp.endsWith(QLatin1Char(']')));
@@ -58,8 +57,8 @@ TEST_F(MainFormTest, StoredValuesAreAppliedAndTheSameEntriesRewritten) {
     EXPECT_EQ(f.y(), 50);
     EXPECT_EQ(f.x(), 32);
     EXPECT_EQ(f.width(), 700) << "a stored width below the minimum is raised";
-    EXPECT_EQ(f.Splitter1->PaneExtent(), 128);
-    EXPECT_EQ(f.Splitter2->PaneExtent(), 150);
+    EXPECT_EQ(f.pnlOCR->width(), 128);
+    EXPECT_EQ(f.rmm00->height(), 150);
     EXPECT_TRUE(f.chkRet->isChecked());
     EXPECT_FALSE(f.chkBr->isChecked());
     EXPECT_EQ(f.OcrLanguage, 17);
@@ -83,8 +82,8 @@ TEST_F(MainFormTest, StoredValuesAreAppliedAndTheSameEntriesRewritten) {
 TEST_F(MainFormTest, GarbageValuesFallBackToDefaults) {
     writeIni("[OPT]\nOcrWidth=abc\nmmHeight=\nLanguage=0x\nWantBr=yes\nTranslation=1.5\n");
     TfrmMain& f = open();
-    EXPECT_EQ(f.Splitter1->PaneExtent(), 300);
-    EXPECT_EQ(f.Splitter2->PaneExtent(), 210);
+    EXPECT_EQ(f.pnlOCR->width(), 300);
+    EXPECT_EQ(f.rmm00->height(), 210);
     EXPECT_EQ(f.cmbLang->currentIndex(), 0);
     EXPECT_TRUE(f.chkBr->isChecked());
     EXPECT_EQ(f.cmbTrns->currentIndex(), 0);
@@ -107,8 +106,8 @@ TEST_F(MainFormTest, OutOfRangeLanguageLeavesNoSelectionAndIsWrittenBackAsMinusO
 TEST_F(MainFormTest, HugeStoredPaneSizesAreBoundedSoTheWindowStaysUsable) {
     writeIni("[OPT]\nOcrWidth=2000000000\nmmHeight=-5\n");
     TfrmMain& f = open();
-    EXPECT_LE(f.Splitter1->PaneExtent(), 8192);
-    EXPECT_EQ(f.Splitter2->PaneExtent(), 0);
+    EXPECT_LE(f.pnlOCR->width(), 8192);
+    EXPECT_EQ(f.rmm00->height(), 0);
 }
 
 TEST_F(MainFormTest, EmptySavePathStaysEmptyAndIsWrittenBack) {
@@ -127,7 +126,7 @@ TEST_F(MainFormTest, DamagedFileStartsWithDefaultsAndKeepsEveryForeignByte) {
     const QByteArray foreign = "[unclosed\nMainTop=9\n" + garbage + "\n" + longLine + "[Other]\nk=v\n";
     writeIni(foreign);
     TfrmMain& f = open();
-    EXPECT_EQ(f.Splitter1->PaneExtent(), 300);
+    EXPECT_EQ(f.pnlOCR->width(), 300);
     destroyForm();
     const QByteArray ini = readIni();
     EXPECT_TRUE(ini.startsWith(foreign)) << "foreign lines must survive unchanged";
