@@ -5,6 +5,7 @@
 #include "FlatButton.h"
 #include "FontSubstitutions.h"
 #include "MainFormFixture.h"
+#include "MessageBoxDriver.h"
 #include "VelaError.h"
 
 #include <QApplication>
@@ -16,34 +17,6 @@
 #include <functional>
 
 namespace {
-
-using Act = std::function<void(TfrmMessageBox*)>;
-
-// Runs act on the box once it is up and active; a box still up after five seconds is closed,
-// so that a failing test cannot hang.
-void whenUp(const Act& act) {
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    auto* failSafe = new QTimer;
-    failSafe->setSingleShot(true);
-    QObject::connect(poll, &QTimer::timeout, [poll, failSafe, act] {
-        auto* box = qobject_cast<TfrmMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isActiveWindow())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        QObject::connect(failSafe, &QTimer::timeout, box, [box] { box->done(-1); });
-        failSafe->start(5000);
-        act(box);
-    });
-    QObject::connect(failSafe, &QTimer::timeout, failSafe, &QObject::deleteLater);
-    poll->start();
-}
-
-// A key as the window system delivers it: to the box's focus widget.
-void press(TfrmMessageBox* box, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
-    QTest::keyClick(box->windowHandle(), key, modifiers);
-}
 
 class MessageBoxTest : public ::testing::Test {
 protected:
