@@ -8,6 +8,7 @@
 #include "ImageIntake.h"
 #include "IniSettings.h"
 #include "MiDocView.h"
+#include "ProgramFolders.h"
 #include "RichEdit.h"
 #include "SaveDialog.h"
 #include "Support.h"
@@ -97,10 +98,12 @@ TfrmMain::TfrmMain(const QString& exePath) {
     DocView = new TMiDocView(pnlOCR);
     pnlOCR->layout()->addWidget(DocView);
     DocView->SetPopupMenu(PopupMenu1);
-    // 2, 3.
-    const QFileInfo exe(exePath.isEmpty() ? QCoreApplication::applicationFilePath() : exePath);
-    AppFolder = exe.absolutePath();
-    SettingsBase = exe.absoluteDir().filePath(exe.completeBaseName());
+    // 2, 3. An installed copy keeps its settings and work files in the user's folders.
+    const ProgramFolders folders = ProgramFolders::ForExecutable(
+        exePath.isEmpty() ? QCoreApplication::applicationFilePath() : exePath);
+    AppFolder = folders.AppFolder;
+    SettingsBase = folders.SettingsBase;
+    WorkFolder = folders.WorkFolder;
     // 4 to 10.
     readSettings();
     // 11.
@@ -348,8 +351,12 @@ void TfrmMain::FormShow() {
 
 void TfrmMain::FormCloseQuery() {
     // Work files live at most for one run, also when an earlier run left them behind.
-    QFile::remove(QDir(AppFolder).filePath(QStringLiteral("zScan.bmp")));
-    QFile::remove(QDir(AppFolder).filePath(QStringLiteral("trans.html")));
+    QFile::remove(WorkFile(QStringLiteral("zScan.bmp")));
+    QFile::remove(WorkFile(QStringLiteral("trans.html")));
+}
+
+QString TfrmMain::WorkFile(const QString& name) const {
+    return QDir(WorkFolder).filePath(name);
 }
 
 void TfrmMain::Timer1Timer() {

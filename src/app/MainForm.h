@@ -32,8 +32,8 @@ class TfrmMain final : public QWidget {
     Q_DISABLE_COPY_MOVE(TfrmMain)
 
 public:
-    // exePath stands for the program's path (its folder is the work folder and the settings
-    // file sits beside it); empty means the running executable.
+    // exePath stands for the program's path (see ProgramFolders for where the settings file
+    // and the work files go); empty means the running executable.
     explicit TfrmMain(const QString& exePath = QString());
     ~TfrmMain() override;
 
@@ -44,6 +44,8 @@ public:
     // Run-time state.
     QString AppFolder;
     QString SettingsBase;
+    // Folder of the work files: AppFolder, or a private folder of the user for an installed copy.
+    QString WorkFolder;
     QString SavePath;
     QString ImageFile;
     int OcrLanguage = 0;
@@ -122,6 +124,9 @@ public:
     void btnRecognitionClick();
     void RecognizeImage(int LanguageId, const QString& FileName, QStringList& Lines);
     void LoadTextFile(const QString& FileName);
+
+    // Path of the work file `name` ("zScan.bmp", "trans.html") in WorkFolder.
+    QString WorkFile(const QString& name) const;
 
     // Folder of a chosen file, without a trailing separator except for the root.
     static QString FolderOf(const QString& fileName);

@@ -4,10 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <climits>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -203,6 +205,42 @@ TEST_F(IniSettingsTest, DamagedFileReadsAsDefaultsAndKeepsForeignLinesThroughThe
     EXPECT_TRUE(get() == expected);
     EXPECT_EQ(ReadIniInteger(b, "FORM", "MAINTOP", 0), 115);
     EXPECT_EQ(ReadIniInteger(b, "OPT", "Language", 0), -1);
+}
+
+// The file holds the upload password: private from its first byte, and a rewrite neither widens
+// a mode the user chose nor replaces the user's link with a file.
+TEST_F(IniSettingsTest, TheFileIsCreatedPrivateAndARewriteKeepsModeAndLink) {
+    const auto modeOf = [](const QString& path) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    const mode_t mask = ::umask(022);
+    WriteIniInteger(base(), "OPT", "OcrWidth", 128);
+    ::umask(mask);
+    EXPECT_EQ(modeOf(file()), 0600u);
+
+    ASSERT_TRUE(
+        QFile::setPermissions(file(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    WriteIniInteger(base(), "OPT", "OcrWidth", 129);
+    EXPECT_EQ(modeOf(file()), 0640u);
+    EXPECT_EQ(get(), QByteArray("[OPT]\nOcrWidth=129\n"));
+
+    // A link to a file, and a link whose file does not exist yet: both stay links.
+    const QString real = m_dir.filePath(QStringLiteral("real.ini"));
+    ASSERT_TRUE(QFile::rename(file(), real));
+    for (bool targetExists : {true, false}) {
+        if (!targetExists) {
+            ASSERT_TRUE(QFile::remove(real));
+        }
+        ASSERT_TRUE(QFile::link(real, file()));
+        WriteIniInteger(base(), "OPT", "Language", 1);
+        EXPECT_TRUE(QFileInfo(file()).isSymLink()) << targetExists;
+        QFile target(real);
+        ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(target.readAll().endsWith("Language=1\n")) << targetExists;
+        EXPECT_EQ(modeOf(real), targetExists ? 0640u : 0600u);
+        ASSERT_TRUE(QFile::remove(file()));
+    }
 }
 
 } // namespace

@@ -15,7 +15,8 @@ QString iniPath(const QString& base) {
 void writeValue(const QString& base, const QString& section, const QString& key,
                 const QString& value) {
     const QString path = iniPath(base);
-    if (!ProfileFile(path).WriteString(section, key, value))
+    // The file holds the upload password.
+    if (!ProfileFile(path, ProfileFile::PrivateMode).WriteString(section, key, value))
         throw EFileError(QStringLiteral("%1 に書き込めません").arg(path));
 }
 

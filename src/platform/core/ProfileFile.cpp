@@ -285,14 +285,14 @@ bool writeAll(int fd, const QByteArray& bytes) {
 }
 
 // Creates a new file beside `target` with a name of its own; the umask applies as for any new file.
-int createSibling(const QByteArray& target, QByteArray& tempPath) {
+int createSibling(const QByteArray& target, QByteArray& tempPath, mode_t mode) {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray dir = target.left(slash + 1);
     const QByteArray base = target.mid(slash + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = dir + '.' + base + '.' +
                    QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-        const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -304,7 +304,8 @@ constexpr mode_t AnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
 
 } // namespace
 
-ProfileFile::ProfileFile(QString path) : m_path(std::move(path)) {}
+ProfileFile::ProfileFile(QString path, int creationMode)
+    : m_path(std::move(path)), m_creationMode(creationMode) {}
 
 std::optional<QString> ProfileFile::ReadString(const QString& section, const QString& key) const {
     if (section.isEmpty() || key.isEmpty())
@@ -341,8 +342,8 @@ ProfileResult ProfileFile::WriteString(const QString& section, const QString& ke
     // Write through a symbolic link to the file it names instead of replacing the link.
     QString targetPath = m_path;
     const QFileInfo info(m_path);
-    if (info.isSymLink() && info.exists())
-        targetPath = info.canonicalFilePath();
+    if (info.isSymLink())
+        targetPath = info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
     const QByteArray target = QFile::encodeName(QFileInfo(targetPath).absoluteFilePath());
 
     struct stat st {};
@@ -376,7 +377,7 @@ ProfileResult ProfileFile::WriteString(const QString& section, const QString& ke
     const QByteArray content = withEntry(data, Name(section), Name(key), encodeValue(value));
 
     QByteArray tempPath;
-    const int fd = createSibling(target, tempPath);
+    const int fd = createSibling(target, tempPath, static_cast<mode_t>(m_creationMode));
     if (fd < 0)
         return ProfileResult::Failure(errnoText(errno));
     auto fail = [&](int error) {

@@ -34,7 +34,12 @@ public:
     // The longest value a read returns, in characters.
     static constexpr int MaxValueLength = 2047;
 
-    explicit ProfileFile(QString path);
+    // Mode of a file that holds nothing but the owner's own business (a password).
+    static constexpr int PrivateMode = 0600;
+
+    // creationMode is the mode of a file a write creates, less the umask; a rewrite keeps the
+    // mode of the file it replaces.
+    explicit ProfileFile(QString path, int creationMode = 0666);
 
     const QString& Path() const { return m_path; }
 
@@ -44,9 +49,11 @@ public:
 
     // Replaces the value of the entry read by ReadString (keeping the key as spelled in the
     // file), or appends the key at the end of the first such section, or appends the section
-    // at the end of the file. Creates the file when it is missing.
+    // at the end of the file. Creates the file when it is missing. A symbolic link stays a
+    // link: the file it names is written, also when that does not exist yet.
     ProfileResult WriteString(const QString& section, const QString& key, const QString& value);
 
 private:
     QString m_path;
+    int m_creationMode;
 };
