@@ -26,3 +26,15 @@ function(vela_test name)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
         PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# A shared module of the scanner layer that the installed program loads from its library folder
+# (the source manager, the global memory library): vela_library_module(target)
+function(vela_library_module target)
+    set_property(GLOBAL APPEND PROPERTY VELA_LIBRARY_MODULES ${target})
+endfunction()
+
+# A data source module installed into the sources folder of the library folder (never the test
+# sources): vela_data_source(target)
+function(vela_data_source target)
+    set_property(GLOBAL APPEND PROPERTY VELA_DATA_SOURCES ${target})
+endfunction()

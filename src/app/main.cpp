@@ -11,9 +11,9 @@
 #include "WebTools.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPointer>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,6 +35,10 @@ int runApplication(int& argc, char** argv) {
     PrepareWebEngineEnvironment();
     // Never deleted: the process ends with _Exit once our own state is saved (see main).
     auto* app = new QApplication(argc, argv);
+    // The desktop entry's name and icon, also for a copy that is not installed.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vela"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("vela"), QIcon(QStringLiteral(":/icons/vela.svg"))));
     InstallFontSubstitutions();
     // The units' start-up, in their order: the window's cursor, the FTP cache, the web host.
     Cursors::LoadCustomHand();
