@@ -25,7 +25,12 @@ endif()
 set(VELA_DATA ${PROJECT_SOURCE_DIR}/data)
 install(FILES ${VELA_DATA}/vela.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${VELA_DATA}/vela.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${VELA_DATA}/vela-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Manual pages are installed compressed, without a time stamp, so that builds are reproducible.
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/vela-cli.1.gz
+    COMMAND sh -c "gzip -9n -c \"$0\" > \"$1\"" ${VELA_DATA}/vela-cli.1 ${CMAKE_BINARY_DIR}/vela-cli.1.gz
+    DEPENDS ${VELA_DATA}/vela-cli.1 VERBATIM)
+add_custom_target(vela_manual ALL DEPENDS ${CMAKE_BINARY_DIR}/vela-cli.1.gz)
+install(FILES ${CMAKE_BINARY_DIR}/vela-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The Debian package. Its library dependencies come from the binaries (dpkg-shlibdeps); the
 # packages below are what the program loads or reads without linking to it.
@@ -35,7 +40,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Vela developers <vela@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "OCR of printed English or Japanese text and web-page translation")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Vela turns a picture of printed text (a dropped image file or a scanned page) into\n editable text with Tesseract, publishes it as a small web page by FTP to the user's\n own web space and opens a web-page translation service on it in an embedded browser,\n where the translation can be previewed and printed. vela-cli drives the same\n components from a command line.")
+    "Vela turns a picture of printed text (a dropped image file or a scanned page) into\neditable text with Tesseract, publishes it as a small web page by FTP to the user's\nown web space and opens a web-page translation service on it in an embedded browser,\nwhere the translation can be previewed and printed. vela-cli drives the same\ncomponents from a command line.")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
