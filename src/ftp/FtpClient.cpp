@@ -31,12 +31,15 @@ QString defaultInfoText(int code) {
 } // namespace
 
 TFtpClient::TFtpClient(QObject* owner)
-    : TAsyncSocket(owner), m_keepAlive(new QTimer(this)), m_data(new TAsyncSocket(this)),
-      m_listener(new TAsyncSocket(this)) {
+    : TAsyncSocket(owner), m_keepAlive(new QTimer(this)), m_waitTimer(new QTimer(this)),
+      m_data(new TAsyncSocket(this)), m_listener(new TAsyncSocket(this)) {
     SetPort(21);
     m_keepAlive->setInterval(30 * 1000);
     connect(m_keepAlive, &QTimer::timeout, this, [this] { keepAliveTick(); });
     m_keepAlive->start();
+    m_waitTimer->setSingleShot(true);
+    connect(m_waitTimer, &QTimer::timeout, this, [this] { waitTimerFired(); });
+    m_data->OnTimedOut = [this](TAsyncSocket*) { timedOutStep(); };
 
     OnOwnerMessage = [this](Message& m) { ownerMessage(m); };
     OnConnected = [this](TAsyncSocket*) { connectedStep(); };
@@ -50,9 +53,11 @@ TFtpClient::~TFtpClient() {
     OnClosed = nullptr;
     m_data->OnClosed = nullptr;
     m_listener->OnClosed = nullptr;
+    ++m_dataSerial;
     m_data->Disconnect();
     m_listener->Disconnect();
     Disconnect();
+    closeLocalFile();
 }
 
 void TFtpClient::SetAsynchronous(bool on) {
@@ -65,7 +70,52 @@ std::uint16_t TFtpClient::NoopInterval() const {
 }
 
 void TFtpClient::SetNoopInterval(std::uint16_t seconds) {
+    const bool running = m_keepAlive->isActive();
     m_keepAlive->setInterval(static_cast<int>(seconds) * 1000);
+    // An interval of 0 would fire on every pass of the event loop: it means no keep-alive.
+    if (seconds == 0)
+        m_keepAlive->stop();
+    else if (running || !m_busy)
+        m_keepAlive->start();
+}
+
+void TFtpClient::restartKeepAlive() {
+    if (m_keepAlive->interval() > 0)
+        m_keepAlive->start();
+}
+
+void TFtpClient::armWait() {
+    noteProgress();
+    if (TimeOut() > 0)
+        m_waitTimer->start(TimeOut() * 1000);
+}
+
+void TFtpClient::waitTimerFired() {
+    // Idle between operations, nothing is awaited and nothing is bounded.
+    if (!m_controlConnected || !m_replyStep || !HasSocket() || TimeOut() <= 0)
+        return;
+    const qint64 limit = static_cast<qint64>(TimeOut()) * 1000;
+    const qint64 idle = m_progressClock.isValid() ? m_progressClock.elapsed() : limit;
+    if (idle < limit) {
+        m_waitTimer->start(static_cast<int>(limit - idle));
+        return;
+    }
+    timedOutStep();
+}
+
+void TFtpClient::releaseData() {
+    ++m_dataSerial;
+    m_data->Disconnect();
+    m_listener->Disconnect();
+    closeLocalFile();
+}
+
+void TFtpClient::restoreProxyTarget() {
+    if (!m_proxyTargetSaved)
+        return;
+    m_proxyTargetSaved = false;
+    SetServer(m_savedServer);
+    SetPort(m_savedPort);
 }
 
 QString TFtpClient::Version() const {
@@ -106,6 +156,7 @@ bool TFtpClient::BeginOperation() {
 
 void TFtpClient::FinishOperation() {
     m_replyStep = nullptr;
+    m_waitTimer->stop();
     Window()->Post(WM_OPERATIONFINISHED);
 }
 
@@ -128,10 +179,8 @@ void TFtpClient::Fail(int number) {
         return;
     m_errorNumber = number;
     ReportError(number);
-    if (m_data->Connected())
-        m_data->Disconnect();
-    if (m_listener->Connected())
-        m_listener->Disconnect();
+    restoreProxyTarget();
+    releaseData();
     if (Connected())
         Disconnect();
 }
@@ -180,7 +229,7 @@ void TFtpClient::ownerMessage(Message& message) {
     switch (message.Msg) {
     case WM_OPERATIONFINISHED: {
         m_busy = false;
-        m_keepAlive->start();
+        restartKeepAlive();
         if (OnFtpReady)
             OnFtpReady(this);
         const int code = m_completionCode;

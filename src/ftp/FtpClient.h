@@ -23,6 +23,10 @@ public:
     static constexpr unsigned WM_OPERATIONFINISHED = WM_USER + 4;
     // A reply line or a multi-line reply larger than this ends the connection.
     static constexpr int MaxReplySize = 64 * 1024;
+    // Bytes one socket notification may take in before the event loop runs again.
+    static constexpr int ReceiveBudget = 64 * 1024;
+    // Info code: a data connection from another host than the server was refused.
+    static constexpr int InfoForeignDataConnection = 23;
 
     using TNotifyEvent = std::function<void(TFtpClient* sender)>;
     using TFtpInfoEvent = std::function<void(TFtpClient* sender, int info, const QString& addInfo)>;
@@ -145,6 +149,16 @@ private:
     void ownerMessage(Message& message);
     void keepAliveTick();
     void keepAliveStep(const QString& reply);
+    void restartKeepAlive();
+    // Network waits: while a reply or the data of a transfer is awaited, TimeOut seconds
+    // without progress end the connection with error 7.
+    void armWait();
+    void noteProgress() { m_progressClock.start(); }
+    void waitTimerFired();
+    // Closes the data socket and the listener without running their hooks, and drops the
+    // local file of an unfinished transfer: nothing of a failed transfer outlives it.
+    void releaseData();
+    void restoreProxyTarget();
     QString askNeedInfo(int need, const QString& current = QString());
 
     // Control session (FtpSession.cpp).
@@ -196,7 +210,20 @@ private:
     void downloadRestReplyStep(const QString& reply);
     void retrReplyStep(const QString& reply);
     void downloadStartStep();
-    void receiveStep();
+    // Takes in at most ReceiveBudget bytes; true when more may be waiting.
+    bool receiveStep();
+    // Flushes and closes the downloaded file; false (error 21 reported) when that failed.
+    bool closeWrittenFile();
+    // Ends a transfer whose data and final reply are both done.
+    void completeTransfer();
+    // The received byte count against the size the server announced; false (error 29
+    // reported) when they differ.
+    bool receivedAsAnnounced();
+    bool openFreshDownload();
+    // Downloads into a fresh file from the start (after the resume probe decided so).
+    void startOver();
+    // A data connection from any host but the server is closed at once.
+    bool acceptFromServerOnly();
     void installDataHooks(bool upload);
     void sendTransferCommand(const QString& command, TReplyStep step);
     // After a positive reply: the transfer command on the remote file, or REST at offset.
@@ -211,7 +238,6 @@ private:
     // After REST: a 3xx reply sends the transfer command, anything else ends with error 28.
     void restReplied(const QString& reply, const QString& command, TReplyStep next,
                      const QString& refusedText);
-    void clearDataHooks();
     void disconnectData();
     void closeLocalFile();
     void dropTransfer();
@@ -270,6 +296,11 @@ private:
     QString m_savedServer;
     std::uint16_t m_savedPort = 0;
     QTimer* m_keepAlive = nullptr;
+    QTimer* m_waitTimer = nullptr;
+    QElapsedTimer m_progressClock;
+    bool m_proxyTargetSaved = false;
+    // Hooks of the data socket and the listener act only while this is their transfer's.
+    unsigned m_dataSerial = 0;
     TAsyncSocket* m_data = nullptr;
     TAsyncSocket* m_listener = nullptr;
     QStringList m_dirList;
@@ -283,6 +314,8 @@ private:
     bool m_fileOpen = false;
     std::int64_t m_remoteSize = 0;
     std::int64_t m_restartOffset = 0;
+    std::int64_t m_announcedSize = -1;
+    QString m_temporaryPath;
     std::int64_t m_totalSize = 0;
     std::int64_t m_bytesTransferred = 0;
     std::uint32_t m_startTick = 0;

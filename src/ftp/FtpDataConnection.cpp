@@ -4,6 +4,7 @@
 #include "FtpReply.h"
 
 #include <algorithm>
+#include <utility>
 
 void TFtpClient::dataConnectionStep(const QString& reply) {
     if (m_completionCode == 12) {
@@ -33,6 +34,7 @@ void TFtpClient::dataConnectionStep(const QString& reply) {
 QString TFtpClient::portArgument() {
     // The control connection's own address: the only one the server can reach us on.
     const QString local = LocalAddress();
+    m_listener->Disconnect();
     m_listener->SetAddress(local);
     m_listener->SetPort(0);
     m_listener->OpenSocket();
@@ -59,6 +61,7 @@ void TFtpClient::pasvStep(const QString& reply) {
     // connection to another host.
     m_data->SetAddress(AddressText());
     m_data->SetPort(endpoint->Port);
+    m_data->SetTimeOut(TimeOut());
     m_data->OpenSocket();
     m_data->Connect();
     if (m_data->LastError() != 0) {
@@ -71,8 +74,7 @@ void TFtpClient::pasvStep(const QString& reply) {
 
 void TFtpClient::stepRefused() {
     // Nothing will use the listener or the local file of this transfer any more.
-    m_listener->Disconnect();
-    closeLocalFile();
+    releaseData();
     ReportError(12);
     FinishOperation();
 }
@@ -85,20 +87,33 @@ void TFtpClient::installDataHooks(bool upload) {
     m_data->OnWritable = nullptr;
     m_data->OnConnected = nullptr;
     m_listener->OnAcceptReady = nullptr;
+    // A released transfer's hooks may still be running when they are let go: they stay
+    // assigned and do nothing from then on.
+    const unsigned serial = ++m_dataSerial;
     // Until STOR or RETR is out, the data connection's first events are only noted: data
     // must not reach a server (or be closed on it) before it knows the transfer.
     if (upload) {
-        m_data->OnWritable = [this](TAsyncSocket*) {
+        m_data->OnWritable = [this, serial](TAsyncSocket*) {
+            if (serial != m_dataSerial)
+                return;
             if (m_transferCommandSent)
                 sendStep();
             else
                 m_writePending = true;
         };
     } else {
-        m_data->OnReadable = [this](TAsyncSocket*) { receiveStep(); };
+        m_data->OnReadable = [this, serial](TAsyncSocket*) {
+            if (serial == m_dataSerial)
+                receiveStep();
+        };
     }
-    m_data->OnClosed = [this](TAsyncSocket*) { transferEndStep(); };
-    const auto start = [this, upload](TAsyncSocket*) {
+    m_data->OnClosed = [this, serial](TAsyncSocket*) {
+        if (serial == m_dataSerial)
+            transferEndStep();
+    };
+    const auto start = [this, upload, serial](TAsyncSocket*) {
+        if (serial != m_dataSerial)
+            return;
         if (!m_transferCommandSent)
             m_startPending = true;
         else if (upload)
@@ -136,14 +151,33 @@ void TFtpClient::disconnectData() {
     m_listener->Disconnect();
 }
 
+bool TFtpClient::acceptFromServerOnly() {
+    m_data->AcceptConnection(m_listener);
+    if (m_data->LastError() != 0)
+        return true;
+    if (m_data->AddressText() == AddressText()) {
+        // Exactly one data connection per transfer.
+        m_listener->Disconnect();
+        return true;
+    }
+    ReportInfo(InfoForeignDataConnection,
+               QStringLiteral("Refused a data connection from %1").arg(m_data->AddressText()));
+    // Closed unused, without ending the transfer that still waits for the server.
+    const TSocketHook end = std::exchange(m_data->OnClosed, nullptr);
+    m_data->Disconnect();
+    m_data->OnClosed = end;
+    return false;
+}
+
 bool TFtpClient::startDataTransfer(bool quietWithoutSocket) {
-    if (!m_passive)
-        m_data->AcceptConnection(m_listener);
+    if (!m_passive && !acceptFromServerOnly())
+        return false;
     if (const int error = m_data->LastError(); error != 0) {
         if (!quietWithoutSocket || error != winsock::WSAENOTSOCK)
             Fail(27);
         return false;
     }
+    noteProgress();
     m_bytesTransferred = 0;
     m_transferOk = true;
     m_startTick = GetTickCount();
@@ -195,6 +229,7 @@ void TFtpClient::sendStep() {
             m_data->SetReportWouldBlock(true);
             sent += m_data->Send(m_sendBuffer + sent, static_cast<int>(chunk - sent));
             m_data->SetReportWouldBlock(false);
+            noteProgress();
             if (m_data->LastError() == winsock::WSAEWOULDBLOCK) {
                 // Read the unsent bytes again on the next write notification.
                 m_file->seek(position + sent);
@@ -218,37 +253,54 @@ void TFtpClient::sendStep() {
     disconnectData();
 }
 
-void TFtpClient::receiveStep() {
-    for (;;) {
+bool TFtpClient::receiveStep() {
+    // A fast sender must not keep the window from its other messages: past the budget the
+    // rest waits for the next read notification.
+    for (int taken = 0; taken < ReceiveBudget;) {
         const int received = m_data->Receive(m_receiveBuffer, sizeof m_receiveBuffer);
         if (m_data->LastError() != 0) {
             if (m_data->LastError() != winsock::WSAENOTSOCK)
                 Fail(27);
-            return;
+            return false;
         }
-        if (received == 0 || !m_fileOpen)
-            return;
+        if (received == 0)
+            return false;
+        taken += received;
         m_bytesTransferred += received;
+        noteProgress();
         m_elapsed = GetTickCount() - m_startTick;
         ReportInfo(8);
-        if (m_file->write(m_receiveBuffer, received) != received) {
+        // After a failed write the rest is received and dropped.
+        if (m_fileOpen && m_file->write(m_receiveBuffer, received) != received) {
+            m_errorText = m_file->errorString();
             ReportError(21);
             closeLocalFile();
         }
     }
+    return true;
 }
 
 void TFtpClient::transferEndStep() {
     if (m_transferEnded)
         return;
     m_transferEnded = true;
-    if (m_data->OnReadable)
-        m_data->OnReadable(m_data);
+    const bool download = m_completionCode == 10;
+    if (download) {
+        const unsigned serial = m_dataSerial;
+        while (receiveStep()) {
+        }
+        if (serial != m_dataSerial)
+            return; // the drain failed the transfer
+    }
     m_elapsed = GetTickCount() - m_startTick;
     disconnectData();
-    closeLocalFile();
+    if (download && m_fileOpen)
+        closeWrittenFile();
+    else
+        closeLocalFile();
+    noteProgress();
     ReportInfo(10);
     m_dataDone = true;
     if (m_replyDone)
-        FinishOperation();
+        completeTransfer();
 }

@@ -11,9 +11,8 @@ void TFtpClient::greetingStep(const QString& reply) {
     }
     if (m_username.isEmpty())
         m_username = askNeedInfo(niUser);
-    if (m_proxyType != proxyNone) {
-        SetServer(m_savedServer);
-        SetPort(m_savedPort);
+    if (m_proxyTargetSaved) {
+        restoreProxyTarget();
     } else if (m_serverType == ftpstAutoDetect &&
                reply.contains(QLatin1String("NetTerm FTP server"))) {
         m_serverType = ftpstNetTerm;

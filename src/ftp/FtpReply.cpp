@@ -57,6 +57,14 @@ TFtpServerType FtpReply::SystemType(const QString& reply) {
     return ftpstDefault;
 }
 
+bool FtpReply::IsReplyLine(const QString& line) {
+    for (int i = 0; i < 3; ++i) {
+        if (i >= line.size() || line.at(i) < QLatin1Char('0') || line.at(i) > QLatin1Char('9'))
+            return false;
+    }
+    return line.size() == 3 || line.at(3) == QLatin1Char(' ') || line.at(3) == QLatin1Char('-');
+}
+
 QString FtpReply::QuotedPath(const QString& reply) {
     const qsizetype first = reply.indexOf(QLatin1Char('"'));
     if (first < 0)

@@ -9,6 +9,8 @@
 // The decisions taken on reply texts and command arguments, kept free of sockets.
 class FtpReply {
 public:
+    // A line that begins with a three-digit reply code, then a space, a hyphen or nothing.
+    static bool IsReplyLine(const QString& line);
     // Completion ("2xx") and intermediate ("3xx") replies.
     static bool Positive(const QString& reply) { return reply.startsWith(QLatin1Char('2')); }
     static bool Intermediate(const QString& reply) { return reply.startsWith(QLatin1Char('3')); }

@@ -48,6 +48,10 @@ void TFtpClient::connectAttempt() {
     }
     if (refuseUnsafeLoginValues())
         return;
+    // Whatever a failed transfer or attempt left behind goes now.
+    releaseData();
+    restoreProxyTarget();
+    m_waitTimer->stop();
     SetLastError(0);
     m_currentDirectory.clear();
     m_multiLineCode.clear();
@@ -65,11 +69,17 @@ void TFtpClient::connectAttempt() {
     m_replyStep = nullptr;
     m_leftover.clear();
     ResetSocket();
+    if (LastError() != 0) {
+        // No socket (out of descriptors, say): nothing would ever be reported otherwise.
+        CheckSocketError();
+        return;
+    }
     if (m_proxyServer.trimmed().isEmpty()) {
         m_proxyType = proxyNone;
     } else if (m_proxyType != proxyNone) {
         m_savedServer = Server();
         m_savedPort = Port();
+        m_proxyTargetSaved = true;
         SetServer(m_proxyServer);
         SetPort(static_cast<std::uint16_t>(m_proxyPort));
     }
@@ -120,6 +130,7 @@ void TFtpClient::connectedStep() {
     m_processingLine = false;
     m_leftover.clear();
     m_replyStep = &TFtpClient::greetingStep;
+    armWait();
 }
 
 void TFtpClient::timedOutStep() {
@@ -132,9 +143,15 @@ void TFtpClient::replyReader() {
         return;
     char buffer[4096];
     const unsigned serial = m_connectionSerial;
-    while (!m_abortRequested && serial == m_connectionSerial) {
+    // An endless sender must not keep the window from its other messages: past the budget
+    // the rest waits for the next read notification.
+    for (int taken = 0;
+         !m_abortRequested && serial == m_connectionSerial && taken < ReceiveBudget;) {
         const int n = Receive(buffer, sizeof buffer);
-        const QByteArray received = QByteArray(buffer, qstrnlen(buffer, static_cast<uint>(n)));
+        taken += n;
+        QByteArray received(buffer, n);
+        // A NUL byte is no part of a reply; the text after it still is.
+        received.removeIf([](char c) { return c == '\0'; });
         if (CheckSocketError())
             return;
         ReportInfo(3, QString::fromLocal8Bit(received));
@@ -168,6 +185,9 @@ void TFtpClient::assembleLine(const QByteArray& rawLine) {
     if (rawLine.isEmpty())
         return;
     const QString line = QString::fromLocal8Bit(rawLine);
+    // Outside a multi-line reply, a line without a reply code is stray text, no reply.
+    if (!m_multiLine && !FtpReply::IsReplyLine(line))
+        return;
     if (m_multiLine && !line.startsWith(m_multiLineCode + QLatin1Char(' '))) {
         m_collectedSize += line.size() + 1;
         if (m_collectedSize > MaxReplySize) {
@@ -199,8 +219,10 @@ void TFtpClient::assembleLine(const QByteArray& rawLine) {
         ReportInfo(16);
     }
     m_lastReply = line;
-    if (m_replyStep)
+    if (m_replyStep) {
+        noteProgress();
         (this->*m_replyStep)(line);
+    }
 }
 
 void TFtpClient::SendCommand(const QString& command, TReplyStep step) {
@@ -221,11 +243,15 @@ void TFtpClient::SendCommand(const QString& command, TReplyStep step) {
             return;
     }
     m_replyStep = step;
+    armWait();
 }
 
 void TFtpClient::closedStep() {
     if (m_retrying)
         return;
+    m_waitTimer->stop();
+    restoreProxyTarget();
+    releaseData();
     if (m_attemptsLeft < 0) {
         ReportInfo(21, QStringLiteral("Retry Finished"));
         m_ended = true;

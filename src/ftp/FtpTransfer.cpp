@@ -1,4 +1,5 @@
 // Uploads and downloads: the control dialogue of a transfer (TYPE, SIZE, REST, STOR, RETR).
+#include "DownloadTarget.h"
 #include "FtpClient.h"
 #include "FtpReply.h"
 
@@ -60,24 +61,26 @@ void TFtpClient::RetrieveFile(const QString& remoteFile, const QString& localFil
     if (!acceptFileNames(remoteFile, localFile))
         return;
     m_overWrite = resume;
+    m_announcedSize = -1;
     TReplyStep first = nullptr;
-    m_file = std::make_unique<QFile>(localFile);
     bool opened = false;
-    if (resume && m_file->exists()) {
+    if (resume && QFile::exists(localFile)) {
+        // A resumed download appends to the local file itself.
+        m_file = std::make_unique<QFile>(localFile);
         opened = m_file->open(QIODevice::ReadWrite);
+        m_fileOpen = opened;
         first = &TFtpClient::resumeDecisionStep;
     } else {
-        opened = m_file->open(QIODevice::WriteOnly | QIODevice::Truncate);
+        opened = openFreshDownload();
         m_dataStep = &TFtpClient::retrStep;
         first = &TFtpClient::dataConnectionStep;
     }
     if (!opened) {
-        m_file.reset();
+        closeLocalFile();
         ReportError(20);
         FinishOperation();
         return;
     }
-    m_fileOpen = true;
     m_dataDone = false;
     m_replyDone = false;
     setType(m_transferMode == AsciiTransfer ? QStringLiteral("A") : QStringLiteral("I"), first);
@@ -162,8 +165,7 @@ void TFtpClient::restReplied(const QString& reply, const QString& command, TRepl
         sendTransferCommand(command + m_remoteFile, next);
         return;
     }
-    disconnectData();
-    closeLocalFile();
+    releaseData();
     m_errorText = refusedText;
     ReportError(28);
     FinishOperation();
@@ -175,7 +177,7 @@ void TFtpClient::storReplyStep(const QString& reply) {
     } else if (FtpReply::Positive(reply)) {
         m_replyDone = true;
         if (m_dataDone)
-            FinishOperation();
+            completeTransfer();
     } else {
         transferRefused(reply);
         FinishOperation();
@@ -191,9 +193,8 @@ void TFtpClient::finalReplyStep(const QString& reply) {
 }
 
 void TFtpClient::transferRefused(const QString& reply) {
-    disconnectData();
-    // In active mode no data connection exists yet, so nothing else would close the file.
-    closeLocalFile();
+    // Also drops a download's data already received: the server says it is not the file.
+    releaseData();
     if (m_abortRequested && reply.startsWith(QLatin1String("426"))) {
         if (OnAborted)
             OnAborted(this);
@@ -218,10 +219,7 @@ void TFtpClient::resumeDecisionStep(const QString&) {
             downloadSizeStep(QStringLiteral("500"));
         }
     } else if (answer.isEmpty() || answer == QLatin1String("Overwrite")) {
-        m_file->resize(0);
-        m_file->seek(0);
-        m_dataStep = &TFtpClient::retrStep;
-        dataConnectionStep(QStringLiteral("299"));
+        startOver();
     } else {
         dropTransfer();
     }
@@ -230,6 +228,9 @@ void TFtpClient::resumeDecisionStep(const QString&) {
 void TFtpClient::downloadSizeStep(const QString& reply) {
     if (FtpReply::Positive(reply)) {
         m_remoteSize = FtpReply::SizeValue(reply);
+        // Without SIZE the reply is our own stand-in, which announces nothing.
+        if (m_sizeSupported)
+            m_announcedSize = m_remoteSize;
         const std::int64_t localSize = m_file->size();
         if (m_remoteSize >= localSize && localSize != 0) {
             if (m_remoteSize == localSize) {
@@ -244,9 +245,8 @@ void TFtpClient::downloadSizeStep(const QString& reply) {
         } else {
             ReportInfo(17, QStringLiteral("I don't know how to resume this file, I will "
                                           "overwrite it"));
-            m_file->resize(0);
-            m_file->seek(0);
-            m_dataStep = &TFtpClient::retrStep;
+            startOver();
+            return;
         }
         dataConnectionStep(QStringLiteral("299"));
     } else if (reply.startsWith(QLatin1String("50"))) {
@@ -254,11 +254,83 @@ void TFtpClient::downloadSizeStep(const QString& reply) {
         downloadSizeStep(QStringLiteral("213 ") + QString::number(m_file->size()));
     } else {
         // The remote size is unknown: start over rather than leave old bytes behind.
-        m_file->resize(0);
-        m_file->seek(0);
-        m_dataStep = &TFtpClient::retrStep;
-        dataConnectionStep(QStringLiteral("299"));
+        startOver();
     }
+}
+
+void TFtpClient::startOver() {
+    // The local file stays as it is until the new copy is complete.
+    if (!openFreshDownload()) {
+        closeLocalFile();
+        ReportError(20);
+        FinishOperation();
+        return;
+    }
+    m_dataStep = &TFtpClient::retrStep;
+    dataConnectionStep(QStringLiteral("299"));
+}
+
+bool TFtpClient::openFreshDownload() {
+    closeLocalFile();
+    DownloadTarget::Opened opened = DownloadTarget::Open(m_localFile);
+    if (!opened.File)
+        return false;
+    m_file = std::move(opened.File);
+    m_temporaryPath = opened.TemporaryPath;
+    m_fileOpen = true;
+    return true;
+}
+
+bool TFtpClient::closeWrittenFile() {
+    // Written data may still sit in buffers: a full disk shows only here.
+    const bool flushed = m_file->flush();
+    const QString flushError = m_file->errorString();
+    m_file->close();
+    if (flushed && m_file->error() == QFileDevice::NoError) {
+        m_file.reset();
+        m_fileOpen = false;
+        return true;
+    }
+    m_errorText = flushed ? m_file->errorString() : flushError;
+    ReportError(21);
+    closeLocalFile();
+    return false;
+}
+
+void TFtpClient::completeTransfer() {
+    if (m_completionCode == 10) {
+        bool intact = m_transferOk && receivedAsAnnounced();
+        if (intact && !m_temporaryPath.isEmpty()) {
+            const QString failure = DownloadTarget::Replace(m_temporaryPath, m_localFile);
+            m_temporaryPath.clear();
+            if (!failure.isEmpty()) {
+                m_errorText = failure;
+                ReportError(21);
+                intact = false;
+            }
+        }
+        // Data that did not arrive whole is no received file.
+        if (!intact) {
+            closeLocalFile();
+            m_completionCode = 0;
+        }
+    }
+    FinishOperation();
+}
+
+bool TFtpClient::receivedAsAnnounced() {
+    // ASCII transfers change line ends, so their sizes differ by design.
+    if (m_announcedSize < 0 || m_lastTypeLetter == QLatin1String("A"))
+        return true;
+    // After REST a server may announce the whole file or what is left of it.
+    if (m_bytesTransferred == m_announcedSize ||
+        m_restartOffset + m_bytesTransferred == m_announcedSize)
+        return true;
+    m_errorText = QStringLiteral("Received %1 bytes, the server announced %2")
+                      .arg(m_bytesTransferred)
+                      .arg(m_announcedSize);
+    ReportError(29);
+    return false;
 }
 
 void TFtpClient::retrStep(const QString& reply) {
@@ -276,12 +348,16 @@ void TFtpClient::downloadRestReplyStep(const QString& reply) {
 
 void TFtpClient::retrReplyStep(const QString& reply) {
     if (reply.startsWith(QLatin1Char('1'))) {
-        if (const auto size = FtpReply::TransferSize(reply))
+        if (const auto size = FtpReply::TransferSize(reply)) {
+            // A byte count in parentheses is exact; "1.5 kbytes" is not.
+            if (reply.contains(QLatin1Char('(')))
+                m_announcedSize = *size;
             ReportInfo(13, QString::number(*size));
+        }
     } else if (FtpReply::Positive(reply)) {
         m_replyDone = true;
         if (m_dataDone)
-            FinishOperation();
+            completeTransfer();
     } else {
         transferRefused(reply);
         FinishOperation();
@@ -299,6 +375,10 @@ void TFtpClient::closeLocalFile() {
         m_file->close();
     m_file.reset();
     m_fileOpen = false;
+    if (!m_temporaryPath.isEmpty()) {
+        QFile::remove(m_temporaryPath);
+        m_temporaryPath.clear();
+    }
 }
 
 bool TFtpClient::atEndOfFile() const {

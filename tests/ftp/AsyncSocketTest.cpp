@@ -54,18 +54,6 @@ private:
     std::vector<int> m_fillers;
 };
 
-quint16 closedPort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(s);
-    return ntohs(a.sin_port);
-}
-
 struct Pair {
     TAsyncSocket Listener;
     TAsyncSocket Server;
@@ -137,7 +125,7 @@ TEST(AsyncSocket, RefusedConnectReportsThroughOnConnected) {
         connected = sender->Connected();
     };
     s.SetAddress("127.0.0.1");
-    s.SetPort(closedPort());
+    s.SetPort(ClosedPort());
     s.OpenSocket();
     s.Connect();
     ASSERT_TRUE(WaitUntil([&] { return lastError != -1; }));
@@ -260,7 +248,7 @@ TEST(FtpConnect, FailuresBeforeAConnectionEndQuietly) {
 
     log.Events.clear();
     client.SetServer("127.0.0.1");
-    client.SetPort(closedPort());
+    client.SetPort(ClosedPort());
     client.Login();
     ASSERT_TRUE(WaitUntil([&] { return log.CountPrefix("error") > 0; }));
     Pump(300);

@@ -9,48 +9,7 @@
 
 namespace {
 
-QJsonArray replies(std::initializer_list<const char*> texts) {
-    QJsonArray a;
-    for (const char* t : texts)
-        a.append(QString::fromLatin1(t));
-    return a;
-}
-
-class ScriptedTest : public ::testing::Test {
-protected:
-    void start(const QJsonObject& script) {
-        ASSERT_TRUE(m_server.StartScripted(script));
-        m_client = std::make_unique<TFtpClient>();
-        m_client->SetServer(QStringLiteral("127.0.0.1"));
-        m_client->SetPort(m_server.Port());
-        m_client->SetUsername(QStringLiteral("bob"));
-        m_client->SetPassword(QStringLiteral("pw"));
-        m_client->SetRetries(0);
-        m_client->SetRetryInterval(0);
-        m_log.Attach(*m_client);
-    }
-
-    void login() {
-        m_client->Login();
-        ASSERT_TRUE(WaitUntil([&] { return m_log.Has("loggedin") || m_log.Has("quit"); }))
-            << m_log.Events;
-        ASSERT_TRUE(m_log.Has("loggedin")) << m_log.Events;
-    }
-
-    void reset() {
-        m_log.Events.clear();
-        m_log.Commands.clear();
-    }
-
-    bool waitFor(const QString& event, int ms = 10000) {
-        return WaitUntil([&] { return m_log.Has(event); }, ms);
-    }
-
-    ServerProcess m_server;
-    std::unique_ptr<TFtpClient> m_client;
-    EventLog m_log;
-    QTemporaryDir m_dir;
-};
+class ScriptedTest : public ScriptedServerTest {};
 
 } // namespace
 

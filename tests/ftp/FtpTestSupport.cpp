@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QTimer>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
     QElapsedTimer clock;
@@ -97,8 +101,10 @@ QStringList ServerProcess::Notes() {
 
 void EventLog::Attach(TFtpClient& client) {
     client.OnFtpInfo = [this](TFtpClient*, int info, const QString& text) {
-        if (info == 3)
+        if (info == 3) {
+            RawBytes += text.size();
             return;
+        }
         if (info == 8) {
             ++Progress;
             return;
@@ -154,4 +160,23 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
 QByteArray ReadFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QJsonArray replies(std::initializer_list<const char*> texts) {
+    QJsonArray a;
+    for (const char* t : texts)
+        a.append(QString::fromLatin1(t));
+    return a;
+}
+
+quint16 ClosedPort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(s);
+    return ntohs(a.sin_port);
 }

@@ -2,11 +2,14 @@
 
 #include "FtpClient.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <gtest/gtest.h>
+#include <memory>
 #include <ostream>
 
 // Readable test failure output.
@@ -15,6 +18,10 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 }
 inline void PrintTo(const QStringList& list, std::ostream* os) {
     *os << '[' << list.join(QStringLiteral(" | ")).toStdString() << ']';
+}
+inline std::ostream& operator<<(std::ostream& os, const QString& s) {
+    PrintTo(s, &os);
+    return os;
 }
 inline std::ostream& operator<<(std::ostream& os, const QStringList& list) {
     PrintTo(list, &os);
@@ -65,11 +72,54 @@ struct EventLog {
     QStringList Commands;
     QStringList Events;
     int Progress = 0;
-    QString NeedAnswer; // answer given to every OnFtpNeedInfo
+    qint64 RawBytes = 0; // bytes of the raw receive texts (info 3)
+    QString NeedAnswer;  // answer given to every OnFtpNeedInfo
     QList<int> Needs;
 };
 
+// A loopback port nothing listens on.
+quint16 ClosedPort();
 QString FixturePath(const QString& name);
 QByteArray PatternBytes(int size, int seed = 0);
 bool WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);
+
+// The script's list of replies (or of behaviours).
+QJsonArray replies(std::initializer_list<const char*> texts);
+
+// A client set up for the scripted server: its events logged, no retries.
+class ScriptedServerTest : public ::testing::Test {
+protected:
+    void start(const QJsonObject& script) {
+        ASSERT_TRUE(m_server.StartScripted(script));
+        m_client = std::make_unique<TFtpClient>();
+        m_client->SetServer(QStringLiteral("127.0.0.1"));
+        m_client->SetPort(m_server.Port());
+        m_client->SetUsername(QStringLiteral("bob"));
+        m_client->SetPassword(QStringLiteral("pw"));
+        m_client->SetRetries(0);
+        m_client->SetRetryInterval(0);
+        m_log.Attach(*m_client);
+    }
+
+    void login() {
+        m_client->Login();
+        ASSERT_TRUE(WaitUntil([&] { return m_log.Has("loggedin") || m_log.Has("quit"); }))
+            << m_log.Events;
+        ASSERT_TRUE(m_log.Has("loggedin")) << m_log.Events;
+    }
+
+    void reset() {
+        m_log.Events.clear();
+        m_log.Commands.clear();
+    }
+
+    bool waitFor(const QString& event, int ms = 10000) {
+        return WaitUntil([&] { return m_log.Has(event); }, ms);
+    }
+
+    ServerProcess m_server;
+    std::unique_ptr<TFtpClient> m_client;
+    EventLog m_log;
+    QTemporaryDir m_dir;
+};

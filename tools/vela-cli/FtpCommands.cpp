@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,14 +22,26 @@ struct FtpOptions {
     bool Passive = false;
     bool Ascii = false;
     bool Resume = false;
+    int Timeout = 100; // seconds; the window's setting for the component
     QString From;
     QString To;
 };
 
 const char* const s_putUsage = "put --host HOST [--port N] [--user U] [--password P] [--dir DIR] "
-                               "[--passive] [--ascii] LOCAL REMOTE";
+                               "[--passive] [--timeout SECONDS] [--ascii] LOCAL REMOTE";
 const char* const s_getUsage = "get --host HOST [--port N] [--user U] [--password P] [--dir DIR] "
-                               "[--passive] [--resume] REMOTE LOCAL";
+                               "[--passive] [--timeout SECONDS] [--resume] REMOTE LOCAL";
+
+// A decimal number in [low, high]; false for anything else.
+bool parseNumber(const char* text, long low, long high, int& value) {
+    char* end = nullptr;
+    errno = 0;
+    const long number = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || number < low || number > high)
+        return false;
+    value = static_cast<int>(number);
+    return true;
+}
 
 bool parse(bool put, int argc, char** argv, FtpOptions& o) {
     QStringList positional;
@@ -38,11 +51,11 @@ bool parse(bool put, int argc, char** argv, FtpOptions& o) {
         if (std::strcmp(arg, "--host") == 0 && hasValue) {
             o.Host = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(arg, "--port") == 0 && hasValue) {
-            char* end = nullptr;
-            const long port = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || port < 1 || port > 65535)
+            if (!parseNumber(argv[++i], 1, 65535, o.Port))
                 return false;
-            o.Port = static_cast<int>(port);
+        } else if (std::strcmp(arg, "--timeout") == 0 && hasValue) {
+            if (!parseNumber(argv[++i], 1, 86400, o.Timeout))
+                return false;
         } else if (std::strcmp(arg, "--user") == 0 && hasValue) {
             o.User = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(arg, "--password") == 0 && hasValue) {
@@ -122,6 +135,7 @@ int runTransfer(bool put, int argc, char** argv) {
     client.SetAccount(QString());
     client.SetInitialDirectory(o.Directory);
     client.SetPassive(o.Passive);
+    client.SetTimeOut(o.Timeout);
     client.SetOverWrite(true);
 
     bool failed = false;
@@ -190,6 +204,8 @@ int runTransfer(bool put, int argc, char** argv) {
                      static_cast<long long>(client.BytesTransferred()));
         return 0;
     }
+    if (!failed)
+        std::fprintf(stderr, "vela-cli: the connection ended before the transfer completed\n");
     return 1;
 }
 
