@@ -1,4 +1,5 @@
-// Against a real server: pyftpdlib on loopback with a temporary home.
+// Against real servers on loopback with a temporary home: pyftpdlib, and vsftpd for the
+// transfer set.
 #include "FtpTestSupport.h"
 #include "WinSock.h"
 
@@ -9,20 +10,27 @@
 
 namespace {
 
-class PyftpdTest : public ::testing::Test {
+// A client logged in to a real server with a temporary home.
+class RealServerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void startServer(const QString& kind) {
         ASSERT_TRUE(m_home.isValid());
         ASSERT_TRUE(m_local.isValid());
         ASSERT_TRUE(QDir(m_home.path()).mkpath(QStringLiteral("sub")));
         ASSERT_TRUE(QDir(m_home.path()).mkpath(QStringLiteral("readonly")));
-        ASSERT_TRUE(m_server.StartPyftpd(m_home.path(), QStringLiteral("alice"),
-                                         QStringLiteral("s3cret"), {QStringLiteral("readonly")}));
         m_client = std::make_unique<TFtpClient>();
+        if (kind == QLatin1String("vsftpd")) {
+            ASSERT_TRUE(m_server.StartVsftpd(m_home.path()));
+            m_client->SetUsername(QStringLiteral("anonymous"));
+        } else {
+            ASSERT_TRUE(m_server.StartPyftpd(m_home.path(), QStringLiteral("alice"),
+                                             QStringLiteral("s3cret"),
+                                             {QStringLiteral("readonly")}));
+            m_client->SetUsername(QStringLiteral("alice"));
+            m_client->SetPassword(QStringLiteral("s3cret"));
+        }
         m_client->SetServer(QStringLiteral("127.0.0.1"));
         m_client->SetPort(m_server.Port());
-        m_client->SetUsername(QStringLiteral("alice"));
-        m_client->SetPassword(QStringLiteral("s3cret"));
         m_client->SetRetries(0);
         m_log.Attach(*m_client);
     }
@@ -50,6 +58,17 @@ protected:
     EventLog m_log;
 };
 
+class PyftpdTest : public RealServerTest {
+protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(startServer(QStringLiteral("pyftpdlib"))); }
+};
+
+// The transfer set, against each real server.
+class TransferSetTest : public RealServerTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(startServer(QLatin1String(GetParam()))); }
+};
+
 } // namespace
 
 TEST_F(PyftpdTest, LoginDialogueChangesDirectoryAndMasksPassword) {
@@ -70,7 +89,7 @@ TEST_F(PyftpdTest, LoginDialogueChangesDirectoryAndMasksPassword) {
     EXPECT_EQ(m_log.Events.first(), "info 0 127.0.0.1");
 }
 
-TEST_F(PyftpdTest, UploadAndDownloadInActiveAndPassiveMode) {
+TEST_P(TransferSetTest, UploadAndDownloadInActiveAndPassiveMode) {
     login();
     const QByteArray content = PatternBytes(3000, 1);
     ASSERT_TRUE(WriteFile(local("up.bin"), content));
@@ -120,7 +139,7 @@ TEST_F(PyftpdTest, UploadAndDownloadInActiveAndPassiveMode) {
     EXPECT_EQ(m_log.Commands.count("TYPE I"), 0);
 }
 
-TEST_F(PyftpdTest, AsciiTransfersConvertLineEnds) {
+TEST_P(TransferSetTest, AsciiTransfersConvertLineEnds) {
     login();
     ASSERT_TRUE(WriteFile(local("text.txt"), "one\r\ntwo\r\n"));
     m_client->StoreFile(local("text.txt"), "text.txt", QStringLiteral("a"), false);
@@ -149,7 +168,7 @@ TEST_F(PyftpdTest, ExistingRemoteFileIsOverwritten) {
     EXPECT_EQ(ReadFile(home("sub/page.html")), "<html>short</html>");
 }
 
-TEST_F(PyftpdTest, PartialDownloadAndUploadResume) {
+TEST_P(TransferSetTest, PartialDownloadAndUploadResume) {
     const QByteArray content = PatternBytes(10000, 5);
     ASSERT_TRUE(WriteFile(home("sub/big.bin"), content));
     ASSERT_TRUE(WriteFile(local("big.bin"), content.left(4000)));
@@ -220,3 +239,6 @@ TEST_F(PyftpdTest, SynchronousStoreReturnsWhenDone) {
     EXPECT_TRUE(m_log.Has("stored"));
     EXPECT_EQ(ReadFile(home("sub/s.bin")), PatternBytes(20000));
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, TransferSetTest, ::testing::Values("pyftpdlib", "vsftpd"),
+                         [](const auto& info) { return std::string(info.param); });

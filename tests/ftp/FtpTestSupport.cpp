@@ -66,6 +66,10 @@ bool ServerProcess::StartPyftpd(const QString& home, const QString& user, const 
                  QStringList{home, user, password} + readOnlyFolders);
 }
 
+bool ServerProcess::StartVsftpd(const QString& home) {
+    return start(FixturePath(QStringLiteral("vsftpd_server.py")), QStringList{home, m_dir.path()});
+}
+
 bool ServerProcess::StartScripted(const QJsonObject& script) {
     const QString path = m_dir.filePath(QStringLiteral("script.json"));
     if (!WriteFile(path, QJsonDocument(script).toJson()))

@@ -44,6 +44,8 @@ public:
     bool StartPyftpd(const QString& home, const QString& user, const QString& password,
                      const QStringList& readOnlyFolders = {});
     bool StartScripted(const QJsonObject& script);
+    // vsftpd with its own configuration; anonymous users read and write under home.
+    bool StartVsftpd(const QString& home);
     quint16 Port() const { return m_port; }
     // Command lines the scripted server has received so far.
     QStringList Commands();
