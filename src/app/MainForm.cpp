@@ -1,6 +1,5 @@
 #include "MainForm.h"
 
-#include "ComboBox.h"
 #include "Cursors.h"
 #include "ErrorDisplay.h"
 #include "FileDrop.h"
@@ -15,6 +14,7 @@
 #include "ToolPanel.h"
 #include "UploadDefaults.h"
 #include "WebHost.h"
+#include "WheelComboBox.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
@@ -65,6 +66,17 @@ TGradSplitter* makeSplitter(TAlign align, int minSize, QWidget* parent) {
     s->Colors().SetOverFrom(RGBColor(0xB3, 0xD9, 0xB5));
     s->Colors().SetOverTo(RGBColor(0x76, 0x94, 0xBE));
     return s;
+}
+
+// Both selectors: an owner-drawn fixed list of 16-pixel items, without input method.
+TWheelComboBox* makeSelector(const QStringList& items) {
+    auto* c = new TWheelComboBox;
+    c->SetStyle(csOwnerDrawFixed);
+    c->SetItemHeight(16);
+    c->setAttribute(Qt::WA_InputMethodEnabled, false);
+    c->SetWheelActive(true);
+    c->addItems(items);
+    return c;
 }
 
 QString favoritesFolder() {
@@ -179,8 +191,7 @@ void TfrmMain::createTextPane() {
     btnRecognition = new QPushButton(QStringLiteral("認 識"));
     btnRecognition->setEnabled(false);
     pnlMemoMenu->Place(btnRecognition, {1, 0, 75, 24});
-    cmbLang = new ComboBox;
-    cmbLang->addItems({QStringLiteral("英語認識"), QStringLiteral("日本語認識")});
+    cmbLang = makeSelector({QStringLiteral("英語認識"), QStringLiteral("日本語認識")});
     pnlMemoMenu->Place(cmbLang, {78, 1, 105, 22});
     chkRet = new QCheckBox(QStringLiteral("改行の認識"));
     chkRet->setFont(boldFont(this));
@@ -201,8 +212,7 @@ void TfrmMain::createTextPane() {
     btnTrans = new QPushButton(QStringLiteral("翻 訳"));
     btnTrans->setEnabled(false);
     pnlHpMenu->Place(btnTrans, {1, 0, 75, 23});
-    cmbTrns = new ComboBox;
-    cmbTrns->addItems({QStringLiteral("Excite翻訳"), QStringLiteral("Google翻訳")});
+    cmbTrns = makeSelector({QStringLiteral("Excite翻訳"), QStringLiteral("Google翻訳")});
     pnlHpMenu->Place(cmbTrns, {78, 1, 105, 22});
     chkBr = new QCheckBox(QStringLiteral("改行の挿入"));
     chkBr->setFont(boldFont(this));
@@ -275,6 +285,11 @@ void TfrmMain::connectHandlers() {
     connect(cmbTrns, &QComboBox::activated, this, Guarded([this] { cmbLangChange(); }));
     cmbLang->OnCloseUp = [this](QObject*) { cmbLangCloseUp(); };
     cmbTrns->OnCloseUp = [this](QObject*) { cmbLangCloseUp(); };
+    for (TWheelComboBox* c : {cmbLang, cmbTrns})
+        c->OnDrawItem = [this](QWidget* control, int index, const QRect& rect,
+                               TOwnerDrawState state, QPainter& canvas) {
+            cmbLangDrawItem(control, index, rect, int(state), canvas);
+        };
     connect(rmm00, &QTextEdit::textChanged, this, Guarded([this] { rmm00Change(); }));
     connect(btnSave1, &QPushButton::clicked, this, Guarded([this] { btnSave1Click(); }));
     connect(btnRecognition, &QPushButton::clicked, this,
@@ -292,7 +307,7 @@ void TfrmMain::readSettings() {
     ReadFormSize(SettingsBase, FormSection, QStringLiteral("MAIN"), size(), this);
     SavePath = ReadIniString(SettingsBase, OptSection, QStringLiteral("SavePath"), favoritesFolder());
 
-    const auto setIndex = [](ComboBox* combo, int index) {
+    const auto setIndex = [](TWheelComboBox* combo, int index) {
         combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
     };
     setIndex(cmbLang, ReadIniInteger(SettingsBase, OptSection, QStringLiteral("Language"), 0));
@@ -379,6 +394,25 @@ void TfrmMain::cmbLangChange() {
 
 void TfrmMain::cmbLangCloseUp() {
     rmm00->setFocus();
+}
+
+void TfrmMain::cmbLangDrawItem(QWidget* Control, int Index, const QRect& Rect, int State,
+                               QPainter& Canvas) {
+    const auto* combo = static_cast<TWheelComboBox*>(Control);
+    // Silver marks the selection in the open list only, not in the closed box.
+    const bool selectedInList = (State & odSelected) && !(State & odComboBoxEdit);
+    const QColor fill = selectedInList ? QColor(0xC0, 0xC0, 0xC0) : QColor(Qt::white);
+    Canvas.fillRect(Rect, fill);
+    QFont font(QStringLiteral("ＭＳ ゴシック"));
+    font.setPointSize(9);
+    Canvas.setFont(font);
+    Canvas.drawText(Rect.adjusted(4, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                    combo->itemText(Index));
+    if (State & odSelected) {
+        Canvas.setPen(fill);
+        Canvas.setBrush(Qt::NoBrush);
+        Canvas.drawRect(Rect.adjusted(0, 0, -1, -1));
+    }
 }
 
 void TfrmMain::set_FitImase1Click(QAction* item) {

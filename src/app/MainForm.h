@@ -3,10 +3,10 @@
 #include <QStringList>
 #include <QWidget>
 
-class ComboBox;
 class QAction;
 class QCheckBox;
 class QMenu;
+class QPainter;
 class QPushButton;
 class QTimer;
 class RichEdit;
@@ -14,6 +14,7 @@ class SaveDialog;
 class TFileDrop;
 class TGradSplitter;
 class TMiDocView;
+class TWheelComboBox;
 class TWebHost;
 class ToolPanel;
 
@@ -69,14 +70,14 @@ public:
     QWidget* pnlMemo = nullptr;
     ToolPanel* pnlMemoMenu = nullptr;
     QPushButton* btnRecognition = nullptr;
-    ComboBox* cmbLang = nullptr;
+    TWheelComboBox* cmbLang = nullptr;
     QCheckBox* chkRet = nullptr;
     QPushButton* btnSave1 = nullptr;
     RichEdit* rmm00 = nullptr;
     TGradSplitter* Splitter2 = nullptr;
     ToolPanel* pnlHpMenu = nullptr;
     QPushButton* btnTrans = nullptr;
-    ComboBox* cmbTrns = nullptr;
+    TWheelComboBox* cmbTrns = nullptr;
     QCheckBox* chkBr = nullptr;
     QPushButton* btnPreView = nullptr;
     QPushButton* btnOK = nullptr;
@@ -106,6 +107,9 @@ public:
     void Splitter2Moved();
     void cmbLangChange();
     void cmbLangCloseUp();
+    // Item drawing of both selectors.
+    void cmbLangDrawItem(QWidget* Control, int Index, const QRect& Rect, int State,
+                         QPainter& Canvas);
     void set_FitImase1Click(QAction* item);
 
     // Text pane (MainFormText.cpp).

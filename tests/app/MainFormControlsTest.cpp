@@ -3,8 +3,13 @@
 #include "MainFormFixture.h"
 #include "RichEdit.h"
 #include "ToolPanel.h"
+#include "WheelComboBox.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace {
 
@@ -40,6 +45,43 @@ TEST_F(MainFormControlsTest, TextPaneSplitterKeepsMinSizeOnBothSidesAndIsStored)
     EXPECT_EQ(f.Splitter2->y(), 25 + 217);
     destroyForm();
     EXPECT_TRUE(readIni().contains("mmHeight=217")) << readIni().constData();
+}
+
+void turnWheel(QWidget* target, int delta) {
+    const QPointF local(target->width() / 2, target->height() / 2);
+    QWheelEvent event(local, target->mapToGlobal(local), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+TEST_F(MainFormControlsTest, LanguageSelectorUnderTheWheelAppliesItsChoice) {
+    TfrmMain& f = shown();
+    f.cmbLang->setCurrentIndex(1);
+    f.cmbLangChange();
+    turnWheel(f.cmbLang, -120); // toward the user: past the last item
+    EXPECT_EQ(f.cmbLang->currentIndex(), 1) << "the last item keeps its place";
+    EXPECT_EQ(f.OcrLanguage, 17);
+    turnWheel(f.cmbLang, 120);
+    EXPECT_EQ(f.cmbLang->currentIndex(), 0);
+    EXPECT_EQ(f.OcrLanguage, 9) << "the change handler ran";
+    EXPECT_FALSE(f.chkRet->isVisible());
+}
+
+TEST_F(MainFormControlsTest, SelectorsAreDrawnByTheWindowAndHandTheFocusBackOnCloseUp) {
+    TfrmMain& f = shown();
+    const QImage closed = f.cmbTrns->grab().toImage();
+    EXPECT_EQ(closed.pixelColor(6, 5), QColor(Qt::white))
+        << "the closed box's field is white, also when focused";
+    f.cmbTrns->setFocus();
+    f.cmbTrns->showPopup();
+    QTRY_VERIFY(f.cmbTrns->view()->isVisible());
+    EXPECT_EQ(f.cmbTrns->view()->visualRect(f.cmbTrns->model()->index(1, 0)).height(), 16);
+    const QImage list = f.cmbTrns->view()->viewport()->grab().toImage();
+    const QRect current = f.cmbTrns->view()->visualRect(f.cmbTrns->view()->currentIndex());
+    EXPECT_EQ(list.pixelColor(current.left() + 2, current.center().y()), QColor(0xC0, 0xC0, 0xC0))
+        << "silver marks the selection in the open list";
+    QTest::keyClick(f.cmbTrns->view(), Qt::Key_Escape);
+    QTRY_VERIFY(f.rmm00->hasFocus());
 }
 
 // Saves the window with the mouse over the pane splitter at the end of its fade.

@@ -1,6 +1,6 @@
 #include "MainFormFixture.h"
 
-#include "ComboBox.h"
+#include "WheelComboBox.h"
 #include "RichEdit.h"
 
 #include <QCheckBox>

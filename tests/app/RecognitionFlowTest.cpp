@@ -1,4 +1,4 @@
-#include "ComboBox.h"
+#include "WheelComboBox.h"
 #include "DropSimulation.h"
 #include "MainFormFixture.h"
 #include "MiDocView.h"
