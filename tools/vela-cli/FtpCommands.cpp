@@ -28,7 +28,7 @@ struct FtpOptions {
 };
 
 const char* const s_putUsage = "put --host HOST [--port N] [--user U] [--password P] [--dir DIR] "
-                               "[--passive] [--timeout SECONDS] [--ascii] LOCAL REMOTE";
+                               "[--passive] [--timeout SECONDS] [--ascii] [--resume] LOCAL REMOTE";
 const char* const s_getUsage = "get --host HOST [--port N] [--user U] [--password P] [--dir DIR] "
                                "[--passive] [--timeout SECONDS] [--resume] REMOTE LOCAL";
 
@@ -66,7 +66,7 @@ bool parse(bool put, int argc, char** argv, FtpOptions& o) {
             o.Passive = true;
         } else if (put && std::strcmp(arg, "--ascii") == 0) {
             o.Ascii = true;
-        } else if (!put && std::strcmp(arg, "--resume") == 0) {
+        } else if (std::strcmp(arg, "--resume") == 0) {
             o.Resume = true;
         } else if (arg[0] == '-' && arg[1] != '\0') {
             return false;
