@@ -8,6 +8,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
+. "$here/pyftpd.sh"
 cli="${1:-$root/build/default/tools/vela-cli/vela-cli}"
 base="${2:-${TMPDIR:-/tmp}}"
 [ -x "$cli" ] || { echo "no vela-cli at $cli" >&2; exit 2; }
@@ -15,13 +16,7 @@ base="${2:-${TMPDIR:-/tmp}}"
 size=$((3 * 1024 * 1024 * 1024))
 resume_at=$((2560 * 1024 * 1024)) # 2.5 GiB: a REST offset above 2^31
 work="$(mktemp -d "$base/vela-large-XXXXXX")"
-server_pid=""
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/home" "$work/local"
+prepare_work
 avail_kb="$(df -Pk "$work" | awk 'NR == 2 { print $4 }')"
 [ "$avail_kb" -gt $((11 * 1024 * 1024)) ] || { echo "need 11 GB free in $base" >&2; exit 2; }
 
@@ -35,15 +30,7 @@ done
 truncate -s "$size" "$src"
 want="$(sha256sum < "$src" | cut -d' ' -f1)"
 
-/usr/bin/python3 "$root/tests/fixtures/ftp/pyftpd_server.py" "$work/home" bench bench \
-  > "$work/server.out" 2>/dev/null &
-server_pid=$!
-for _ in $(seq 100); do
-  grep -q '^PORT ' "$work/server.out" 2>/dev/null && break
-  sleep 0.1
-done
-port="$(awk '/^PORT /{print $2}' "$work/server.out")"
-[ -n "$port" ] || { echo "pyftpdlib did not start" >&2; exit 1; }
+start_pyftpd "$work/home"
 account=(--host 127.0.0.1 --port "$port" --user bench --password bench --timeout 60)
 
 peak=0

@@ -1,0 +1,23 @@
+# Sourced by the FTP benchmarks.
+server_pid=""
+
+# prepare_work: the folders home (the server's) and local under $work, removed at exit with
+# the server.
+prepare_work() {
+  trap 'if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
+  mkdir -p "$work/home" "$work/local"
+}
+
+# start_pyftpd HOME: pyftpdlib (user and password "bench") serving HOME on 127.0.0.1; sets
+# server_pid and port. Uses $root and $work.
+start_pyftpd() {
+  /usr/bin/python3 "$root/tests/fixtures/ftp/pyftpd_server.py" "$1" bench bench \
+    > "$work/server.out" 2>/dev/null &
+  server_pid=$!
+  for _ in $(seq 100); do
+    grep -q '^PORT ' "$work/server.out" 2>/dev/null && break
+    sleep 0.1
+  done
+  port="$(awk '/^PORT /{print $2}' "$work/server.out")"
+  [ -n "$port" ] || { echo "pyftpdlib did not start" >&2; exit 1; }
+}
