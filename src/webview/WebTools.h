@@ -27,8 +27,9 @@ void PrepareWebEngineEnvironment();
 void WebToolsInitialization();
 void WebToolsFinalization();
 
-// The window class a top-level window stands for: "#32770" for any dialog, the browser's
-// own dialog class for page dialogs, the Qt class name otherwise.
+// The window class a top-level window stands for: the class a window names in its
+// "windowClassName" property (the browser's page dialogs, the program's own forms such as its
+// message box), else "#32770" for any dialog and the Qt class name for other windows.
 QString WindowClassName(const QWidget* window);
 
 // A dialog caption as the host re-captions it: the first "Microsoft " goes, the first

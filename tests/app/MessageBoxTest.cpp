@@ -239,6 +239,16 @@ TEST_F(MessageBoxTest, OwnerAtTheRightEdgeHasTheBoxPulledBackOntoTheScreen) {
     EXPECT_EQ(big, work.topLeft() - QPoint(40, 40));
 }
 
+TEST_F(MessageBoxTest, OwnerDestroyedWhileTheBoxIsUpEndsItAsCancel) {
+    auto* doomed = new QWidget;
+    doomed->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(doomed));
+    whenUp([doomed](TfrmMessageBox*) { delete doomed; });
+    EXPECT_EQ(ShowMessageBox(doomed, QStringLiteral("TWAIN"), QStringLiteral("m"),
+                             QStringLiteral("x"), QStringLiteral("ync"), QStringLiteral("1")),
+              2);
+}
+
 } // namespace
 
 // The browser host re-captions standard dialogs over its form; the box is not one of them.
