@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AsyncSocket.h"
+#include "FtpReplyAssembler.h"
 #include "FtpTypes.h"
 
 #include <QElapsedTimer>
@@ -22,7 +23,7 @@ public:
     static constexpr unsigned WM_CONNECTIONENDED = WM_USER + 2;
     static constexpr unsigned WM_OPERATIONFINISHED = WM_USER + 4;
     // A reply line or a multi-line reply larger than this ends the connection.
-    static constexpr int MaxReplySize = 64 * 1024;
+    static constexpr int MaxReplySize = FtpReplyAssembler::MaxSize;
     // Bytes one socket notification may take in before the event loop runs again.
     static constexpr int ReceiveBudget = 64 * 1024;
     // Info code: a data connection from another host than the server was refused.
@@ -167,7 +168,7 @@ private:
     void connectedStep();
     void timedOutStep();
     void replyReader();
-    void assembleLine(const QByteArray& rawLine);
+    void takeReply(const FtpReplyAssembler::Event& reply);
     void SendCommand(const QString& command, TReplyStep step);
     void closedStep();
 
@@ -278,11 +279,7 @@ private:
     TReplyStep m_replyStep = nullptr;
     bool m_processingLine = false;
     unsigned m_connectionSerial = 0;
-    QByteArray m_leftover;
-    bool m_multiLine = false;
-    QString m_multiLineCode;
-    QStringList m_collected;
-    qsizetype m_collectedSize = 0;
+    FtpReplyAssembler m_replies;
     QStringList m_replyLines;
     QString m_lastReply;
     QString m_currentDirectory;

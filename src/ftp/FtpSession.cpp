@@ -54,12 +54,8 @@ void TFtpClient::connectAttempt() {
     m_waitTimer->stop();
     SetLastError(0);
     m_currentDirectory.clear();
-    m_multiLineCode.clear();
     m_errorNumber = 0;
     m_transferOk = true;
-    m_multiLine = false;
-    m_collected.clear();
-    m_collectedSize = 0;
     m_sizeSupported = true;
     m_noopSupported = true;
     m_lastTypeLetter.clear();
@@ -67,7 +63,7 @@ void TFtpClient::connectAttempt() {
     // Whatever the old connection still delivers belongs to no step of the new one.
     ++m_connectionSerial;
     m_replyStep = nullptr;
-    m_leftover.clear();
+    m_replies.Reset();
     ResetSocket();
     if (LastError() != 0) {
         // No socket (out of descriptors, say): nothing would ever be reported otherwise.
@@ -128,7 +124,7 @@ void TFtpClient::connectedStep() {
     ReportInfo(0, Address());
     m_controlConnected = true;
     m_processingLine = false;
-    m_leftover.clear();
+    m_replies.Reset();
     m_replyStep = &TFtpClient::greetingStep;
     armWait();
 }
@@ -149,79 +145,38 @@ void TFtpClient::replyReader() {
          !m_abortRequested && serial == m_connectionSerial && taken < ReceiveBudget;) {
         const int n = Receive(buffer, sizeof buffer);
         taken += n;
-        QByteArray received(buffer, n);
-        // A NUL byte is no part of a reply; the text after it still is.
-        received.removeIf([](char c) { return c == '\0'; });
+        const QByteArray received = FtpReplyAssembler::Received(buffer, n);
         if (CheckSocketError())
             return;
         ReportInfo(3, QString::fromLocal8Bit(received));
         if (received.isEmpty())
             return;
-        m_leftover += received;
-        qsizetype lf;
-        while ((lf = m_leftover.indexOf('\n')) >= 0) {
-            QByteArray line = m_leftover.left(lf);
-            if (line.endsWith('\r'))
-                line.chop(1);
-            m_leftover.remove(0, lf + 1);
+        m_replies.Append(received);
+        while (const auto reply = m_replies.Next()) {
+            if (!reply->Error.isEmpty()) {
+                m_errorText = reply->Error;
+                Fail(3);
+                return;
+            }
             m_processingLine = true;
-            assembleLine(line);
+            takeReply(*reply);
             m_processingLine = false;
             // A step may have ended this connection and started the next one.
             if (m_abortRequested || serial != m_connectionSerial)
                 return;
         }
-        if (m_leftover.size() > MaxReplySize) {
-            // A server that never ends its line must not make us hold all of it.
-            m_leftover.clear();
-            m_errorText = QStringLiteral("Reply line longer than %1 bytes").arg(MaxReplySize);
-            Fail(3);
-            return;
-        }
     }
 }
 
-void TFtpClient::assembleLine(const QByteArray& rawLine) {
-    if (rawLine.isEmpty())
-        return;
-    const QString line = QString::fromLocal8Bit(rawLine);
-    // Outside a multi-line reply, a line without a reply code is stray text, no reply.
-    if (!m_multiLine && !FtpReply::IsReplyLine(line))
-        return;
-    if (m_multiLine && !line.startsWith(m_multiLineCode + QLatin1Char(' '))) {
-        m_collectedSize += line.size() + 1;
-        if (m_collectedSize > MaxReplySize) {
-            m_multiLine = false;
-            m_collected.clear();
-            m_collectedSize = 0;
-            m_errorText = QStringLiteral("Multi-line reply longer than %1 bytes").arg(MaxReplySize);
-            Fail(3);
-            return;
-        }
-        m_collected.append(line);
-        return;
-    }
-    if (line.size() >= 4 && line.at(3) == QLatin1Char('-')) {
-        if (!m_multiLine) {
-            m_multiLine = true;
-            m_multiLineCode = line.left(3);
-            m_collected = QStringList{line};
-            m_collectedSize = line.size() + 1;
-        }
-        return;
-    }
-    if (m_multiLine) {
-        m_multiLine = false;
-        m_replyLines = m_collected;
-        m_replyLines.append(line);
-        m_collected.clear();
-        m_collectedSize = 0;
+void TFtpClient::takeReply(const FtpReplyAssembler::Event& reply) {
+    if (!reply.Lines.isEmpty()) {
+        m_replyLines = reply.Lines;
         ReportInfo(16);
     }
-    m_lastReply = line;
+    m_lastReply = reply.Line;
     if (m_replyStep) {
         noteProgress();
-        (this->*m_replyStep)(line);
+        (this->*m_replyStep)(reply.Line);
     }
 }
 

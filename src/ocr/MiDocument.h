@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ImageHeader.h"
 #include "MiImage.h"
 
 #include <QString>
@@ -11,9 +12,8 @@ struct Pix;
 // Every failure raises VelaError with the engine's message.
 class MiDocument final {
 public:
-    // Images above this many pixels are refused from their header, before decoding:
-    // 50 megapixels is more than an A2 page at 300 dpi and stays far below memory limits.
-    static constexpr qint64 MaxImagePixels = 50'000'000;
+    // Images above this many pixels are refused from their header, before decoding.
+    static constexpr qint64 MaxImagePixels = ImageHeader::MaxPixels;
 
     // Language ids of the document interface.
     static constexpr int LanguageEnglish = 9;
