@@ -1,6 +1,7 @@
 #include "TwainAcquire.h"
 
 #include "GlobalMemory.h"
+#include "TwainText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,25 +16,7 @@ QString& libraryFolderOverride() {
     return s_folder;
 }
 
-// Copies text into a 34-byte identity field, cut so that the zero byte always fits and no
-// character is split.
-void setField(TW_STR32& field, const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    qsizetype length = std::min<qsizetype>(bytes.size(), sizeof(TW_STR32) - 1);
-    // Never end inside a multi-byte sequence: drop continuation bytes and their lead.
-    if (length < bytes.size()) {
-        while (length > 0 && (static_cast<unsigned char>(bytes[length]) & 0xC0) == 0x80)
-            --length;
-    }
-    std::memset(field, 0, sizeof(TW_STR32));
-    std::memcpy(field, bytes.constData(), size_t(length));
-}
-
 } // namespace
-
-QString TwainFieldText(const TW_STR32& field) {
-    return QString::fromLocal8Bit(field, qsizetype(strnlen(field, sizeof(TW_STR32))));
-}
 
 TTwainAcquire::TTwainAcquire(QObject* parent) : QObject(parent) {
     m_showUI = true;
@@ -52,25 +35,25 @@ QString TTwainAcquire::AppInfo() const {
     return TwainFieldText(m_appId.Version.Info);
 }
 void TTwainAcquire::SetAppInfo(const QString& value) {
-    setField(m_appId.Version.Info, value);
+    SetTwainField(m_appId.Version.Info, value);
 }
 QString TTwainAcquire::AppManufacturer() const {
     return TwainFieldText(m_appId.Manufacturer);
 }
 void TTwainAcquire::SetAppManufacturer(const QString& value) {
-    setField(m_appId.Manufacturer, value);
+    SetTwainField(m_appId.Manufacturer, value);
 }
 QString TTwainAcquire::AppProductFamily() const {
     return TwainFieldText(m_appId.ProductFamily);
 }
 void TTwainAcquire::SetAppProductFamily(const QString& value) {
-    setField(m_appId.ProductFamily, value);
+    SetTwainField(m_appId.ProductFamily, value);
 }
 QString TTwainAcquire::AppProductName() const {
     return TwainFieldText(m_appId.ProductName);
 }
 void TTwainAcquire::SetAppProductName(const QString& value) {
-    setField(m_appId.ProductName, value);
+    SetTwainField(m_appId.ProductName, value);
 }
 
 QString TTwainAcquire::LibraryFolder() {

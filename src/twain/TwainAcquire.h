@@ -13,9 +13,6 @@
 // OnTwainError; the component never throws for them.
 class QIODevice;
 
-// The text of a 34-byte identity field, up to its zero byte.
-QString TwainFieldText(const TW_STR32& field);
-
 class TTwainAcquire final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TTwainAcquire)
