@@ -7,9 +7,9 @@
 #include "ImageIntake.h"
 #include "IniSettings.h"
 #include "MiDocView.h"
+#include "PlacesDialogs.h"
 #include "ProgramFolders.h"
 #include "RichEdit.h"
-#include "SaveDialog.h"
 #include "Support.h"
 #include "ToolPanel.h"
 #include "UploadDefaults.h"
@@ -269,7 +269,9 @@ void TfrmMain::createMenus() {
     connect(run_Paste, &QAction::triggered, rmm00, &QTextEdit::paste);
     connect(run_SelAll, &QAction::triggered, rmm00, &QTextEdit::selectAll);
 
-    PlacesSaveDialog1 = new SaveDialog(this);
+    PlacesSaveDialog1 = new TPlacesSaveDialog(this);
+    PlacesSaveDialog1->Options = ofOverwritePrompt | ofHideReadOnly | ofEnableSizing;
+    PlacesSaveDialog1->SetPlaceBar(true);
 }
 
 void TfrmMain::createTimers() {

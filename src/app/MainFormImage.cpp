@@ -5,7 +5,7 @@
 #include "MiDocument.h"
 #include "RichEdit.h"
 #include "RtfReader.h"
-#include "SaveDialog.h"
+#include "PlacesDialogs.h"
 #include "TextDecoding.h"
 #include "VelaError.h"
 

@@ -1,7 +1,7 @@
 #include "MainForm.h"
 
 #include "RichEdit.h"
-#include "SaveDialog.h"
+#include "PlacesDialogs.h"
 #include "VelaError.h"
 
 #include <QFileInfo>

@@ -6,13 +6,15 @@
 #include "OcrTexts.h"
 #include "RenderedPage.h"
 #include "RichEdit.h"
-#include "SaveDialog.h"
+#include "FileDialogDriver.h"
+#include "PlacesDialogs.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QImage>
 #include <QPushButton>
 #include <QStringEncoder>
+#include <optional>
 #include <QTextBlock>
 #include <unistd.h>
 
@@ -42,10 +44,7 @@ protected:
         open();
         form->show();
     }
-    void TearDown() override {
-        SaveDialog::SetResponder({});
-        MainFormTest::TearDown();
-    }
+    void TearDown() override { MainFormTest::TearDown(); }
 
     QString image(const QString& name, int width, int height) {
         QImage page(width, height, QImage::Format_Grayscale8);
@@ -178,15 +177,11 @@ TEST_F(ImageIntakeTest, AnUnreadableTextFileIsReported) {
 }
 
 TEST_F(ImageIntakeTest, SavingTheImageBeforeAnyOffersANameWithoutExtensionAndCopiesNothing) {
-    QString name, filter;
-    SaveDialog::SetResponder([&](const SaveDialog& d) -> std::optional<QString> {
-        name = d.FileName;
-        filter = d.Filter;
-        return dir.filePath(QStringLiteral("copy"));
-    });
+    FileDialogDriver user(dir.filePath(QStringLiteral("copy")));
     form->btnSave0Click();
-    EXPECT_EQ(name, QStringLiteral("新規"));
-    EXPECT_EQ(filter, QStringLiteral("BMP (*)|*"));
+    EXPECT_EQ(user.offer.name, QStringLiteral("新規"));
+    EXPECT_EQ(form->PlacesSaveDialog1->Filter, QStringLiteral("BMP (*)|*"));
+    EXPECT_EQ(user.offer.filters, QStringList{QStringLiteral("BMP (*)")});
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("copy"))));
     EXPECT_EQ(form->SavePath, dir.path());
     EXPECT_TRUE(errors.isEmpty());
@@ -199,25 +194,21 @@ TEST_F(ImageIntakeTest, SavingTheImageGivesAWritableCopyOfAReadOnlySource) {
     QDir(dir.path()).mkdir(QStringLiteral("out"));
     const QString target = dir.filePath(QStringLiteral("out/saved.BMP"));
     file(QStringLiteral("out/saved.BMP"), "old content");
-    QString name, filter, folder;
-    form->SavePath = QStringLiteral("/somewhere");
-    SaveDialog::SetResponder([&](const SaveDialog& d) -> std::optional<QString> {
-        name = d.FileName;
-        filter = d.Filter;
-        folder = d.InitialDir;
-        return target;
-    });
+    form->SavePath = dir.filePath(QStringLiteral("in"));
+    QDir(dir.path()).mkdir(QStringLiteral("in"));
+    std::optional<FileDialogDriver> user(std::in_place, target);
     form->btnSave0Click();
-    EXPECT_EQ(folder, QStringLiteral("/somewhere"));
-    EXPECT_EQ(name, QStringLiteral("新規.BMP"));
-    EXPECT_EQ(filter, QStringLiteral("BMP (*.BMP)|*.BMP"));
+    EXPECT_EQ(user->offer.folder, dir.filePath(QStringLiteral("in")));
+    EXPECT_EQ(user->offer.name, QStringLiteral("新規.BMP"));
+    EXPECT_EQ(user->offer.filters, QStringList{QStringLiteral("BMP (*.BMP)")});
+    EXPECT_FALSE(user->question.isEmpty()) << "the old copy is replaced only when confirmed";
     EXPECT_EQ(form->SavePath, dir.filePath(QStringLiteral("out")));
     QFile a(source), b(target);
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), b.readAll());
     EXPECT_TRUE(QFileInfo(target).permissions() & QFileDevice::WriteOwner);
     // Saving the image onto itself keeps it.
-    SaveDialog::SetResponder([&](const SaveDialog&) -> std::optional<QString> { return source; });
+    user.emplace(source);
     form->btnSave0Click();
     EXPECT_GT(QFileInfo(source).size(), 0);
 }

@@ -1,6 +1,8 @@
+#include "FileDialogDriver.h"
 #include "FontSubstitutions.h"
 #include "GradSplitter.h"
 #include "MainFormFixture.h"
+#include "PlacesDialogs.h"
 #include "RichEdit.h"
 #include "ToolPanel.h"
 #include "WheelComboBox.h"
@@ -8,6 +10,8 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -82,6 +86,29 @@ TEST_F(MainFormControlsTest, SelectorsAreDrawnByTheWindowAndHandTheFocusBackOnCl
         << "silver marks the selection in the open list";
     QTest::keyClick(f.cmbTrns->view(), Qt::Key_Escape);
     QTRY_VERIFY(f.rmm00->hasFocus());
+}
+
+TEST_F(MainFormControlsTest, SavingTheTextGoesThroughTheCentredDialogWithPlaces) {
+    TfrmMain& f = shown();
+    f.SavePath = dir.path();
+    f.rmm00->setPlainText(QStringLiteral("本文"));
+    const QString target = dir.filePath(QStringLiteral("saved.txt"));
+    FileDialogDriver user(target);
+    bool places = false;
+    user.action = [&](QFileDialog& dialog) {
+        auto* sidebar = dialog.findChild<QWidget*>(QStringLiteral("sidebar"));
+        places = sidebar && sidebar->isVisible() && !dialog.sidebarUrls().isEmpty();
+    };
+    QTest::mouseClick(f.btnSave1, Qt::LeftButton);
+    ASSERT_TRUE(user.seen);
+    EXPECT_TRUE(places);
+    EXPECT_EQ(user.offer.folder, dir.path());
+    EXPECT_EQ(user.offer.position,
+              TPlacesOpenDialog::CenteredPosition(f.screen()->geometry(), user.offer.frame));
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QStringLiteral("本文\r\n").toUtf8());
+    EXPECT_TRUE(errors.isEmpty());
 }
 
 // Saves the window with the mouse over the pane splitter at the end of its fade.

@@ -2,7 +2,6 @@
 
 #include "WheelComboBox.h"
 #include "RichEdit.h"
-#include "SaveDialog.h"
 #include "ToolPanel.h"
 #include "WebHost.h"
 

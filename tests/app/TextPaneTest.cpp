@@ -1,7 +1,8 @@
 #include "MainFormFixture.h"
 
 #include "RichEdit.h"
-#include "SaveDialog.h"
+#include "FileDialogDriver.h"
+#include "PlacesDialogs.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -11,21 +12,16 @@
 class TextPaneTest : public MainFormTest {
 protected:
     void TearDown() override {
-        SaveDialog::SetResponder({});
+        user.reset();
         MainFormTest::TearDown();
     }
-    // Answers the save dialog with path (or cancels for an empty one) and records its request.
-    void answerSave(const QString& path) {
-        SaveDialog::SetResponder([this, path](const SaveDialog& d) -> std::optional<QString> {
-            offeredFolder = d.InitialDir;
-            offeredName = d.FileName;
-            offeredFilter = d.Filter;
-            if (path.isEmpty())
-                return std::nullopt;
-            return path;
-        });
-    }
-    QString offeredFolder, offeredName, offeredFilter;
+    // Answers the next save dialog with path (or cancels for an empty one) and records what
+    // it offered.
+    void answerSave(const QString& path) { user = std::make_unique<FileDialogDriver>(path); }
+    QString offeredFolder() const { return user->offer.folder; }
+    QString offeredName() const { return user->offer.name; }
+    QStringList offeredFilters() const { return user->offer.filters; }
+    std::unique_ptr<FileDialogDriver> user;
 };
 
 TEST_F(TextPaneTest, SavingWritesCrLfLinesSwitchesToPlainTextAndRemembersTheFolder) {
@@ -36,9 +32,10 @@ TEST_F(TextPaneTest, SavingWritesCrLfLinesSwitchesToPlainTextAndRemembersTheFold
     answerSave(target);
     f.SavePath = dir.path();
     f.btnSave1Click();
-    EXPECT_EQ(offeredFolder, dir.path());
-    EXPECT_EQ(offeredName, QStringLiteral("新規.txt"));
-    EXPECT_EQ(offeredFilter, QStringLiteral("TXT (*.txt)|*.txt"));
+    EXPECT_EQ(offeredFolder(), dir.path());
+    EXPECT_EQ(offeredName(), QStringLiteral("新規.txt"));
+    EXPECT_EQ(f.PlacesSaveDialog1->Filter, QStringLiteral("TXT (*.txt)|*.txt"));
+    EXPECT_EQ(offeredFilters(), QStringList{QStringLiteral("TXT (*.txt)")});
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QStringLiteral("日本語\r\nsecond\r\n").toUtf8());
@@ -51,7 +48,7 @@ TEST_F(TextPaneTest, SavingWritesCrLfLinesSwitchesToPlainTextAndRemembersTheFold
     answerSave(QString());
     again.rmm00->setPlainText(QStringLiteral("x"));
     again.btnSave1Click();
-    EXPECT_EQ(offeredFolder, dir.filePath(QStringLiteral("sub")));
+    EXPECT_EQ(offeredFolder(), dir.filePath(QStringLiteral("sub")));
 }
 
 TEST_F(TextPaneTest, FailedSaveIsReportedAndKeepsTheFolder) {
