@@ -44,7 +44,7 @@ TFlatButton::TFlatButton(QWidget* parent, QObject* owner) : QWidget(parent), m_o
     setContextMenuPolicy(Qt::PreventContextMenu);
     setAttribute(Qt::WA_OpaquePaintEvent);
     grabMnemonic();
-    HookDialogKeys(window());
+    hookForm();
 }
 
 TFlatButton::~TFlatButton() = default;
@@ -135,6 +135,12 @@ QChar TFlatButton::Accelerator(const QString& caption) {
     return QChar();
 }
 
+void TFlatButton::hookForm() {
+    // A button on its own is no form; it answers its own keys.
+    if (window() != this)
+        HookDialogKeys(window());
+}
+
 void TFlatButton::grabMnemonic() {
     if (m_mnemonicId != 0)
         releaseShortcut(m_mnemonicId);
@@ -154,7 +160,7 @@ bool TFlatButton::event(QEvent* event) {
         break;
     case QEvent::ParentChange:
     case QEvent::Show:
-        HookDialogKeys(window());
+        hookForm();
         break;
     case QEvent::ToolTip:
         if (!m_showHint)

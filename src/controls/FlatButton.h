@@ -81,6 +81,7 @@ protected:
 private:
     void setHot(bool hot);
     void grabMnemonic();
+    void hookForm();
     QImage render() const;
     void paintEnabled(QPainter& canvas, QImage& image) const;
     void paintDisabled(QPainter& canvas) const;
