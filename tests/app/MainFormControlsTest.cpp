@@ -98,6 +98,7 @@ TEST_F(MainFormControlsTest, SavingTheTextGoesThroughTheCentredDialogWithPlaces)
     user.action = [&](QFileDialog& dialog) {
         auto* sidebar = dialog.findChild<QWidget*>(QStringLiteral("sidebar"));
         places = sidebar && sidebar->isVisible() && !dialog.sidebarUrls().isEmpty();
+        dialog.grab().save(QStringLiteral(VELA_SCREENSHOT_DIR "/save-dialog.png"));
     };
     QTest::mouseClick(f.btnSave1, Qt::LeftButton);
     ASSERT_TRUE(user.seen);
