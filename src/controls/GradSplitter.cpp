@@ -69,41 +69,6 @@ void TGradSplitter::SetThickness(int value) {
     }
 }
 
-void TGradSplitter::SetColor(TColor value) {
-    if (m_color == value)
-        return;
-    m_color = value;
-    RebuildBitmaps();
-}
-
-void TGradSplitter::SetGradientType(TGradientType value) {
-    if (m_gradientType == value)
-        return;
-    m_gradientType = value;
-    RebuildBitmaps();
-}
-
-void TGradSplitter::SetGripAlign(TGripAlign value) {
-    if (m_gripAlign == value)
-        return;
-    m_gripAlign = value;
-    RebuildBitmaps();
-}
-
-void TGradSplitter::SetShowGrip(bool value) {
-    if (m_showGrip == value)
-        return;
-    m_showGrip = value;
-    RebuildBitmaps();
-}
-
-void TGradSplitter::SetDrawAll(bool value) {
-    if (m_drawAll == value)
-        return;
-    m_drawAll = value;
-    RebuildBitmaps();
-}
-
 void TGradSplitter::RebuildBitmaps() {
     const int w = width(), h = height();
     const QPalette p = palette();

@@ -36,24 +36,24 @@ public:
     bool AutoSnap() const { return m_autoSnap; }
     void SetAutoSnap(bool value) { m_autoSnap = value; }
     TColor Color() const { return m_color; }
-    void SetColor(TColor value);
+    void SetColor(TColor value) { changeLook(m_color, value); }
     int MinSize() const { return m_minSize; }
     void SetMinSize(int value) { m_minSize = std::max(value, 0); }
     TResizeStyle ResizeStyle() const { return m_resizeStyle; }
     void SetResizeStyle(TResizeStyle value) { m_resizeStyle = value; }
 
     TGradientType GradientType() const { return m_gradientType; }
-    void SetGradientType(TGradientType value);
+    void SetGradientType(TGradientType value) { changeLook(m_gradientType, value); }
     TGripAlign GripAlign() const { return m_gripAlign; }
-    void SetGripAlign(TGripAlign value);
+    void SetGripAlign(TGripAlign value) { changeLook(m_gripAlign, value); }
     TFadeSpeed FadeSpeed() const { return m_fadeSpeed; }
     void SetFadeSpeed(TFadeSpeed value) { m_fadeSpeed = value; }
     TGradSplitterColors& Colors() { return *m_colors; }
     void SetColors(const TGradCustomColors& value) { *m_colors = value; }
     bool ShowGrip() const { return m_showGrip; }
-    void SetShowGrip(bool value);
+    void SetShowGrip(bool value) { changeLook(m_showGrip, value); }
     bool DrawAll() const { return m_drawAll; }
-    void SetDrawAll(bool value);
+    void SetDrawAll(bool value) { changeLook(m_drawAll, value); }
 
     std::function<void(QObject* Sender, int& NewSize, bool& Accept)> OnCanResize;
     std::function<void(QObject* Sender)> OnMoved;
@@ -81,6 +81,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A setting that changes the look: a new value rebuilds the images.
+    template <class T> void changeLook(T& field, T value) {
+        if (field == value)
+            return;
+        field = value;
+        RebuildBitmaps();
+    }
     bool vertical() const { return m_align == alLeft || m_align == alRight; }
     int along(const QPoint& p) const { return vertical() ? p.x() : p.y(); }
     int extentOf(const QWidget* w) const { return vertical() ? w->width() : w->height(); }
