@@ -118,6 +118,9 @@ void TWheelComboBox::paintEvent(QPaintEvent* event) {
 void TWheelComboBox::showPopup() {
     QComboBox::showPopup();
     m_droppedDown = view()->isVisible();
+    // A list closed from outside (a click elsewhere closes the popup) skips hidePopup.
+    if (QWidget* list = view()->window(); list != window())
+        list->installEventFilter(this);
 }
 
 void TWheelComboBox::hidePopup() {
@@ -147,6 +150,11 @@ void TWheelComboBox::raiseWheel(const QWheelEvent* event) {
 }
 
 bool TWheelComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide && watched == view()->window() && m_droppedDown) {
+        m_droppedDown = false;
+        if (OnCloseUp)
+            OnCloseUp(this);
+    }
     if (event->type() == QEvent::Wheel && !m_forwardingWheel &&
         (watched == view() || watched == view()->viewport())) {
         auto* wheel = static_cast<QWheelEvent*>(event);

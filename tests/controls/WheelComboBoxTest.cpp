@@ -104,8 +104,13 @@ TEST_F(WheelComboBoxTest, EveryClosingOfTheListFiresCloseUpOnce) {
     QTRY_VERIFY(!combo->view()->isVisible());
     QTest::qWait(20);
     EXPECT_EQ(closeUps, 3) << "the same item clicked";
+
+    open();
+    combo->view()->window()->close(); // as a click elsewhere closes the popup
+    EXPECT_EQ(closeUps, 4) << "closed from outside";
+    EXPECT_FALSE(combo->DroppedDown());
     combo->hide();
-    EXPECT_EQ(closeUps, 3) << "hiding the box is no closing of its list";
+    EXPECT_EQ(closeUps, 4) << "hiding the box is no closing of its list";
 }
 
 TEST_F(WheelComboBoxTest, EnterAndLeaveReportShiftAndClientPosition) {
