@@ -3,6 +3,7 @@
 #include "FileDialogDriver.h"
 #include "SizeGrip.h"
 
+#include <QCheckBox>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -145,6 +146,31 @@ TEST_F(PlacesDialogsTest, WithoutSizingTheDialogHasNoGripAndKeepsItsSize) {
     EXPECT_FALSE(grip);
     EXPECT_TRUE(fixed);
     EXPECT_TRUE(placed);
+}
+
+TEST_F(PlacesDialogsTest, ReadOnlyBoxShowsUnlessHiddenAndGivesItsState) {
+    const QString existing = dir.filePath(QStringLiteral("in.txt"));
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    for (bool hidden : {false, true}) {
+        auto d = make<TPlacesOpenDialog>();
+        d->Options = ofFileMustExist | ofEnableSizing;
+        if (hidden)
+            d->Options |= ofHideReadOnly;
+        FileDialogDriver user(existing);
+        bool shown = false;
+        user.action = [&](QFileDialog& dialog) {
+            auto* box = dialog.findChild<QCheckBox*>();
+            shown = box && box->isVisible();
+            if (shown)
+                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+        };
+        EXPECT_TRUE(d->Execute());
+        EXPECT_EQ(d->FileName, existing);
+        EXPECT_EQ(shown, !hidden);
+        EXPECT_EQ(d->Options.testFlag(ofReadOnly), !hidden);
+    }
 }
 
 TEST_F(PlacesDialogsTest, OverwritingAnExistingFileIsAskedFirst) {
