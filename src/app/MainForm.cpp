@@ -102,6 +102,7 @@ TfrmMain::TfrmMain(const QString& exePath) {
     createMenus();
     createTimers();
     connectHandlers();
+    createScanner();
     // The drop target covers the whole window (no control of its own).
     FileDrop1 = ImageIntake::CreateFileDrop(*this);
 
@@ -378,7 +379,8 @@ QString TfrmMain::WorkFile(const QString& name) const {
 
 void TfrmMain::Timer1Timer() {
     Timer1->stop();
-    OpenImage(ImageFile, 0);
+    if (ScannedImageWritten())
+        OpenImage(ImageFile, 0);
 }
 
 void TfrmMain::Splitter2Moved() {

@@ -12,6 +12,8 @@ class QTimer;
 class RichEdit;
 class TFileDrop;
 class TGradSplitter;
+class TTwainAcquire;
+struct TW_IMAGEINFO;
 class TMiDocView;
 class TPlacesSaveDialog;
 class TWheelComboBox;
@@ -85,6 +87,7 @@ public:
 
     // Non-visual members.
     TFileDrop* FileDrop1 = nullptr;
+    TTwainAcquire* TWAIN = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     TPlacesSaveDialog* PlacesSaveDialog1 = nullptr;
@@ -132,6 +135,15 @@ public:
     // Path of the work file `name` ("zScan.bmp", "trans.html") in WorkFolder.
     QString WorkFile(const QString& name) const;
 
+    // Scanning (MainFormScanning.cpp).
+    void btnTwainClick();
+    void btnSelectClick();
+    void TWAINNewImage(QObject* Sender, QString& fileName, TW_IMAGEINFO& imageInfo,
+                       int pendingImages);
+    void TWAINTwainError(QObject* Sender, int state, int error);
+    // The message shown for a scanner status; empty when nothing is shown.
+    static QString TwainErrorText(int error);
+
     // Folder of a chosen file, without a trailing separator except for the root.
     static QString FolderOf(const QString& fileName);
 
@@ -153,6 +165,8 @@ private:
     void createTextPane();
     void createMenus();
     void createTimers();
+    void createScanner();
+    bool ScannedImageWritten() const;
     void connectHandlers();
     void readSettings();
     void writeSettings();

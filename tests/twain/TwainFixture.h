@@ -3,15 +3,14 @@
 // A TWAIN session against the real source manager, loaded by name, with the scripted test
 // source in a sources folder, a registry file and a working folder of the test's own.
 
-#include "TwainAcquire.h"
+#include "TwainEnvironment.h"
 #include "TwainText.h"
-#include "registry/Registry.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <cstdlib>
 #include <gtest/gtest.h>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -19,12 +18,7 @@ class TwainFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        QDir(dir.path()).mkdir("sources");
-        ASSERT_TRUE(QFile::link(VELA_TEST_SOURCE, sources("test.ds")));
-        setenv("VELA_TWAIN_SOURCES", qPrintable(sources()), 1);
-        setenv("VELA_TWAIN_REGISTRY", qPrintable(dir.filePath("registry.json")), 1);
-        setenv("VELA_TEST_SOURCE_SCRIPT", qPrintable(dir.filePath("script.txt")), 1);
-        TTwainAcquire::SetLibraryFolder(VELA_TWAIN_DIR);
+        env = std::make_unique<TwainEnvironment>(dir.path());
         m_oldCurrent = QDir::currentPath();
         QDir::setCurrent(dir.path());
         twain.OnTwainError = [this](QObject* sender, int state, int error) {
@@ -34,26 +28,13 @@ protected:
     }
     void TearDown() override {
         QDir::setCurrent(m_oldCurrent);
-        TTwainAcquire::SetLibraryFolder(QString());
+        env.reset();
     }
 
-    QString sources(const QString& name = QString()) const {
-        return name.isEmpty() ? dir.filePath("sources") : dir.filePath("sources/" + name);
-    }
-    void script(const QByteArray& text) {
-        QFile f(dir.filePath("script.txt"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    void setDefaultSource(const QString& name) {
-        Registry(dir.filePath("registry.json"))
-            .SetValue("Software\\Vela\\TWAIN", "Default Source", name);
-    }
-    QString defaultSource() const {
-        return Registry(dir.filePath("registry.json"))
-            .Value("Software\\Vela\\TWAIN", "Default Source")
-            .value_or(QString());
-    }
+    QString sources(const QString& name = QString()) const { return env->Sources(name); }
+    void script(const QByteArray& text) { env->Script(text); }
+    void setDefaultSource(const QString& name) { env->SetDefaultSource(name); }
+    QString defaultSource() const { return env->DefaultSource(); }
     // The main window's sequence, closing and unloading also when something throws.
     int scan() {
         struct Cleanup {
@@ -75,6 +56,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    std::unique_ptr<TwainEnvironment> env;
     TTwainAcquire twain;
     std::vector<std::pair<int, int>> errors;
 

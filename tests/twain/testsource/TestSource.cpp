@@ -6,6 +6,7 @@
 //   event images | close | none     (what it posts once enabled)
 //   xfer done | cancel | failure CC | stuck
 //   image W H BITS [header N] [compressed] [topdown] [cut N] [clrused N]
+//   imagefile PATH                  (a bitmap file's DIB)
 //   log FILE                        (appends every call and the application's identity)
 #include "../MakeDib.h"
 #include "GlobalMemory.h"
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,11 +29,26 @@ struct Answer {
     TW_UINT16 condition = TWCC_SUCCESS;
 };
 
+struct Image {
+    DibSpec spec;
+    std::string file;
+
+    std::vector<std::uint8_t> Dib() const {
+        if (file.empty())
+            return MakeDib(spec);
+        std::ifstream in(file, std::ios::binary);
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
+        bytes.erase(bytes.begin(), bytes.begin() + std::min<std::size_t>(14, bytes.size()));
+        return bytes;
+    }
+};
+
 struct Script {
     std::string name;
     Answer open, xfercount, enable, xfer{"done", 0};
     std::string event = "images";
-    std::vector<DibSpec> images;
+    std::vector<Image> images;
     std::string log;
 };
 
@@ -87,7 +104,17 @@ std::vector<Script> readScripts() {
                 else if (flag == "clrused")
                     words >> d.clrUsed;
             }
-            s.images.push_back(d);
+            s.images.push_back({d, {}});
+        } else if (key == "imagefile") {
+            Image image;
+            words >> image.file;
+            const std::vector<std::uint8_t> dib = image.Dib();
+            if (dib.size() >= 16) {
+                std::memcpy(&image.spec.width, &dib[4], 4);
+                std::memcpy(&image.spec.height, &dib[8], 4);
+                image.spec.bits = std::uint16_t(dib[14] | dib[15] << 8);
+            }
+            s.images.push_back(image);
         }
     }
     return scripts;
@@ -228,7 +255,7 @@ TW_UINT16 entry(TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
         const TW_UINT16 rc = answer(script.xfer, TWRC_XFERDONE);
         if (rc != TWRC_XFERDONE || remaining == 0)
             return remaining ? rc : (s.condition = TWCC_SEQERROR, TWRC_FAILURE);
-        const std::vector<std::uint8_t> dib = MakeDib(script.images[s.next]);
+        const std::vector<std::uint8_t> dib = script.images[s.next].Dib();
         TW_HANDLE block = GlobalAlloc(dib.size());
         std::memcpy(GlobalLock(block), dib.data(), dib.size());
         GlobalUnlock(block);
@@ -237,7 +264,9 @@ TW_UINT16 entry(TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
     }
     case DAT_IMAGEINFO: {
         auto* info = static_cast<TW_IMAGEINFO*>(data);
-        const DibSpec& d = script.images[std::min(s.next, script.images.size() - 1)];
+        if (script.images.empty())
+            return s.condition = TWCC_SEQERROR, TWRC_FAILURE;
+        const DibSpec& d = script.images[std::min(s.next, script.images.size() - 1)].spec;
         *info = {};
         info->XResolution.Whole = info->YResolution.Whole = 300;
         info->ImageWidth = d.width;
