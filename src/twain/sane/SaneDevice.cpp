@@ -1,0 +1,314 @@
+#include "SaneDevice.h"
+
+#include "GlobalMemory.h"
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr std::size_t MaxPageBytes = std::size_t(1) << 31; // a DIB's size must fit 32 bits
+
+struct DibShape {
+    std::uint16_t bits = 0;
+    std::uint32_t colours = 0;
+    std::size_t rowSize = 0;
+};
+
+DibShape shapeOf(const SANE_Parameters& p) {
+    DibShape s;
+    s.bits = p.format == SANE_FRAME_RGB ? 24 : p.depth == 1 ? 1 : 8;
+    s.colours = s.bits == 24 ? 0 : 1u << s.bits;
+    s.rowSize = (std::size_t(s.bits) * std::size_t(p.pixels_per_line) + 31) / 32 * 4;
+    return s;
+}
+
+// One SANE line into one DIB row.
+void convertLine(const SANE_Parameters& p, const unsigned char* in, unsigned char* out) {
+    const int width = p.pixels_per_line;
+    if (p.format == SANE_FRAME_RGB) {
+        const int step = p.depth == 16 ? 2 : 1;
+        const int high = p.depth == 16 ? 1 : 0; // little-endian high byte
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* px = in + std::size_t(x) * 3 * step;
+            out[3 * x] = px[2 * step + high];
+            out[3 * x + 1] = px[step + high];
+            out[3 * x + 2] = px[high];
+        }
+    } else if (p.depth == 1) {
+        // SANE's 1 is black; palette index 0 is black.
+        for (int i = 0; i < (width + 7) / 8; ++i)
+            out[i] = static_cast<unsigned char>(~in[i]);
+    } else if (p.depth == 16) {
+        for (int x = 0; x < width; ++x)
+            out[x] = in[2 * x + 1];
+    } else {
+        std::memcpy(out, in, std::size_t(width));
+    }
+}
+
+} // namespace
+
+SaneDevice::~SaneDevice() {
+    sane_close(m_handle);
+}
+
+TW_UINT16 SaneDevice::ConditionOf(SANE_Status status) {
+    switch (status) {
+    case SANE_STATUS_GOOD:
+        return TWCC_SUCCESS;
+    case SANE_STATUS_DEVICE_BUSY:
+        return TWCC_CHECKDEVICEONLINE;
+    case SANE_STATUS_JAMMED:
+        return TWCC_PAPERJAM;
+    case SANE_STATUS_NO_DOCS:
+        return TWCC_OPERATIONERROR;
+    case SANE_STATUS_NO_MEM:
+        return TWCC_LOWMEMORY;
+    case SANE_STATUS_IO_ERROR:
+    default:
+        return TWCC_BUMMER;
+    }
+}
+
+int SaneDevice::optionIndex(const char* name) const {
+    for (SANE_Int i = 1; i < 256; ++i) {
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, i);
+        if (!d)
+            return -1;
+        if (d->name && std::strcmp(d->name, name) == 0 && SANE_OPTION_IS_ACTIVE(d->cap) &&
+            SANE_OPTION_IS_SETTABLE(d->cap))
+            return i;
+    }
+    return -1;
+}
+
+bool SaneDevice::setString(const char* name, const char* value) {
+    const int index = optionIndex(name);
+    if (index < 0)
+        return false;
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, index);
+    std::vector<char> buffer(std::max<std::size_t>(std::size_t(d->size), std::strlen(value) + 1));
+    std::strcpy(buffer.data(), value);
+    return sane_control_option(m_handle, index, SANE_ACTION_SET_VALUE, buffer.data(), nullptr) ==
+           SANE_STATUS_GOOD;
+}
+
+bool SaneDevice::setInt(const char* name, int value) {
+    const int index = optionIndex(name);
+    if (index < 0)
+        return false;
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, index);
+    SANE_Word word = d->type == SANE_TYPE_FIXED ? SANE_FIX(value) : value;
+    return sane_control_option(m_handle, index, SANE_ACTION_SET_VALUE, &word, nullptr) ==
+           SANE_STATUS_GOOD;
+}
+
+QStringList SaneDevice::stringList(const char* name) const {
+    QStringList list;
+    const int index = optionIndex(name);
+    if (index < 0)
+        return list;
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, index);
+    if (d->constraint_type == SANE_CONSTRAINT_STRING_LIST)
+        for (const SANE_String_Const* s = d->constraint.string_list; s && *s; ++s)
+            list << QString::fromUtf8(*s);
+    return list;
+}
+
+QStringList SaneDevice::Resolutions() const {
+    QStringList list;
+    const int index = optionIndex(SANE_NAME_SCAN_RESOLUTION);
+    if (index < 0)
+        return list;
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, index);
+    const auto value = [d](SANE_Word w) { return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : w; };
+    if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST) {
+        for (SANE_Int i = 1; i <= d->constraint.word_list[0]; ++i)
+            list << QString::number(int(value(d->constraint.word_list[i])));
+    } else if (d->constraint_type == SANE_CONSTRAINT_RANGE) {
+        const double lo = value(d->constraint.range->min), hi = value(d->constraint.range->max);
+        for (int dpi : {75, 100, 150, 200, 300, 600, 1200})
+            if (dpi >= lo && dpi <= hi)
+                list << QString::number(dpi);
+    }
+    return list;
+}
+
+bool SaneDevice::HasFeeder() const {
+    for (const QString& s : stringList(SANE_NAME_SCAN_SOURCE))
+        if (s.contains(QLatin1String("Feeder"), Qt::CaseInsensitive) ||
+            s.contains(QLatin1String("ADF")))
+            return true;
+    return false;
+}
+
+void SaneDevice::UseFeeder(bool feeder) {
+    for (const QString& s : stringList(SANE_NAME_SCAN_SOURCE)) {
+        const bool isFeeder = s.contains(QLatin1String("Feeder"), Qt::CaseInsensitive) ||
+                              s.contains(QLatin1String("ADF"));
+        if (isFeeder == feeder) {
+            m_feeder = feeder && setString(SANE_NAME_SCAN_SOURCE, s.toUtf8().constData());
+            return;
+        }
+    }
+}
+
+void SaneDevice::SetMode(ScanMode mode) {
+    const QStringList modes = stringList(SANE_NAME_SCAN_MODE);
+    const auto pick = [&](const char* wanted) {
+        for (const QString& m : modes)
+            if (m.compare(QLatin1String(wanted), Qt::CaseInsensitive) == 0)
+                return setString(SANE_NAME_SCAN_MODE, m.toUtf8().constData());
+        return false;
+    };
+    switch (mode) {
+    case ScanMode::Color:
+        pick(SANE_VALUE_SCAN_MODE_COLOR);
+        setInt(SANE_NAME_BIT_DEPTH, 8);
+        break;
+    case ScanMode::Gray:
+        pick(SANE_VALUE_SCAN_MODE_GRAY);
+        setInt(SANE_NAME_BIT_DEPTH, 8);
+        break;
+    case ScanMode::LineArt:
+        // The device's line-art mode, or grey with 1 bit where it has none.
+        if (!pick(SANE_VALUE_SCAN_MODE_LINEART)) {
+            pick(SANE_VALUE_SCAN_MODE_GRAY);
+            setInt(SANE_NAME_BIT_DEPTH, 1);
+        }
+        break;
+    }
+}
+
+void SaneDevice::SetResolution(int dpi) {
+    setInt(SANE_NAME_SCAN_RESOLUTION, dpi);
+}
+
+TW_UINT16 SaneDevice::Scan(std::vector<ScannedPage>& pages,
+                           const std::function<bool(int)>& progress) {
+    for (;;) {
+        ScannedPage page;
+        const TW_UINT16 cc = scanPage(page, progress);
+        if (cc == TWCC_OPERATIONERROR && m_feeder && !pages.empty())
+            break; // the feeder ran empty after at least one page
+        if (cc != TWCC_SUCCESS) {
+            FreePages(pages);
+            return cc;
+        }
+        pages.push_back(page);
+        if (!m_feeder)
+            break;
+    }
+    sane_cancel(m_handle);
+    return TWCC_SUCCESS;
+}
+
+TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>& progress) {
+    // Options cannot be read while the device scans.
+    const int dpi = [&] {
+        const int index = optionIndex(SANE_NAME_SCAN_RESOLUTION);
+        SANE_Word w = 0;
+        if (index < 0 || sane_control_option(m_handle, index, SANE_ACTION_GET_VALUE, &w, nullptr) !=
+                             SANE_STATUS_GOOD)
+            return 0;
+        if (sane_get_option_descriptor(m_handle, index)->type != SANE_TYPE_FIXED)
+            return int(w);
+        // Some backends keep a configured resolution as a plain number in a fixed option.
+        const double dpi = SANE_UNFIX(w);
+        return dpi < 1.0 ? int(w) : int(dpi + 0.5);
+    }();
+    SANE_Status status = sane_start(m_handle);
+    SANE_Parameters p{};
+    if (status == SANE_STATUS_GOOD)
+        status = sane_get_parameters(m_handle, &p);
+    const bool known = (p.format == SANE_FRAME_GRAY || p.format == SANE_FRAME_RGB) &&
+                       (p.depth == 1 || p.depth == 8 || p.depth == 16) && p.last_frame &&
+                       p.pixels_per_line > 0 && p.lines > 0 && p.bytes_per_line > 0;
+    if (status != SANE_STATUS_GOOD || !known) {
+        sane_cancel(m_handle);
+        return status != SANE_STATUS_GOOD ? ConditionOf(status) : TWCC_BADVALUE;
+    }
+    const DibShape shape = shapeOf(p);
+    const std::size_t header = 40 + 4 * std::size_t(shape.colours);
+    if (shape.rowSize > (MaxPageBytes - header) / std::size_t(p.lines) ||
+        std::size_t(p.bytes_per_line) * 8 <
+            std::size_t(p.pixels_per_line) * (shape.bits == 24 ? 3 : 1) * std::size_t(p.depth)) {
+        sane_cancel(m_handle);
+        return TWCC_LOWMEMORY;
+    }
+    const std::size_t size = header + shape.rowSize * std::size_t(p.lines);
+    page.dib = GlobalAlloc(size);
+    auto* dib = static_cast<unsigned char*>(GlobalLock(page.dib));
+    if (!dib) {
+        GlobalFree(page.dib);
+        page.dib = nullptr;
+        sane_cancel(m_handle);
+        return TWCC_LOWMEMORY;
+    }
+    const auto put32 = [](unsigned char* at, std::uint32_t v) { std::memcpy(at, &v, 4); };
+    put32(dib, 40);
+    put32(dib + 4, std::uint32_t(p.pixels_per_line));
+    put32(dib + 8, std::uint32_t(p.lines));
+    dib[12] = 1;
+    dib[14] = std::uint8_t(shape.bits);
+    put32(dib + 20, std::uint32_t(shape.rowSize * std::size_t(p.lines)));
+    put32(dib + 24, std::uint32_t(dpi * 10000 / 254));
+    put32(dib + 28, std::uint32_t(dpi * 10000 / 254));
+    for (std::uint32_t i = 0; i < shape.colours; ++i) {
+        const auto grey = std::uint8_t(i * 255 / (shape.colours - 1));
+        dib[40 + 4 * i] = dib[41 + 4 * i] = dib[42 + 4 * i] = grey;
+    }
+
+    // Lines arrive top first; the DIB stores them from the bottom.
+    std::vector<unsigned char> line(std::size_t(p.bytes_per_line));
+    std::size_t filled = 0;
+    int row = 0;
+    while (row < p.lines) {
+        SANE_Int got = 0;
+        status = sane_read(m_handle, line.data() + filled, SANE_Int(line.size() - filled), &got);
+        if (status != SANE_STATUS_GOOD)
+            break;
+        filled += std::size_t(std::max<SANE_Int>(got, 0));
+        if (filled == line.size()) {
+            convertLine(p, line.data(),
+                        dib + header + shape.rowSize * std::size_t(p.lines - 1 - row));
+            filled = 0;
+            if (++row % 64 == 0 && progress && !progress(row * 100 / p.lines)) {
+                status = SANE_STATUS_CANCELLED;
+                break;
+            }
+        }
+    }
+    // The rest of the page up to its end, so that a feeder can start the next one.
+    for (int i = 0; status == SANE_STATUS_GOOD && i < 64; ++i) {
+        SANE_Int got = 0;
+        status = sane_read(m_handle, line.data(), SANE_Int(line.size()), &got);
+    }
+    GlobalUnlock(page.dib);
+    if (status != SANE_STATUS_GOOD && status != SANE_STATUS_EOF) {
+        GlobalFree(page.dib);
+        page.dib = nullptr;
+        sane_cancel(m_handle);
+        return status == SANE_STATUS_CANCELLED ? ScanCancelled : ConditionOf(status);
+    }
+    if (progress)
+        progress(100);
+    TW_IMAGEINFO& info = page.info;
+    info.XResolution.Whole = info.YResolution.Whole = TW_INT16(dpi);
+    info.ImageWidth = p.pixels_per_line;
+    info.ImageLength = p.lines;
+    info.SamplesPerPixel = shape.bits == 24 ? 3 : 1;
+    for (int i = 0; i < info.SamplesPerPixel; ++i)
+        info.BitsPerSample[i] = shape.bits == 24 ? 8 : TW_INT16(shape.bits);
+    info.BitsPerPixel = TW_INT16(shape.bits);
+    info.PixelType = shape.bits == 24 ? TWPT_RGB : shape.bits == 1 ? TWPT_BW : TWPT_GRAY;
+    info.Compression = TWCP_NONE;
+    return TWCC_SUCCESS;
+}
+
+void FreePages(std::vector<ScannedPage>& pages) {
+    for (ScannedPage& page : pages)
+        GlobalFree(page.dib);
+    pages.clear();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "TwainTypes.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <sane/sane.h>
+#include <sane/saneopts.h>
+#include <vector>
+
+// One scanned page, handed over as a bottom-up DIB in a global memory block.
+struct ScannedPage {
+    TW_HANDLE dib = nullptr;
+    TW_IMAGEINFO info{};
+};
+
+// Scan answer when the user cancelled while the page came in.
+constexpr TW_UINT16 ScanCancelled = 0xFFFF;
+
+enum class ScanMode { Color, Gray, LineArt };
+
+// An open SANE device: its options as the dialog offers them, and scanning into DIB pages.
+class SaneDevice {
+public:
+    explicit SaneDevice(SANE_Handle handle) : m_handle(handle) {}
+    ~SaneDevice();
+    SaneDevice(const SaneDevice&) = delete;
+    SaneDevice& operator=(const SaneDevice&) = delete;
+
+    QStringList Resolutions() const;
+    bool HasFeeder() const;
+    void SetMode(ScanMode mode);
+    void SetResolution(int dpi);
+    void UseFeeder(bool feeder);
+
+    // Scans one page, or every page of the feeder; progress gets 0..100 and answers false to
+    // cancel. Returns the TWAIN condition code of a failure (TWCC_SUCCESS when all went well).
+    TW_UINT16 Scan(std::vector<ScannedPage>& pages, const std::function<bool(int)>& progress);
+
+    static TW_UINT16 ConditionOf(SANE_Status status);
+
+private:
+    int optionIndex(const char* name) const;
+    bool setString(const char* name, const char* value);
+    bool setInt(const char* name, int value);
+    QStringList stringList(const char* name) const;
+    TW_UINT16 scanPage(ScannedPage& page, const std::function<bool(int)>& progress);
+
+    SANE_Handle m_handle;
+    bool m_feeder = false;
+};
+
+void FreePages(std::vector<ScannedPage>& pages);

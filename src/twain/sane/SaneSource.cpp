@@ -1,0 +1,287 @@
+// The SANE data source: every SANE device is a source. With its user interface it shows
+// SaneDialog; without, it scans with the device's settings as they are. Pages are handed over
+// as bottom-up DIBs in global memory blocks.
+#include "GlobalMemory.h"
+#include "SaneDevice.h"
+#include "SaneDialog.h"
+#include "ThreadQueue.h"
+#include "TwainText.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QWidget>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace {
+
+struct Device {
+    QString name;    // SANE's device name
+    QString product; // the source's ProductName
+};
+
+class SaneSource {
+public:
+    ~SaneSource() { closeSource(); }
+
+    TW_UINT16 Entry(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
+
+private:
+    TW_UINT16 fail(TW_UINT16 condition) {
+        m_condition = condition;
+        return TWRC_FAILURE;
+    }
+    bool init() {
+        if (!m_initialised)
+            m_initialised = sane_init(nullptr, nullptr) == SANE_STATUS_GOOD;
+        return m_initialised;
+    }
+    void exit() {
+        if (m_initialised)
+            sane_exit();
+        m_initialised = false;
+    }
+    void enumerate();
+    TW_UINT16 identity(TW_UINT16 msg, TW_IDENTITY* id);
+    TW_UINT16 enable(const TW_USERINTERFACE& ui);
+    void scanFromDialog();
+    void post(TW_UINT16 msg) { TwainPostThreadMessage(WM_TWAIN_SOURCE, msg, m_id); }
+    void closeSource() {
+        m_dialog.reset();
+        FreePages(m_pages);
+        m_device.reset();
+        exit();
+    }
+
+    bool m_initialised = false;
+    std::vector<Device> m_devices;
+    std::size_t m_enumerated = 0;
+    std::unique_ptr<SaneDevice> m_device;
+    QString m_product;
+    TW_UINT32 m_id = 0;
+    std::unique_ptr<SaneDialog> m_dialog;
+    bool m_scanning = false;
+    bool m_cancel = false;
+    std::vector<ScannedPage> m_pages;
+    std::size_t m_next = 0;
+    TW_UINT16 m_condition = TWCC_SUCCESS;
+};
+
+void SaneSource::enumerate() {
+    m_devices.clear();
+    const SANE_Device** list = nullptr;
+    if (!init() || sane_get_devices(&list, SANE_TRUE) != SANE_STATUS_GOOD || !list)
+        return;
+    for (int i = 0; list[i] && i < 64; ++i) {
+        const QString vendor = QString::fromUtf8(list[i]->vendor ? list[i]->vendor : "");
+        const QString model = QString::fromUtf8(list[i]->model ? list[i]->model : "");
+        m_devices.push_back({QString::fromUtf8(list[i]->name), (vendor + ' ' + model).trimmed()});
+    }
+    // Names must tell the sources apart: shared names carry the device's own name.
+    const auto fits = [](const QString& s) {
+        TW_STR32 field;
+        SetTwainField(field, s);
+        return TwainFieldText(field);
+    };
+    std::vector<int> same(m_devices.size(), 0);
+    for (std::size_t i = 0; i < m_devices.size(); ++i)
+        for (const Device& other : m_devices)
+            same[i] += fits(other.product) == fits(m_devices[i].product);
+    for (std::size_t i = 0; i < m_devices.size(); ++i) {
+        Device& d = m_devices[i];
+        if (same[i] > 1) {
+            const QString suffix = QStringLiteral(" (%1)").arg(d.name);
+            const QString longer = d.product + suffix;
+            d.product = fits(longer) == longer ? longer : d.name;
+        }
+        d.product = fits(d.product);
+    }
+}
+
+TW_UINT16 SaneSource::identity(TW_UINT16 msg, TW_IDENTITY* id) {
+    switch (msg) {
+    case MSG_GETFIRST:
+        enumerate();
+        m_enumerated = 0;
+        if (!m_device)
+            exit();
+        [[fallthrough]];
+    case MSG_GETNEXT:
+        if (m_enumerated >= m_devices.size())
+            return TWRC_ENDOFLIST;
+        *id = {};
+        id->Version.MajorNum = 1;
+        id->ProtocolMajor = 1;
+        id->ProtocolMinor = 8;
+        id->SupportedGroups = DG_CONTROL | DG_IMAGE;
+        SetTwainField(id->Manufacturer, QStringLiteral("SANE"));
+        SetTwainField(id->ProductFamily, QStringLiteral("SANE"));
+        SetTwainField(id->ProductName, m_devices[m_enumerated++].product);
+        return TWRC_SUCCESS;
+    case MSG_OPENDS: {
+        if (m_device)
+            return fail(TWCC_MAXCONNECTIONS);
+        enumerate();
+        const QString product = TwainFieldText(id->ProductName);
+        for (const Device& d : m_devices) {
+            if (d.product != product)
+                continue;
+            SANE_Handle handle = nullptr;
+            const SANE_Status status = sane_open(d.name.toUtf8().constData(), &handle);
+            if (status != SANE_STATUS_GOOD) {
+                exit();
+                return fail(SaneDevice::ConditionOf(status));
+            }
+            m_device = std::make_unique<SaneDevice>(handle);
+            m_product = product;
+            m_id = id->Id;
+            return TWRC_SUCCESS;
+        }
+        exit();
+        return fail(TWCC_NODS);
+    }
+    case MSG_CLOSEDS:
+        closeSource();
+        return TWRC_SUCCESS;
+    default:
+        return fail(TWCC_BADPROTOCOL);
+    }
+}
+
+TW_UINT16 SaneSource::enable(const TW_USERINTERFACE& ui) {
+    FreePages(m_pages);
+    m_next = 0;
+    if (!ui.ShowUI) {
+        const TW_UINT16 cc = m_device->Scan(m_pages, {});
+        if (cc != TWCC_SUCCESS)
+            return fail(cc == ScanCancelled ? TWCC_OPERATIONERROR : cc);
+        post(MSG_XFERREADY);
+        return TWRC_SUCCESS;
+    }
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return TWRC_CHECKSTATUS; // no windows in this process: it cannot show its interface
+    QWidget* parent = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w == ui.hParent)
+            parent = w;
+    m_dialog = std::make_unique<SaneDialog>(m_product, *m_device, parent);
+    m_dialog->OnScan = [this] { scanFromDialog(); };
+    m_dialog->OnClose = [this] {
+        if (m_scanning)
+            m_cancel = true;
+        else
+            post(MSG_CLOSEDSREQ);
+    };
+    m_dialog->show();
+    return TWRC_SUCCESS;
+}
+
+void SaneSource::scanFromDialog() {
+    if (m_scanning)
+        return;
+    m_scanning = true;
+    m_cancel = false;
+    m_dialog->btnScan->setEnabled(false);
+    m_dialog->SetStatus(QString());
+    m_dialog->Apply();
+    const TW_UINT16 cc = m_device->Scan(m_pages, [this](int percent) {
+        m_dialog->SetProgress(percent);
+        QCoreApplication::processEvents();
+        return !m_cancel;
+    });
+    m_scanning = false;
+    m_dialog->btnScan->setEnabled(true);
+    if (cc == TWCC_SUCCESS) {
+        m_dialog->hide();
+        post(MSG_XFERREADY);
+    } else if (cc == ScanCancelled || m_cancel) {
+        post(MSG_CLOSEDSREQ);
+    } else {
+        m_dialog->SetStatus(QStringLiteral("スキャンできませんでした (%1)").arg(cc));
+    }
+}
+
+TW_UINT16 SaneSource::Entry(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+    if (dat == DAT_STATUS) {
+        static_cast<TW_STATUS*>(data)->ConditionCode = m_condition;
+        m_condition = TWCC_SUCCESS;
+        return TWRC_SUCCESS;
+    }
+    if (dat == DAT_IDENTITY)
+        return identity(msg, static_cast<TW_IDENTITY*>(data));
+    if (!m_device)
+        return fail(TWCC_SEQERROR);
+    switch (dat) {
+    case DAT_CAPABILITY: {
+        auto* cap = static_cast<TW_CAPABILITY*>(data);
+        if (cap->Cap != CAP_XFERCOUNT)
+            return fail(TWCC_CAPUNSUPPORTED);
+        if (msg == MSG_GET) {
+            cap->ConType = TWON_ONEVALUE;
+            cap->hContainer = GlobalAlloc(sizeof(TW_ONEVALUE));
+            if (auto* one = static_cast<TW_ONEVALUE*>(GlobalLock(cap->hContainer))) {
+                one->ItemType = TWTY_INT16;
+                one->Item = 0xFFFFFFFFu;
+                GlobalUnlock(cap->hContainer);
+            }
+        }
+        return TWRC_SUCCESS;
+    }
+    case DAT_USERINTERFACE:
+        if (msg == MSG_ENABLEDS)
+            return enable(*static_cast<TW_USERINTERFACE*>(data));
+        m_dialog.reset();
+        return TWRC_SUCCESS;
+    case DAT_EVENT: {
+        auto* event = static_cast<TW_EVENT*>(data);
+        const auto* m = static_cast<const TW_MSG*>(event->pEvent);
+        if (m && m->message == WM_TWAIN_SOURCE && TW_UINT32(m->lParam) == m_id) {
+            event->TWMessage = TW_UINT16(m->wParam);
+            return TWRC_DSEVENT;
+        }
+        return TWRC_NOTDSEVENT;
+    }
+    case DAT_IMAGENATIVEXFER:
+        if (m_next >= m_pages.size())
+            return fail(TWCC_SEQERROR);
+        *static_cast<TW_HANDLE*>(data) = m_pages[m_next].dib;
+        m_pages[m_next].dib = nullptr; // the application owns it now
+        return TWRC_XFERDONE;
+    case DAT_IMAGEINFO:
+        if (m_next >= m_pages.size())
+            return fail(TWCC_SEQERROR);
+        *static_cast<TW_IMAGEINFO*>(data) = m_pages[m_next].info;
+        return TWRC_SUCCESS;
+    case DAT_PENDINGXFERS: {
+        if (msg == MSG_ENDXFER && m_next < m_pages.size())
+            ++m_next;
+        if (msg == MSG_RESET) {
+            FreePages(m_pages);
+            m_next = 0;
+        }
+        static_cast<TW_PENDINGXFERS*>(data)->Count = TW_UINT16(m_pages.size() - m_next);
+        return TWRC_SUCCESS;
+    }
+    default:
+        return fail(TWCC_BADPROTOCOL);
+    }
+}
+
+SaneSource& source() {
+    static SaneSource s_source;
+    return s_source;
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) TW_UINT16
+DS_Entry(TW_IDENTITY*, TW_UINT32, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
+    if (!pData)
+        return TWRC_FAILURE;
+    try {
+        return source().Entry(DAT, MSG, pData);
+    } catch (...) {
+        return TWRC_FAILURE;
+    }
+}

@@ -1,0 +1,145 @@
+// The SANE source on SANE's test backend, configured here, through the real source manager.
+#include "TwainFixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QImage>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <allheaders.h>
+#include <functional>
+
+namespace {
+
+using Errors = std::vector<std::pair<int, int>>;
+
+// Runs action on the SANE source's window once it is up.
+void onSaneDialog(std::function<void(QDialog*)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == "SaneDialog" && w->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                action(static_cast<QDialog*>(w));
+                return;
+            }
+        }
+    });
+    timer->start();
+}
+
+QPushButton* button(QDialog* dialog, const QString& text) {
+    for (auto* b : dialog->findChildren<QPushButton*>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+class SaneSourceTest : public TwainFixture {
+protected:
+    void SetUp() override {
+        TwainFixture::SetUp();
+        QFile::remove(sources("test.ds"));
+        ASSERT_TRUE(QFile::link(VELA_SANE_SOURCE, sources("sane.ds")));
+        QDir(dir.path()).mkdir("sane");
+        writeConfig("dll.conf", "test\n");
+        writeConfig("test.conf", "number_of_devices 2\nmode Gray\ndepth 8\nresolution 50\n"
+                                 "test-picture \"Color pattern\"\n");
+        setenv("SANE_CONFIG_DIR", qPrintable(dir.filePath("sane")), 1);
+        setDefaultSource("Noname frontend-tester (test:0)");
+    }
+    void writeConfig(const QString& name, const QByteArray& text) {
+        QFile f(dir.filePath("sane/" + name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    // Scans through the dialog with a mode (0 colour, 1 grey, 2 line art).
+    int scanWithDialog(int mode, int dpi, bool feeder = false) {
+        onSaneDialog([=](QDialog* dialog) {
+            auto combos = dialog->findChildren<QComboBox*>();
+            combos[0]->setCurrentIndex(mode);
+            combos[1]->setCurrentText(QString::number(dpi));
+            dialog->findChild<QCheckBox*>()->setChecked(feeder);
+            QTest::mouseClick(button(dialog, "スキャン"), Qt::LeftButton);
+        });
+        return scan();
+    }
+};
+
+TEST_F(SaneSourceTest, DevicesAreSourcesWithUniqueNames) {
+    ASSERT_TRUE(twain.LoadSourceManager());
+    twain.OpenSourceManager();
+    EXPECT_EQ(twain.ChooseSource("Noname frontend-tester (test:1)"), 0);
+    EXPECT_EQ(twain.OpenSource(), 0);
+    twain.CloseSession();
+    twain.UnloadSourceManager();
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SaneSourceTest, ScanWithoutDialogUsesTheDeviceSettings) {
+    twain.SetSHOWhideUI(false);
+    TW_IMAGEINFO seen{};
+    twain.OnNewImage = [&](QObject*, QString&, TW_IMAGEINFO& info, int pending) {
+        seen = info;
+        EXPECT_EQ(pending, 0);
+    };
+    EXPECT_EQ(scan(), 0);
+    const QImage image("tmp0.bmp");
+    // 80 x 100 mm at 50 dpi, 8-bit grey.
+    EXPECT_EQ(image.size(), QSize(157, 196));
+    EXPECT_EQ(image.depth(), 8);
+    EXPECT_EQ(seen.ImageWidth, 157);
+    EXPECT_EQ(seen.ImageLength, 196);
+    EXPECT_EQ(seen.BitsPerPixel, 8);
+    EXPECT_EQ(seen.PixelType, TWPT_GRAY);
+    EXPECT_EQ(seen.XResolution.Whole, 50);
+    PIX* pix = pixRead("tmp0.bmp");
+    ASSERT_NE(pix, nullptr) << "the OCR engine's reader takes it";
+    EXPECT_EQ(pixGetWidth(pix), 157);
+    EXPECT_EQ(pixGetHeight(pix), 196);
+    pixDestroy(&pix);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SaneSourceTest, DialogModesGiveColourGreyAndLineArt) {
+    onSaneDialog([this](QDialog* dialog) {
+        dialog->grab().save(QStringLiteral(VELA_SCREENSHOT_DIR "/twain_sane_dialog.png"));
+    });
+    EXPECT_EQ(scanWithDialog(0, 75), 0);
+    QImage colour("tmp0.bmp");
+    EXPECT_EQ(colour.size(), QSize(236, 295));
+    EXPECT_EQ(colour.format(), QImage::Format_RGB32);
+    EXPECT_TRUE(!colour.allGray());
+    EXPECT_EQ(scanWithDialog(1, 75), 0);
+    EXPECT_EQ(QImage("tmp0.bmp").format(), QImage::Format_Indexed8);
+    EXPECT_EQ(scanWithDialog(2, 75), 0);
+    const QImage lineArt("tmp0.bmp");
+    EXPECT_EQ(lineArt.format(), QImage::Format_Mono);
+    EXPECT_EQ(lineArt.size(), QSize(236, 295));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SaneSourceTest, FeederBatchAndCancelledDialog) {
+    std::vector<int> pending;
+    twain.OnNewImage = [&](QObject*, QString&, TW_IMAGEINFO&, int count) {
+        pending.push_back(count);
+    };
+    EXPECT_EQ(scanWithDialog(1, 75, true), 0);
+    ASSERT_EQ(pending.size(), 10u) << "the test backend's feeder holds ten pages";
+    EXPECT_EQ(pending.front(), 9);
+    EXPECT_EQ(QImage("tmp9.bmp").size(), QSize(236, 295));
+
+    QFile::remove("tmp0.bmp");
+    onSaneDialog(
+        [](QDialog* dialog) { QTest::mouseClick(button(dialog, "キャンセル"), Qt::LeftButton); });
+    EXPECT_EQ(scan(), 3);
+    EXPECT_FALSE(QFile::exists("tmp0.bmp"));
+    EXPECT_EQ(errors, (Errors{{5, 3}}));
+}
+
+} // namespace
