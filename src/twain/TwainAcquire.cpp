@@ -178,6 +178,29 @@ int TTwainAcquire::OpenSource() {
     return result;
 }
 
+QStringList TTwainAcquire::SourceNames() {
+    QStringList names;
+    TW_IDENTITY identity{};
+    for (TW_UINT16 rc = call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &identity);
+         rc == TWRC_SUCCESS && names.size() < 1024;
+         rc = call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &identity))
+        names << TwainFieldText(identity.ProductName);
+    return names;
+}
+
+int TTwainAcquire::SetCapability(TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 item) {
+    TW_CAPABILITY capability{cap, TWON_ONEVALUE, GlobalAlloc(sizeof(TW_ONEVALUE))};
+    if (auto* one = static_cast<TW_ONEVALUE*>(GlobalLock(capability.hContainer))) {
+        one->ItemType = itemType;
+        one->Item = item;
+        GlobalUnlock(capability.hContainer);
+    }
+    const int result =
+        failureToCondition(call(&m_sourceId, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &capability));
+    GlobalFree(capability.hContainer);
+    return result;
+}
+
 int TTwainAcquire::CloseSession() {
     if (!m_library)
         return 1;

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // Acquires images from a scanner through the TWAIN source manager: one session loads the
@@ -76,6 +77,11 @@ public:
     // Writes the bitmap file of a DIB of size bytes; false when the block does not hold what
     // its header claims or a write fell short.
     static bool WriteBitmapFile(const unsigned char* dib, std::size_t size, QIODevice& file);
+
+    // Beyond the window's use: the product names of the installed sources (the manager open),
+    // and one value of a capability of the open source (status number, nothing reported).
+    QStringList SourceNames();
+    int SetCapability(TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 item);
 
     const TW_IDENTITY& AppIdentity() const { return m_appId; }
     const TW_IDENTITY& SourceIdentity() const { return m_sourceId; }

@@ -179,7 +179,11 @@ constexpr TW_UINT16 MSG_ENDXFER = 0x0701;
 constexpr TW_UINT16 CAP_XFERCOUNT = 0x0001;
 constexpr TW_UINT16 TWON_ONEVALUE = 5;
 constexpr TW_UINT16 TWON_DONTCARE16 = 0xFFFF;
+constexpr TW_UINT16 ICAP_PIXELTYPE = 0x0101;
+constexpr TW_UINT16 ICAP_XRESOLUTION = 0x1118;
 constexpr TW_UINT16 TWTY_INT16 = 0x0001;
+constexpr TW_UINT16 TWTY_UINT16 = 0x0004;
+constexpr TW_UINT16 TWTY_FIX32 = 0x0007;
 
 // Pixel types and compression.
 constexpr TW_INT16 TWPT_BW = 0;

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QImage>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -140,6 +141,42 @@ TEST_F(SaneSourceTest, FeederBatchAndCancelledDialog) {
     EXPECT_EQ(scan(), 3);
     EXPECT_FALSE(QFile::exists("tmp0.bmp"));
     EXPECT_EQ(errors, (Errors{{5, 3}}));
+}
+
+} // namespace
+
+namespace {
+
+class ScanCommandTest : public SaneSourceTest {
+protected:
+    int run(const QStringList& args, QByteArray* out = nullptr) {
+        QProcess cli;
+        cli.start(VELA_CLI, QStringList{"scan"} + args);
+        if (!cli.waitForFinished(60000))
+            return -1;
+        if (out)
+            *out = cli.readAllStandardOutput();
+        return cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    }
+};
+
+TEST_F(ScanCommandTest, ListsSourcesAndWritesPagesWithTheChosenSettings) {
+    QByteArray listed;
+    EXPECT_EQ(run({"--list"}, &listed), 0);
+    EXPECT_EQ(listed, "Noname frontend-tester (test:0)\nNoname frontend-tester (test:1)\n");
+
+    const QString out = dir.filePath("page.bmp");
+    EXPECT_EQ(run({"--no-ui", "--source", "Noname frontend-tester (test:1)", "--mode", "lineart",
+                   "--resolution", "75", out}),
+              0);
+    const QImage image(out);
+    EXPECT_EQ(image.format(), QImage::Format_Mono);
+    EXPECT_EQ(image.size(), QSize(236, 295));
+
+    QFile::remove(out);
+    EXPECT_EQ(run({"--no-ui", "--source", "No Such Scanner", out}), 1);
+    EXPECT_FALSE(QFile::exists(out));
+    EXPECT_EQ(run({"--mode", "sepia", out}), 2);
 }
 
 } // namespace

@@ -8,10 +8,12 @@
 #include "TwainText.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QPushButton>
 #include <QWidget>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -46,6 +48,7 @@ private:
     TW_UINT16 identity(TW_UINT16 msg, TW_IDENTITY* id);
     TW_UINT16 enable(const TW_USERINTERFACE& ui);
     void scanFromDialog();
+    TW_UINT16 setCapability(const TW_CAPABILITY& cap, TW_UINT16 msg);
     void post(TW_UINT16 msg) { TwainPostThreadMessage(WM_TWAIN_SOURCE, msg, m_id); }
     void closeSource() {
         m_dialog.reset();
@@ -65,6 +68,9 @@ private:
     bool m_cancel = false;
     std::vector<ScannedPage> m_pages;
     std::size_t m_next = 0;
+    // Settings the application negotiated; unset means the device's own.
+    std::optional<ScanMode> m_mode;
+    int m_resolution = 0;
     TW_UINT16 m_condition = TWCC_SUCCESS;
 };
 
@@ -153,6 +159,10 @@ TW_UINT16 SaneSource::enable(const TW_USERINTERFACE& ui) {
     FreePages(m_pages);
     m_next = 0;
     if (!ui.ShowUI) {
+        if (m_mode)
+            m_device->SetMode(*m_mode);
+        if (m_resolution)
+            m_device->SetResolution(m_resolution);
         const TW_UINT16 cc = m_device->Scan(m_pages, {});
         if (cc != TWCC_SUCCESS)
             return fail(cc == ScanCancelled ? TWCC_OPERATIONERROR : cc);
@@ -166,6 +176,12 @@ TW_UINT16 SaneSource::enable(const TW_USERINTERFACE& ui) {
         if (w == ui.hParent)
             parent = w;
     m_dialog = std::make_unique<SaneDialog>(m_product, *m_device, parent);
+    if (m_mode)
+        m_dialog->cmbMode->setCurrentIndex(*m_mode == ScanMode::Color  ? 0
+                                           : *m_mode == ScanMode::Gray ? 1
+                                                                       : 2);
+    if (m_resolution)
+        m_dialog->cmbResolution->setCurrentText(QString::number(m_resolution));
     m_dialog->OnScan = [this] { scanFromDialog(); };
     m_dialog->OnClose = [this] {
         if (m_scanning)
@@ -202,6 +218,29 @@ void SaneSource::scanFromDialog() {
     }
 }
 
+TW_UINT16 SaneSource::setCapability(const TW_CAPABILITY& cap, TW_UINT16 msg) {
+    if (msg != MSG_SET)
+        return fail(TWCC_CAPUNSUPPORTED);
+    if (cap.ConType != TWON_ONEVALUE || GlobalSize(cap.hContainer) < sizeof(TW_ONEVALUE))
+        return fail(TWCC_BADVALUE);
+    const auto* one = static_cast<const TW_ONEVALUE*>(GlobalLock(cap.hContainer));
+    const TW_UINT32 item = one->Item;
+    GlobalUnlock(cap.hContainer);
+    if (cap.Cap == ICAP_PIXELTYPE) {
+        if (item > TW_UINT32(TWPT_RGB))
+            return fail(TWCC_BADVALUE);
+        m_mode = item == TW_UINT32(TWPT_RGB)    ? ScanMode::Color
+                 : item == TW_UINT32(TWPT_GRAY) ? ScanMode::Gray
+                                                : ScanMode::LineArt;
+    } else {
+        const int dpi = TW_INT16(item & 0xFFFF); // TW_FIX32's whole part
+        if (dpi <= 0)
+            return fail(TWCC_BADVALUE);
+        m_resolution = dpi;
+    }
+    return TWRC_SUCCESS;
+}
+
 TW_UINT16 SaneSource::Entry(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
     if (dat == DAT_STATUS) {
         static_cast<TW_STATUS*>(data)->ConditionCode = m_condition;
@@ -215,6 +254,8 @@ TW_UINT16 SaneSource::Entry(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
     switch (dat) {
     case DAT_CAPABILITY: {
         auto* cap = static_cast<TW_CAPABILITY*>(data);
+        if (cap->Cap == ICAP_PIXELTYPE || cap->Cap == ICAP_XRESOLUTION)
+            return setCapability(*cap, msg);
         if (cap->Cap != CAP_XFERCOUNT)
             return fail(TWCC_CAPUNSUPPORTED);
         if (msg == MSG_GET) {
