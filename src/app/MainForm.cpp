@@ -9,6 +9,7 @@
 #include "MiDocView.h"
 #include "PlacesDialogs.h"
 #include "ProgramFolders.h"
+#include "RecognitionThread.h"
 #include "RichEdit.h"
 #include "Support.h"
 #include "ToolPanel.h"

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -9,6 +10,7 @@ class QMenu;
 class QPainter;
 class QPushButton;
 class QTimer;
+class RecognitionThread;
 class RichEdit;
 class TFileDrop;
 class TGradSplitter;
@@ -129,7 +131,9 @@ public:
     void FileDrop1FileDrop(QObject* Sender, int Num, const QStringList& Files, int X, int Y);
     void btnSave0Click();
     void btnRecognitionClick();
-    void RecognizeImage(int LanguageId, const QString& FileName, QStringList& Lines);
+    // Runs off the user-interface thread (the window paints, Escape cancels); false when
+    // cancelled, with Lines, the text pane and the shown page untouched.
+    bool RecognizeImage(int LanguageId, const QString& FileName, QStringList& Lines);
     void LoadTextFile(const QString& FileName);
 
     // Path of the work file `name` ("zScan.bmp", "trans.html") in WorkFolder.
@@ -176,4 +180,6 @@ private:
     bool m_browserPending = false;
     FormBounds m_lastNormalBounds;
     bool m_destroyed = false;
+    // Made on the first recognition; keeps the engine loaded between pages.
+    std::unique_ptr<RecognitionThread> m_recognitionThread;
 };

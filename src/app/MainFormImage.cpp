@@ -20,8 +20,8 @@ void TfrmMain::OpenImage(const QString& FileName, int Mode) {
         ShowImage(FileName);
     } else if (Mode == 1) {
         QStringList lines;
-        RecognizeImage(OcrLanguage, FileName, lines);
-        rmm00Replace(lines);
+        if (RecognizeImage(OcrLanguage, FileName, lines))
+            rmm00Replace(lines);
     }
     btnRecognition->setEnabled(ImageLoaded);
 }

@@ -1,12 +1,16 @@
-#include "MainForm.h"
-
 #include "Cursors.h"
+#include "MainForm.h"
 #include "MiDocView.h"
 #include "MiDocument.h"
+#include "ModalWork.h"
+#include "OcrMonitor.h"
+#include "PageImage.h"
 #include "Recognition.h"
+#include "RecognitionThread.h"
 #include "RichEdit.h"
 
 #include <QCheckBox>
+#include <QImage>
 #include <QPushButton>
 
 void TfrmMain::btnRecognitionClick() {
@@ -20,13 +24,39 @@ void TfrmMain::btnRecognitionClick() {
     rmm00->setFocus();
 }
 
-void TfrmMain::RecognizeImage(int LanguageId, const QString& FileName, QStringList& Lines) {
+bool TfrmMain::RecognizeImage(int LanguageId, const QString& FileName, QStringList& Lines) {
     Cursors::ScopedScreenCursor busy(Cursors::crHourGlass);
-    Lines += Recognition::RecognizeFile(
-        LanguageId, FileName, chkRet->isChecked(),
-        [this](const MiDocument& document) {
-            DocView->SetFitMode(3);
-            DocView->SetDocument(document);
-        },
-        [this] { ImageLoaded = true; });
+    if (!m_recognitionThread)
+        m_recognitionThread = std::make_unique<RecognitionThread>();
+    const bool wantLineBreaks = chkRet->isChecked();
+    OcrMonitor monitor;
+    QStringList lines;
+    QImage page;
+    bool opened = false;
+    struct ProgressShown {
+        TMiDocView* view;
+        ~ProgressShown() { view->SetProgress(-1); }
+    } progressShown{DocView};
+    try {
+        ModalWork::Run(
+            *m_recognitionThread, monitor,
+            [&] {
+                lines = Recognition::RecognizeFile(
+                    LanguageId, FileName, wantLineBreaks,
+                    [&](const MiDocument& document) { page = PageImage(document); },
+                    [&] { opened = true; }, &monitor);
+            },
+            [this](int percent) { DocView->SetProgress(percent); });
+    } catch (const OcrCancelled&) {
+        return false;
+    } catch (...) {
+        if (opened)
+            ImageLoaded = true;
+        throw;
+    }
+    DocView->SetFitMode(3);
+    DocView->SetPage(page);
+    ImageLoaded = true;
+    Lines += lines;
+    return true;
 }

@@ -29,8 +29,20 @@ void TMiDocView::SetFitMode(int mode) {
 }
 
 void TMiDocView::SetDocument(const MiDocument& document) {
-    m_page = PageImage(document);
+    SetPage(PageImage(document));
+}
+
+void TMiDocView::SetPage(const QImage& page) {
+    m_page = page;
     relayout();
+}
+
+void TMiDocView::SetProgress(int percent) {
+    percent = percent < 0 ? -1 : std::min(percent, 100);
+    if (percent == m_progress)
+        return;
+    m_progress = percent;
+    viewport()->update();
 }
 
 void TMiDocView::ClearPage() {
@@ -105,16 +117,49 @@ QPoint TMiDocView::PageOrigin() const {
 }
 
 void TMiDocView::paintEvent(QPaintEvent*) {
-    if (m_page.isNull())
+    QPainter painter(viewport());
+    if (m_page.isNull()) {
+        paintProgress(painter);
         return;
+    }
     const QSize shown(std::max(1, int(std::lround(m_page.width() * m_scale))),
                       std::max(1, int(std::lround(m_page.height() * m_scale))));
     // Scaling a full page is the slow part of painting; do it once per size.
     if (m_scaled.size() != shown)
         m_scaled = QPixmap::fromImage(
             m_page.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    QPainter painter(viewport());
     painter.drawPixmap(PageOrigin(), m_scaled);
+    paintProgress(painter);
+}
+
+// A dark band across the middle of the pane with the percentage and a bar, readable over
+// any page.
+void TMiDocView::paintProgress(QPainter& painter) const {
+    if (m_progress < 0)
+        return;
+    const QRect view = viewport()->rect();
+    const QFontMetrics metrics(font());
+    const int line = metrics.height();
+    QRect band(0, 0, std::min(view.width() - 16, 24 * line), 3 * line);
+    band.moveCenter(view.center());
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 170));
+    painter.drawRoundedRect(band, line / 2, line / 2);
+    const QRect inner = band.adjusted(line / 2, line / 4, -line / 2, -line / 4);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(inner.left(), inner.top(), inner.width(), line),
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("認識中 %1%").arg(m_progress));
+    painter.drawText(QRect(inner.left(), inner.top(), inner.width(), line),
+                     Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Esc: 中止"));
+    const QRect bar(inner.left(), inner.bottom() - line + line / 4, inner.width(), line / 2);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(bar);
+    painter.fillRect(bar.left() + 1, bar.top() + 1, (bar.width() - 1) * m_progress / 100,
+                     bar.height() - 1, QColor(120, 190, 255));
+    painter.restore();
 }
 
 void TMiDocView::resizeEvent(QResizeEvent* event) {

@@ -24,6 +24,8 @@ public:
     void SetFitMode(int mode);
 
     void SetDocument(const MiDocument& document);
+    // Shows a page prepared elsewhere (as PageImage gives it).
+    void SetPage(const QImage& page);
     void ClearPage();
     const QImage& Page() const { return m_page; }
     bool HasPage() const { return !m_page.isNull(); }
@@ -31,6 +33,10 @@ public:
     // The menu shown on a right click (not owned).
     QMenu* PopupMenu() const { return m_popupMenu; }
     void SetPopupMenu(QMenu* menu) { m_popupMenu = menu; }
+
+    // A running recognition's progress (0 to 100) drawn over the page; negative hides it.
+    int Progress() const { return m_progress; }
+    void SetProgress(int percent);
 
     // Scale of the shown page against its pixels; 0 without a page.
     double Scale() const { return m_scale; }
@@ -46,10 +52,12 @@ protected:
 
 private:
     void relayout();
+    void paintProgress(QPainter& painter) const;
 
     QImage m_page;
     QPixmap m_scaled;
     QMenu* m_popupMenu = nullptr;
     int m_fitMode = FitPage;
     double m_scale = 0;
+    int m_progress = -1;
 };

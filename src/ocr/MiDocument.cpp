@@ -2,6 +2,7 @@
 
 #include "ImageHeader.h"
 #include "OcrEngine.h"
+#include "OcrMonitor.h"
 #include "VelaError.h"
 
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <leptonica/allheaders.h>
 #include <memory>
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
 namespace {
@@ -87,6 +89,35 @@ double skewAngle(Pix* pix) {
     return angle;
 }
 
+// The engine's progress covers word recognition only; the steps before it get the first
+// tenth of the bar.
+constexpr int PercentBeforeWords = 10;
+
+void report(OcrMonitor* monitor, int percent) {
+    if (monitor) {
+        monitor->ThrowIfCancelled();
+        monitor->SetPercent(percent);
+    }
+}
+
+// The engine's monitor, forwarding its progress and asking ours whether to stop.
+struct EngineMonitor {
+    explicit EngineMonitor(OcrMonitor* monitor) {
+        if (!monitor)
+            return;
+        desc.cancel_this = monitor;
+        desc.cancel = [](void* ours, int) { return static_cast<OcrMonitor*>(ours)->Cancelled(); };
+        desc.progress_callback2 = [](tesseract::ETEXT_DESC* engine, int, int, int, int) {
+            static_cast<OcrMonitor*>(engine->cancel_this)
+                ->SetPercent(PercentBeforeWords +
+                             engine->progress * (100 - PercentBeforeWords) / 100);
+            return true;
+        };
+    }
+    tesseract::ETEXT_DESC* get() { return desc.cancel_this ? &desc : nullptr; }
+    tesseract::ETEXT_DESC desc;
+};
+
 } // namespace
 
 MiDocument::MiDocument() = default;
@@ -150,9 +181,10 @@ void MiDocument::requireOpen() const {
         throw VelaError(QStringLiteral("No image is open in the document"));
 }
 
-void MiDocument::OCR(int languageId, bool orient, bool straighten) {
+void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* monitor) {
     requireOpen();
     const QString language = LanguageCode(languageId);
+    report(monitor, 0);
 
     if (orient) {
         m_quarterTurns = uprightQuarterTurns(m_pix);
@@ -163,6 +195,7 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten) {
             replacePix(turned);
         }
     }
+    report(monitor, PercentBeforeWords / 2);
     if (straighten) {
         const double angle = skewAngle(m_pix);
         if (angle != 0) {
@@ -175,6 +208,7 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten) {
             replacePix(straight);
         }
     }
+    report(monitor, PercentBeforeWords);
 
     // Loaded only now, so that a page that cannot be turned or straightened costs no load,
     // and the orientation data can be gone before recognition reaches its peak.
@@ -183,7 +217,13 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten) {
     api.SetImage(m_pix);
     if (pixGetXRes(m_pix) < 70)
         api.SetSourceResolution(300);
-    if (api.Recognize(nullptr) != 0) {
+    EngineMonitor engineMonitor(monitor);
+    const int recognized = api.Recognize(engineMonitor.get());
+    if (monitor && monitor->Cancelled()) {
+        api.Clear();
+        throw OcrCancelled();
+    }
+    if (recognized != 0) {
         api.Clear();
         throw VelaError(
             QStringLiteral("The OCR engine failed to recognise \"%1\"").arg(m_fileName));

@@ -3,6 +3,8 @@
 #include "ImageHeader.h"
 #include "MiImage.h"
 
+class OcrMonitor;
+
 #include <QString>
 #include <optional>
 
@@ -28,8 +30,9 @@ public:
     void Create(const QString& fileName);
     // Recognises the open image. orient turns the page upright first (0, 90, 180 or
     // 270 degrees), straighten removes a small skew; afterwards the document holds the
-    // corrected page and the word rectangles refer to it.
-    void OCR(int languageId, bool orient, bool straighten);
+    // corrected page and the word rectangles refer to it. monitor (when set) receives the
+    // progress and can stop the run, which then raises OcrCancelled.
+    void OCR(int languageId, bool orient, bool straighten, OcrMonitor* monitor = nullptr);
     // The recognised page; only index 0 exists.
     const MiImage& Images(int index) const;
     // Closes the document; saving is not supported and raises.

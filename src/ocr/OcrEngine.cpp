@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <algorithm>
 #include <leptonica/allheaders.h>
 #include <string>
@@ -40,7 +39,8 @@ bool OcrEngineInstalled() {
     // the engine loads from this same folder.
     const QDir folder(OcrDataFolder());
     for (const char* language : {"eng", "jpn", "osd"}) {
-        const QFileInfo data(folder.filePath(QLatin1String(language) + QStringLiteral(".traineddata")));
+        const QFileInfo data(
+            folder.filePath(QLatin1String(language) + QStringLiteral(".traineddata")));
         if (!data.isFile() || data.size() == 0)
             return false;
     }
@@ -54,7 +54,7 @@ OcrEngine::OcrEngine() {
 OcrEngine::~OcrEngine() = default;
 
 OcrEngine& OcrEngine::Instance() {
-    static OcrEngine engine;
+    thread_local OcrEngine engine;
     return engine;
 }
 

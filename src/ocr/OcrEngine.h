@@ -13,11 +13,12 @@ QString OcrDataFolder();
 // True when that folder holds the English, Japanese and orientation data.
 bool OcrEngineInstalled();
 
-// The engine instances of the process. Loading a language takes far longer than
-// recognising a page, so each instance is made once and reused; all use is on the
-// user-interface thread.
+// The engine instances of one thread. Loading a language takes far longer than
+// recognising a page, so each instance is made once and reused; an engine instance cannot
+// serve two threads at once, so every thread that recognises has its own set.
 class OcrEngine final {
 public:
+    // The calling thread's instances.
     static OcrEngine& Instance();
 
     // An instance loaded with the given Tesseract language ("eng", "jpn"); raises

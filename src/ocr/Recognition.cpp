@@ -2,6 +2,7 @@
 
 #include "MiDocument.h"
 #include "MiLayout.h"
+#include "OcrMonitor.h"
 
 #include <QRegularExpression>
 
@@ -63,7 +64,7 @@ QString JoinLines(const QStringList& lines, const QString& lineBreak) {
 
 QStringList RecognizeFile(int languageId, const QString& fileName, bool wantLineBreaks,
                           const std::function<void(const MiDocument&)>& show,
-                          const std::function<void()>& closed) {
+                          const std::function<void()>& closed, OcrMonitor* monitor) {
     MiDocument document;
     document.Create(fileName);
     struct Closer {
@@ -76,9 +77,11 @@ QStringList RecognizeFile(int languageId, const QString& fileName, bool wantLine
                 closed();
         }
     } closer{document, closed};
-    document.OCR(languageId, true, true);
+    document.OCR(languageId, true, true, monitor);
     const MiLayout& layout = document.Images(0).Layout();
     QStringList lines = LinesOfLayout(layout, UsesLineMode(languageId, wantLineBreaks));
+    if (monitor)
+        monitor->ThrowIfCancelled();
     if (show)
         show(document);
     return lines;

@@ -7,6 +7,7 @@
 class MiDocument;
 class MiLayout;
 class MiWords;
+class OcrMonitor;
 
 // The recognition sequence shared by the main window and vela-cli: the document
 // operations and how the engine's result becomes lines of text.
@@ -35,9 +36,10 @@ QString JoinLines(const QStringList& lines, const QString& lineBreak = QStringLi
 // Opens fileName in a new document, recognises it with orientation and straightening,
 // and returns its lines. show (when set) receives the recognised document before it is
 // closed. The document is closed whenever it was opened, also after a failure, and
-// closed (when set) runs after that close.
+// closed (when set) runs after that close. monitor (when set) follows and can stop the run
+// (OcrCancelled is raised, show is not called).
 QStringList RecognizeFile(int languageId, const QString& fileName, bool wantLineBreaks,
                           const std::function<void(const MiDocument&)>& show = {},
-                          const std::function<void()>& closed = {});
+                          const std::function<void()>& closed = {}, OcrMonitor* monitor = nullptr);
 
 } // namespace Recognition

@@ -1,14 +1,17 @@
-#include "WheelComboBox.h"
 #include "DropSimulation.h"
 #include "MainFormFixture.h"
 #include "MiDocView.h"
 #include "OcrTexts.h"
 #include "RenderedPage.h"
 #include "RichEdit.h"
+#include "WheelComboBox.h"
 
 #include <QCheckBox>
 #include <QImage>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
 
 namespace {
 
@@ -29,8 +32,93 @@ protected:
         form->cmbLang->setCurrentIndex(index);
         form->cmbLangChange();
     }
+    // Clicks the recognise button as the user does; probe runs every 20 ms meanwhile.
+    void clickRecognitionWhile(const std::function<void()>& probe) {
+        QTimer timer;
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, probe);
+        timer.start();
+        QTest::mouseClick(form->btnRecognition, Qt::LeftButton);
+        timer.stop();
+    }
     QString page;
 };
+
+// Counts the paints a widget receives.
+class PaintCounter final : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int Paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++Paints;
+        return false;
+    }
+};
+
+TEST_F(RecognitionFlow, TheWindowPaintsShowsProgressAndHoldsInputBackWhileAPageIsRead) {
+    chooseLanguage(1);
+    form->chkRet->setChecked(true);
+    form->rmm00->setPlainText(QStringLiteral("old"));
+    PaintCounter paints(form->rmm00->viewport());
+    int ticks = 0;
+    int maxProgress = -1;
+    bool typedThrough = false;
+    clickRecognitionWhile([&] {
+        if (++ticks == 1)
+            QTest::keyClicks(form->rmm00, QStringLiteral("xyz"));
+        form->rmm00->viewport()->update();
+        maxProgress = std::max(maxProgress, form->DocView->Progress());
+        typedThrough |= form->rmm00->toPlainText().contains(QStringLiteral("xyz"));
+        if (form->DocView->Progress() >= 10 && ticks % 10 == 0)
+            form->DocView->grab().save(
+                QStringLiteral(VELA_SCREENSHOT_DIR "/recognition-progress.png"));
+    });
+    ASSERT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+    EXPECT_GE(ticks, 5);
+    EXPECT_GE(paints.Paints, 5);
+    EXPECT_GT(maxProgress, 0);
+    EXPECT_EQ(form->DocView->Progress(), -1);
+    // The keys typed during the run were held back, and arrive after the new text.
+    EXPECT_FALSE(typedThrough);
+    const QString recognised = form->rmm00->toPlainText();
+    EXPECT_TRUE(recognised.startsWith(OcrTexts::Japanese().front().left(4)))
+        << recognised.toStdString();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->rmm00->toPlainText().count(QStringLiteral("xyz")), 1);
+}
+
+TEST_F(RecognitionFlow, EscapeStopsTheRunLeavingTextAndPageAndItCanRunAgain) {
+    const QString other = RenderedPage::SavePng(
+        RenderedPage::Paragraph(OcrTexts::Japanese().mid(3, 2), QStringLiteral("IPAGothic")),
+        dir.filePath(QStringLiteral("other.png")));
+    const QSize shownSize = form->DocView->Page().size();
+    ASSERT_NE(QImage(other).size(), shownSize);
+    form->ImageFile = other;
+    chooseLanguage(1);
+    form->rmm00->setPlainText(QStringLiteral("kept"));
+    int ticks = 0;
+    clickRecognitionWhile([&] {
+        if (++ticks == 2)
+            QTest::keyClick(form.get(), Qt::Key_Escape);
+    });
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+    EXPECT_GE(ticks, 2);
+    EXPECT_EQ(form->rmm00->toPlainText(), QStringLiteral("kept"));
+    EXPECT_EQ(form->DocView->Page().size(), shownSize);
+    EXPECT_EQ(form->DocView->Progress(), -1);
+    EXPECT_TRUE(form->btnRecognition->isEnabled());
+    EXPECT_EQ(Cursors::ScreenCursor(), Cursors::crDefault);
+
+    QTest::mouseClick(form->btnRecognition, Qt::LeftButton);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(form->rmm00->toPlainText().startsWith(OcrTexts::Japanese()[3].left(4)))
+        << form->rmm00->toPlainText().toStdString();
+    EXPECT_EQ(form->DocView->Page().size(), QImage(other).size());
+}
 
 TEST_F(RecognitionFlow, JapaneseLineModeFillsTheTextPaneWithOneLinePerVisualLine) {
     chooseLanguage(1);
