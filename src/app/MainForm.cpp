@@ -38,8 +38,6 @@ const QString ServerSection = QStringLiteral("SERVER");
 
 constexpr int DesignLeft = 263;
 constexpr int DesignTop = 115;
-constexpr int DesignWidth = 700;
-constexpr int DesignHeight = 480;
 // A stored pane size larger than this is bad input: it would make the window unusable.
 constexpr int MaxPaneExtent = 8192;
 
@@ -427,6 +425,7 @@ void TfrmMain::set_FitImase1Click(QAction* item) {
 void TfrmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Restoring from the task bar is not a new show of the form.
+    applyOuterSize();
     if (!event->spontaneous())
         Guard([this] { FormShow(); });
 }

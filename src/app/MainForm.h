@@ -151,7 +151,11 @@ public:
     // Folder of a chosen file, without a trailing separator except for the root.
     static QString FolderOf(const QString& fileName);
 
+    // The window's outer bounds (frame included).
     FormBounds CurrentBounds() const;
+    // The design size, outer.
+    static constexpr int DesignWidth = 700;
+    static constexpr int DesignHeight = 480;
     // The browser host WEB, made on first need (at the latest right after the first paint).
     TWebHost* CreateBrowser();
 
@@ -178,7 +182,13 @@ private:
 
     QWidget* m_webArea = nullptr;
     bool m_browserPending = false;
-    FormBounds m_lastNormalBounds;
+    void applyOuterSize();
+    void recordNormalBounds();
+    FormBounds normalBoundsBefore(const FormBounds& now) const;
+
+    // The last bounds the window had in its normal state, newest last.
+    QList<FormBounds> m_normalHistory;
+    bool m_outerSizeApplied = false;
     bool m_destroyed = false;
     // Made on the first recognition; keeps the engine loaded between pages.
     std::unique_ptr<RecognitionThread> m_recognitionThread;

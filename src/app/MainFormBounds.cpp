@@ -1,8 +1,8 @@
+#include "ErrorDisplay.h"
 #include "MainForm.h"
 
-#include "ErrorDisplay.h"
-
 #include <QEvent>
+#include <QScreen>
 #include <QWindowStateChangeEvent>
 
 namespace {
@@ -11,14 +11,15 @@ constexpr unsigned SC_MINIMIZE = 0xF020;
 constexpr unsigned SC_MAXIMIZE = 0xF030;
 constexpr unsigned SC_RESTORE = 0xF120;
 
-// The system command a change of window state stands for (0: none we know).
-unsigned commandFor(Qt::WindowStates before, Qt::WindowStates after) {
+// The system command a change of window state stands for (0: none we know). A window that
+// comes back from the task bar maximised is still maximised: its normal bounds still count.
+unsigned commandFor(Qt::WindowStates before, Qt::WindowStates after, bool maximized) {
     const bool wasMin = before & Qt::WindowMinimized, isMin = after & Qt::WindowMinimized;
     const bool wasMax = before & Qt::WindowMaximized, isMax = after & Qt::WindowMaximized;
     if (isMin && !wasMin)
         return SC_MINIMIZE;
     if (wasMin && !isMin)
-        return SC_RESTORE; // back to normal or to maximised: both are the restore command
+        return !isMax ? SC_RESTORE : maximized ? 0 : SC_MAXIMIZE;
     if (isMax && !wasMax)
         return SC_MAXIMIZE;
     if (wasMax && !isMax)
@@ -28,8 +29,22 @@ unsigned commandFor(Qt::WindowStates before, Qt::WindowStates after) {
 
 } // namespace
 
+// The bounds are the window's outer ones, frame included, as the settings keep them.
 FormBounds TfrmMain::CurrentBounds() const {
-    return {y(), x(), width(), height()};
+    const QRect outer = frameGeometry();
+    return {outer.y(), outer.x(), outer.width(), outer.height()};
+}
+
+void TfrmMain::applyOuterSize() {
+    // The frame is known once the window is on the screen; until then the size stands for
+    // the outer size.
+    const QSize frame = frameGeometry().size() - size();
+    if (m_outerSizeApplied || !isVisible() || frame.isNull())
+        return;
+    m_outerSizeApplied = true;
+    setMinimumSize(QSize(DesignWidth, DesignHeight) - frame);
+    if (windowState() == Qt::WindowNoState)
+        resize(size() - frame);
 }
 
 void TfrmMain::SystemCommand(unsigned command, const FormBounds& before) {
@@ -51,19 +66,48 @@ void TfrmMain::changeEvent(QEvent* event) {
     if (event->type() != QEvent::WindowStateChange)
         return;
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
-    if (const unsigned command = commandFor(change->oldState(), windowState()))
-        Guard([&] { SystemCommand(command, m_lastNormalBounds); });
+    const unsigned command = commandFor(change->oldState(), windowState(), Maximized);
+    if (!command)
+        return;
+    Guard([&] { SystemCommand(command, normalBoundsBefore(CurrentBounds())); });
 }
 
-// The bounds taken before a maximise are the last ones the window had in its normal state.
+// A window manager may report the maximised geometry before the state, in one step or as a
+// move to the corner and a resize: bounds that fill the screen's available area were never
+// the window's normal ones, nor the move into the corner just before them.
+FormBounds TfrmMain::normalBoundsBefore(const FormBounds& now) const {
+    const QRect area = screen() ? screen()->availableGeometry() : QRect();
+    bool skippedNewer = false;
+    for (auto b = m_normalHistory.crbegin(); b != m_normalHistory.crend(); ++b) {
+        const bool fills = b->Width >= area.width() && b->Height >= area.height();
+        const bool inCorner = b->Left == area.x() && b->Top == area.y();
+        if (!area.isEmpty() && (fills || (skippedNewer && inCorner))) {
+            skippedNewer = true;
+            continue;
+        }
+        return *b;
+    }
+    return now;
+}
+
+void TfrmMain::recordNormalBounds() {
+    applyOuterSize();
+    if (windowState() != Qt::WindowNoState)
+        return;
+    const FormBounds bounds = CurrentBounds();
+    if (!m_normalHistory.isEmpty() && m_normalHistory.back() == bounds)
+        return;
+    if (m_normalHistory.size() == 8)
+        m_normalHistory.removeFirst();
+    m_normalHistory.append(bounds);
+}
+
 void TfrmMain::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    if (windowState() == Qt::WindowNoState)
-        m_lastNormalBounds = CurrentBounds();
+    recordNormalBounds();
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (windowState() == Qt::WindowNoState)
-        m_lastNormalBounds = CurrentBounds();
+    recordNormalBounds();
 }

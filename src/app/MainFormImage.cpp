@@ -89,29 +89,37 @@ void TfrmMain::LoadTextFile(const QString& FileName) {
 
 namespace {
 
-// The copy is written beside the target and renamed over it; it becomes a plain writable
-// file whatever the source's permissions were.
-bool copyAsPlainFile(const QString& source, const QString& target) {
+// The copy is written beside the target and renamed over it, so a failed copy leaves an
+// existing target as it was; it becomes a plain writable file whatever the source's
+// permissions were. Returns why it failed, empty on success.
+QString copyAsPlainFile(const QString& source, const QString& target) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
-        return false;
+        return in.errorString();
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly))
-        return false;
+        return out.errorString();
     char buffer[64 * 1024];
     for (;;) {
         const qint64 n = in.read(buffer, sizeof buffer);
-        if (n < 0 || (n > 0 && out.write(buffer, n) != n)) {
+        if (n < 0) {
             out.cancelWriting();
-            return false;
+            return in.errorString();
+        }
+        if (n > 0 && out.write(buffer, n) != n) {
+            const QString why = out.errorString();
+            out.cancelWriting();
+            return why;
         }
         if (n == 0)
             break;
     }
     if (!out.commit())
-        return false;
-    return QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        return out.errorString();
+    if (!QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ReadGroup | QFileDevice::ReadOther))
+        return QStringLiteral("its permissions could not be set");
+    return QString();
 }
 
 } // namespace
@@ -125,13 +133,19 @@ void TfrmMain::btnSave0Click() {
     PlacesSaveDialog1->InitialDir = SavePath;
     PlacesSaveDialog1->FileName = QStringLiteral("新規") + suffix;
     PlacesSaveDialog1->Filter = QStringLiteral("BMP (*%1)|*%1").arg(suffix);
-    if (PlacesSaveDialog1->Execute()) {
-        const QString target = PlacesSaveDialog1->FileName;
-        SavePath = FolderOf(target);
-        // A failed copy is not reported and leaves an existing target as it was.
-        if (!ImageFile.isEmpty() && QFileInfo(ImageFile).isFile() &&
-            QFileInfo(ImageFile).canonicalFilePath() != QFileInfo(target).canonicalFilePath())
-            copyAsPlainFile(ImageFile, target);
-    }
+    const bool confirmed = PlacesSaveDialog1->Execute();
     rmm00->setFocus();
+    if (!confirmed)
+        return;
+    const QString target = PlacesSaveDialog1->FileName;
+    SavePath = FolderOf(target);
+    if (ImageFile.isEmpty())
+        throw EFileError(QStringLiteral("There is no image to save"));
+    // Saving the image onto itself leaves it as it is.
+    if (QFileInfo(ImageFile).canonicalFilePath() == QFileInfo(target).canonicalFilePath())
+        return;
+    const QString failure = copyAsPlainFile(ImageFile, target);
+    if (!failure.isEmpty())
+        throw EFileError(QStringLiteral("Cannot save the image \"%1\" as \"%2\": %3")
+                             .arg(ImageFile, target, failure));
 }

@@ -51,6 +51,8 @@ struct WebDocument {
     QString MimeType;
     // An HTML document is a loaded page whose MIME type is text/html.
     bool SupportsHtmlDocument2() const { return !Empty && MimeType == QLatin1String("text/html"); }
+    // A loaded page whose type has not been answered yet (a busy page) has an empty one.
+    bool TypeKnown() const { return Empty || !MimeType.isEmpty(); }
 };
 
 // The browser's programming interface. Calls answer result codes; they never raise.

@@ -1,5 +1,6 @@
 #include "WebControl.h"
 
+#include "EventWait.h"
 #include "PageDialog.h"
 #include "PagePrint.h"
 #include "WebTools.h"
@@ -212,9 +213,13 @@ void TWebControl::connectPage() {
         if (OnProgressChange)
             OnProgressChange(this, progress, 100);
     });
-    connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl&) {
+    connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
         if (m_readyState != READYSTATE_LOADING)
             return;
+        if (!m_sameDocumentTarget.isEmpty() && url == m_sameDocumentTarget) {
+            completeSameDocument();
+            return;
+        }
         fireNavigateComplete();
         // The new document is committed: ask for its type now, so that the answer is
         // usually in by the time the load ends.
@@ -574,6 +579,15 @@ void TWebControl::pageDialog(PageDialogKind kind, const QString& message,
         guard->deleteLater();
 }
 
+void TWebControl::completeSameDocument() {
+    m_sameDocumentTarget = QUrl();
+    if (m_readyState != READYSTATE_LOADING)
+        return;
+    m_navigateCompleteFired = false;
+    m_lastErrorCode = 0;
+    completeLoad(m_generation, m_document.MimeType, true);
+}
+
 void TWebControl::onLoadStarted() {
     qCDebug(lcWebControl) << "load started" << m_page->requestedUrl();
     ++m_generation;
@@ -607,10 +621,38 @@ void TWebControl::startProbe(int generation) {
                               self->m_probeMimeType = result.toString();
                               if (self->m_awaitingProbe == generation)
                                   self->completeLoad(generation, result.toString(), true);
+                              else
+                                  self->lateDocumentType(generation, result.toString());
                           });
 }
 
+// A busy page answers after the load has completed without its type; the answer still
+// counts for the document it was asked about.
+void TWebControl::lateDocumentType(int generation, const QString& mimeType) {
+    if (generation == m_generation && m_readyState == READYSTATE_COMPLETE && !m_document.Empty &&
+        !m_document.TypeKnown())
+        m_document.MimeType = mimeType;
+}
+
+bool TWebControl::WaitForDocumentType(int timeoutMs) {
+    if (m_document.Empty || m_document.TypeKnown())
+        return true;
+    QPointer<TWebControl> self(this);
+    const int generation = m_generation;
+    // The question asked at the load may have been lost with a replaced document: ask again.
+    if (!(m_probeGeneration == generation && !m_probeMimeType))
+        startProbe(generation);
+    ServeEventsUntil(
+        [&] {
+            return !self || generation != m_generation || m_document.Empty ||
+                   m_document.TypeKnown();
+        },
+        timeoutMs);
+    return self && (m_document.Empty || m_document.TypeKnown());
+}
+
 void TWebControl::onLoadFinished(bool ok) {
+    m_sameDocumentTarget = QUrl();
     qCDebug(lcWebControl) << "load finished" << ok << m_page->url();
     const int generation = m_generation;
     if (!ok) {

@@ -164,6 +164,9 @@ public:
 
     int ReadyState() const { return m_readyState; }
     WebDocument Document() const;
+    // Waits, serving the event loop, until a loaded document's type is known (a busy page
+    // answers late); false when it is still unknown after the time.
+    bool WaitForDocumentType(int timeoutMs);
 
     // The view and page are made on first use: a proxy set while the host loads has to be in
     // place before the page's profile starts.
@@ -220,6 +223,8 @@ private:
     void onLoadFinished(bool ok);
     void completeLoad(int generation, const QString& mimeType, bool ok);
     void startProbe(int generation);
+    void lateDocumentType(int generation, const QString& mimeType);
+    void completeSameDocument();
     void fireNavigateComplete();
     HRESULT navigate(const QVariant& url, const QVariant& postData, const QVariant& headers);
     HRESULT execCommand(int cmdId, int cmdExecOpt, const QVariant& input, QVariant* output);
@@ -234,6 +239,10 @@ private:
     WebDocument m_document;
     int m_readyState = READYSTATE_UNINITIALIZED;
     int m_generation = 0;
+    // The address of a navigation that only changes the fragment, until it completes.
+    QUrl m_sameDocumentTarget;
+    // How long a same-document navigation to the shown address waits for the engine.
+    static constexpr int kSameDocumentSettleMs = 100;
     int m_probeGeneration = -1;
     int m_awaitingProbe = -1;
     std::optional<QString> m_probeMimeType;

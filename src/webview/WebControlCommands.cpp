@@ -1,4 +1,5 @@
 // Navigation and ExecWB commands of the browser control, printing included.
+#include "PagePreview.h"
 #include "PagePrint.h"
 #include "WebControl.h"
 
@@ -7,6 +8,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QTimer>
 #include <QWebEngineHttpRequest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -39,10 +41,23 @@ HRESULT TWebControl::navigate(const QVariant& url, const QVariant& postData,
                                   line.mid(colon + 1).trimmed().toUtf8());
         }
     }
+    // Only the fragment changes: the engine scrolls the document and reports no load, so the
+    // navigation completes when the address has changed (or at once when it is the same).
+    const bool sameDocument =
+        target.hasFragment() && !m_document.Empty && body.isEmpty() &&
+        target.adjusted(QUrl::RemoveFragment) == Page()->url().adjusted(QUrl::RemoveFragment);
     Page()->load(request);
     // Loading from the call on, as the platform's control reports it, so that a wait for
     // the page right after Navigate2 does wait.
     m_readyState = READYSTATE_LOADING;
+    m_sameDocumentTarget = sameDocument ? target : QUrl();
+    if (sameDocument) {
+        QPointer<TWebControl> self(this);
+        QTimer::singleShot(kSameDocumentSettleMs, this, [self, target] {
+            if (self && self->m_sameDocumentTarget == target && self->Page()->url() == target)
+                self->completeSameDocument();
+        });
+    }
     return S_OK;
 }
 
@@ -140,11 +155,14 @@ HRESULT TWebControl::printCommand(int cmdId, int cmdExecOpt) {
             result = E_FAIL;
     } else {
         QPrintPreviewDialog dialog(printer, window());
-        connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
-            // The preview is drawn by the view even when the printer is set to a PDF file.
-            PrintPageTo(View(), p, nullptr, true);
-        });
+        // The preview is drawn even when the printer is set to a PDF file.
+        auto* preview = new PagePreview(View(), &dialog);
         dialog.exec();
+        // A preview that could not show the page is a failure like a print that could not.
+        if (self && !preview->Failure().isEmpty()) {
+            m_lastFailure = preview->Failure();
+            result = E_FAIL;
+        }
     }
     if (self && OnPrintTemplateTeardown)
         OnPrintTemplateTeardown(this, Page());

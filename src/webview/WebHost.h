@@ -96,6 +96,9 @@ private:
     // The page's user agent: the profile's own plus every registered token.
     void applyUserAgent();
     void fireMouse(const std::function<void(TWebHost*, int, int, int)>& handler, QPoint pos);
+    // Whether the shown document is HTML, waiting for a type the page has not answered yet;
+    // raises when it stays unknown.
+    bool htmlDocumentShown(WebBrowser2* browser);
 
     QString m_about;
     QString m_userAgent;

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QStringEncoder>
 #include <optional>
+#include <QTest>
 #include <QTextBlock>
 #include <unistd.h>
 
@@ -178,13 +179,31 @@ TEST_F(ImageIntakeTest, AnUnreadableTextFileIsReported) {
 
 TEST_F(ImageIntakeTest, SavingTheImageBeforeAnyOffersANameWithoutExtensionAndCopiesNothing) {
     FileDialogDriver user(dir.filePath(QStringLiteral("copy")));
-    form->btnSave0Click();
+    QTest::mouseClick(form->btnSave0, Qt::LeftButton);
     EXPECT_EQ(user.offer.name, QStringLiteral("新規"));
     EXPECT_EQ(form->PlacesSaveDialog1->Filter, QStringLiteral("BMP (*)|*"));
     EXPECT_EQ(user.offer.filters, QStringList{QStringLiteral("BMP (*)")});
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("copy"))));
     EXPECT_EQ(form->SavePath, dir.path());
-    EXPECT_TRUE(errors.isEmpty());
+    // Nothing to save is said, not passed over.
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.front().startsWith(QStringLiteral("There is no image to save")));
+}
+
+TEST_F(ImageIntakeTest, AnImageCopyThatFailsIsShownAndKeepsTheTarget) {
+    const QString source = image(QStringLiteral("scan.png"), 32, 32);
+    drop({source});
+    ASSERT_TRUE(errors.isEmpty());
+    const QString target = file(QStringLiteral("kept.png"), "old content");
+    // The image shown was deleted since.
+    ASSERT_TRUE(QFile::remove(source));
+    FileDialogDriver user(target);
+    QTest::mouseClick(form->btnSave0, Qt::LeftButton);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.front().contains(QStringLiteral("scan.png"))) << errors.front().toStdString();
+    QFile kept(target);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("old content"));
 }
 
 TEST_F(ImageIntakeTest, SavingTheImageGivesAWritableCopyOfAReadOnlySource) {
@@ -197,7 +216,7 @@ TEST_F(ImageIntakeTest, SavingTheImageGivesAWritableCopyOfAReadOnlySource) {
     form->SavePath = dir.filePath(QStringLiteral("in"));
     QDir(dir.path()).mkdir(QStringLiteral("in"));
     std::optional<FileDialogDriver> user(std::in_place, target);
-    form->btnSave0Click();
+    QTest::mouseClick(form->btnSave0, Qt::LeftButton);
     EXPECT_EQ(user->offer.folder, dir.filePath(QStringLiteral("in")));
     EXPECT_EQ(user->offer.name, QStringLiteral("新規.BMP"));
     EXPECT_EQ(user->offer.filters, QStringList{QStringLiteral("BMP (*.BMP)")});
@@ -209,8 +228,9 @@ TEST_F(ImageIntakeTest, SavingTheImageGivesAWritableCopyOfAReadOnlySource) {
     EXPECT_TRUE(QFileInfo(target).permissions() & QFileDevice::WriteOwner);
     // Saving the image onto itself keeps it.
     user.emplace(source);
-    form->btnSave0Click();
+    QTest::mouseClick(form->btnSave0, Qt::LeftButton);
     EXPECT_GT(QFileInfo(source).size(), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
 }
 
 TEST_F(ImageIntakeTest, TheFitModeMenuSetsTheViewersMode) {

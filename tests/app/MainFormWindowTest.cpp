@@ -32,8 +32,8 @@ TEST_F(MainFormTest, MaximisedWindowStoresItsNormalBounds) {
     destroyForm();
     const QByteArray ini = readIni();
     EXPECT_TRUE(ini.contains("MainTop=" + QByteArray::number(normal.Top))) << ini.constData();
-    EXPECT_TRUE(ini.contains("MainWidth=720"));
-    EXPECT_TRUE(ini.contains("MainHeight=500"));
+    EXPECT_TRUE(ini.contains("MainWidth=" + QByteArray::number(normal.Width)));
+    EXPECT_TRUE(ini.contains("MainHeight=" + QByteArray::number(normal.Height)));
 }
 
 TEST_F(MainFormTest, RestoredAndMovedWindowStoresItsCurrentBounds) {
@@ -51,24 +51,56 @@ TEST_F(MainFormTest, RestoredAndMovedWindowStoresItsCurrentBounds) {
     destroyForm();
     const QByteArray ini = readIni();
     EXPECT_TRUE(ini.contains("MainLeft=" + QByteArray::number(current.Left))) << ini.constData();
-    EXPECT_TRUE(ini.contains("MainWidth=750"));
+    EXPECT_TRUE(ini.contains("MainWidth=" + QByteArray::number(current.Width)));
 }
 
-TEST_F(MainFormTest, RestoreFromMinimisedBackToMaximisedClearsMaximized) {
+TEST_F(MainFormTest, StoredSizeIsTheOuterSizeAndSurvivesARoundTrip) {
+    writeIni("[FORM]\nMainTop=50\nMainLeft=60\nMainWidth=760\nMainHeight=520\n");
+    TfrmMain& f = open();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    QTRY_VERIFY_WITH_TIMEOUT(f.frameGeometry().size() != f.size(), 2000);
+    EXPECT_EQ(f.frameGeometry().size(), QSize(760, 520));
+    EXPECT_EQ(f.CurrentBounds(), (FormBounds{50, 60, 760, 520}));
+    // The design size is the smallest outer size.
+    f.resize(100, 100);
+    QTest::qWait(20);
+    EXPECT_EQ(f.frameGeometry().size(), QSize(700, 480));
+    f.resize(f.size() + QSize(60, 40));
+    QTest::qWait(20);
+    destroyForm();
+    const QByteArray ini = readIni();
+    EXPECT_TRUE(ini.contains("MainWidth=760")) << ini.constData();
+    EXPECT_TRUE(ini.contains("MainHeight=520")) << ini.constData();
+}
+
+TEST_F(MainFormTest, MaximiseMinimiseRestoreKeepsTheNormalBounds) {
     TfrmMain& f = open();
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     f.showMaximized();
     waitForState(f, Qt::WindowMaximized);
-    f.setWindowState(Qt::WindowMaximized | Qt::WindowMinimized);
-    waitForState(f, Qt::WindowMaximized | Qt::WindowMinimized);
-    EXPECT_TRUE(f.Maximized) << "minimising is no restore";
+    const QRect maximised = f.geometry();
+    f.showNormal();
+    waitForState(f, Qt::WindowNoState);
+    f.setGeometry(30, 40, 720, 500);
+    QTest::qWait(20);
+    const FormBounds normal = f.CurrentBounds();
+    // A window manager that reports the maximised geometry before the state change.
+    f.setGeometry(maximised);
+    QTest::qWait(20);
     f.setWindowState(Qt::WindowMaximized);
     waitForState(f, Qt::WindowMaximized);
-    EXPECT_FALSE(f.Maximized) << "the restore command clears the flag";
-    const FormBounds maximised = f.CurrentBounds();
+    EXPECT_EQ(f.NormalBounds, normal);
+    f.setWindowState(Qt::WindowMaximized | Qt::WindowMinimized);
+    waitForState(f, Qt::WindowMaximized | Qt::WindowMinimized);
+    f.setWindowState(Qt::WindowMaximized);
+    waitForState(f, Qt::WindowMaximized);
+    EXPECT_TRUE(f.Maximized) << "the window came back maximised";
     destroyForm();
-    EXPECT_TRUE(readIni().contains("MainWidth=" + QByteArray::number(maximised.Width)));
+    const QByteArray ini = readIni();
+    EXPECT_TRUE(ini.contains("MainWidth=" + QByteArray::number(normal.Width))) << ini.constData();
+    EXPECT_TRUE(ini.contains("MainTop=" + QByteArray::number(normal.Top))) << ini.constData();
 }
 
 TEST_F(MainFormTest, SystemCommandsIgnoreTheLowFourBits) {

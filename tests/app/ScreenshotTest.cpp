@@ -1,6 +1,5 @@
-#include "MainFormFixture.h"
-
 #include "FontSubstitutions.h"
+#include "MainFormFixture.h"
 #include "RichEdit.h"
 
 #include <QFontInfo>
@@ -12,7 +11,8 @@
 TEST_F(MainFormTest, ScreenshotShowsTheLayoutWithJapaneseFonts) {
     InstallFontSubstitutions();
     TfrmMain& f = open();
-    f.rmm00->setPlainText(QStringLiteral("認識した文章がここに表示されます。\nRecognised text appears here."));
+    f.rmm00->setPlainText(
+        QStringLiteral("認識した文章がここに表示されます。\nRecognised text appears here."));
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     QTest::qWait(50);

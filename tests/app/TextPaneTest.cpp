@@ -1,5 +1,4 @@
 #include "MainFormFixture.h"
-
 #include "RichEdit.h"
 #include "FileDialogDriver.h"
 #include "PlacesDialogs.h"

@@ -2,10 +2,14 @@
 #include "WebTestSupport.h"
 #include "WebTools.h"
 
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
 #include <QLayout>
+#include <QPrinter>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -347,3 +351,56 @@ TEST_F(NavigationTest, DownloadsAskTheControlAndTheHost) {
 }
 
 } // namespace
+
+namespace {
+
+// A page whose script holds the page's thread for longer than the type check waits: the
+// answer to "what document is this" comes late.
+const QByteArray kBusyPage =
+    "<html><body><p>Busy page text</p><script>"
+    "window.addEventListener('load', function () {"
+    "  setTimeout(function () { var t = Date.now(); while (Date.now() - t < 3600) {} }, 0); });"
+    "</script></body></html>";
+
+} // namespace
+
+TEST_F(NavigationTest, ALateAnswerStillMakesTheDocumentHtmlAndPrintDoesNotSkipIt) {
+    TestServer().Route("/busy.html", HttpServer::Response{200, "text/html", kBusyPage});
+    host->Printer()->setOutputFormat(QPrinter::PdfFormat);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("busy.pdf"));
+    host->Printer()->setOutputFileName(pdf);
+    host->OnShowDialog = [](TWebHost*, QWidget* dialog) {
+        QTimer::singleShot(0, dialog, [dialog] {
+            if (auto* d = qobject_cast<QDialog*>(dialog))
+                d->accept();
+        });
+    };
+    // The same address twice, as a second translation in one run does.
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/busy.html")))) << round;
+        QFile::remove(pdf);
+        EXPECT_NO_THROW(host->PrintDocument()) << round;
+        EXPECT_TRUE(QFile::exists(pdf)) << "an HTML page was skipped, round " << round;
+        EXPECT_TRUE(HasHtmlDocument(host)) << round;
+    }
+}
+
+TEST_F(NavigationTest, FragmentNavigationsComplete) {
+    ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/hello.html"))));
+    for (const char* fragment : {"#first", "#second", "#second"}) {
+        int completes = 0;
+        host->OnDownloadComplete = [&](TWebControl*) { ++completes; };
+        host->NavigateUrl(TestServer().Url(QStringLiteral("/hello.html")) +
+                          QLatin1String(fragment));
+        EXPECT_TRUE(WaitFor([&] { return host->ReadyState() == READYSTATE_COMPLETE; }, 3000))
+            << fragment;
+        EXPECT_EQ(completes, 1) << fragment;
+        EXPECT_TRUE(HasHtmlDocument(host)) << fragment;
+    }
+    // A fragment link clicked in the page completes as well.
+    host->SetWaitTimeout(3000);
+    Eval(QStringLiteral("location.hash = 'third'"));
+    EXPECT_TRUE(WaitFor([&] { return host->Page()->url().fragment() == QLatin1String("third"); }));
+    EXPECT_TRUE(host->WaitUntilReady());
+}
