@@ -5,8 +5,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
+
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -33,8 +35,7 @@ protected:
     }
 
     bool lockTaken() const {
-        return QFile::exists(
-            QDir(tmp.path()).filePath(QStringLiteral("MutexObjectForVelamoor.lock")));
+        return QFile::exists(QDir(tmp.path()).filePath(QStringLiteral("MutexObjectForVelamoor.lock")));
     }
 
     QTemporaryDir home, tmp;
@@ -63,9 +64,9 @@ TEST_F(VelaProcessTest, SigtermClosesLikeTheUserAndWritesTheDefaultSettings) {
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     const QByteArray text = ini.readAll();
     EXPECT_EQ(text.count('['), 2) << text.constData();
-    for (const char* line :
-         {"[FORM]", "[OPT]", "MainTop=115", "MainLeft=263", "MainWidth=700", "MainHeight=480",
-          "Language=0", "Translation=0", "WantRet=1", "WantBr=1", "OcrWidth=300", "mmHeight=210"})
+    for (const char* line : {"[FORM]", "[OPT]", "MainTop=115", "MainLeft=263", "MainWidth=700",
+                             "MainHeight=480", "Language=0", "Translation=0", "WantRet=1",
+                             "WantBr=1", "OcrWidth=300", "mmHeight=210"})
         EXPECT_TRUE(text.contains(line)) << line;
     EXPECT_FALSE(lockTaken()) << "the lock is released at the end";
 }
@@ -110,6 +111,5 @@ TEST_F(VelaProcessTest, WithoutRecognitionDataNoWindowOpensAndASignalStillEndsIt
     ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
     ASSERT_TRUE(p->waitForFinished(10000));
     EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
-    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("vela.ini"))))
-        << "no window was created";
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("vela.ini")))) << "no window was created";
 }

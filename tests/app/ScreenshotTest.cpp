@@ -1,5 +1,6 @@
-#include "FontSubstitutions.h"
 #include "MainFormFixture.h"
+
+#include "FontSubstitutions.h"
 #include "RichEdit.h"
 
 #include <QFontInfo>
@@ -11,8 +12,7 @@
 TEST_F(MainFormTest, ScreenshotShowsTheLayoutWithJapaneseFonts) {
     InstallFontSubstitutions();
     TfrmMain& f = open();
-    f.rmm00->setPlainText(
-        QStringLiteral("認識した文章がここに表示されます。\nRecognised text appears here."));
+    f.rmm00->setPlainText(QStringLiteral("認識した文章がここに表示されます。\nRecognised text appears here."));
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     QTest::qWait(50);

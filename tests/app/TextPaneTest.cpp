@@ -1,4 +1,5 @@
 #include "MainFormFixture.h"
+
 #include "RichEdit.h"
 #include "FileDialogDriver.h"
 #include "PlacesDialogs.h"
