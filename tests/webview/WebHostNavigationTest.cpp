@@ -359,7 +359,7 @@ namespace {
 const QByteArray kBusyPage =
     "<html><body><p>Busy page text</p><script>"
     "window.addEventListener('load', function () {"
-    "  setTimeout(function () { var t = Date.now(); while (Date.now() - t < 3600) {} }, 0); });"
+    "  setTimeout(function () { var t = Date.now(); while (Date.now() - t < 4200) {} }, 0); });"
     "</script></body></html>";
 
 } // namespace
