@@ -3,6 +3,8 @@
 #include "WebTools.h"
 #include "registry/Registry.h"
 
+#include <QDir>
+#include <QFile>
 #include <QNetworkProxy>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
@@ -35,6 +37,27 @@ TEST(RegistryTest, KeysAndValuesPersistWithoutRegardToCase) {
     EXPECT_TRUE(r.DeleteKey(QStringLiteral("Software\\Vela")));
     EXPECT_FALSE(r.KeyExists(QStringLiteral("Software\\Vela\\Sub")));
     EXPECT_TRUE(r.KeyExists(QStringLiteral("Software")));
+}
+
+TEST(RegistryTest, ADamagedFileIsKeptAsideNotWrittenOver) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("r.json"));
+    const QByteArray damaged = "{\"Software\\\\Kept\": {\"Name\": \"lost?\"";
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(damaged);
+    }
+    Registry r(file);
+    EXPECT_TRUE(
+        r.SetValue(QStringLiteral("Software\\New"), QStringLiteral("a"), QStringLiteral("b")));
+    EXPECT_EQ(r.Value(QStringLiteral("Software\\New"), QStringLiteral("a")), QStringLiteral("b"));
+    const QStringList aside =
+        QDir(dir.path()).entryList({QStringLiteral("r.json.damaged-*")}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(dir.filePath(aside.front()));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), damaged);
 }
 
 TEST(RegistryTest, RenameMovesTheWholeSubtreeAndMerges) {

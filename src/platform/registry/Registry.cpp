@@ -1,5 +1,6 @@
 #include "Registry.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QMap>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <cstdio>
 #include <functional>
 
 namespace {
@@ -29,12 +31,21 @@ QString fold(const QString& key) {
     return key.toCaseFolded();
 }
 
-Store load(const QString& fileName) {
+// damaged, when given, tells whether the file holds something that is not a registry.
+Store load(const QString& fileName, bool* damaged = nullptr) {
     Store store;
+    if (damaged)
+        *damaged = false;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return store;
-    const QJsonObject keys = QJsonDocument::fromJson(file.readAll()).object();
+    const QByteArray bytes = file.readAll();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (damaged)
+        *damaged = !bytes.trimmed().isEmpty() &&
+                   (error.error != QJsonParseError::NoError || !document.isObject());
+    const QJsonObject keys = document.object();
     for (auto it = keys.begin(); it != keys.end(); ++it) {
         const QString path = Registry::NormalizeKey(it.key());
         if (path.isEmpty())
@@ -65,6 +76,28 @@ bool save(const QString& fileName, const Store& store) {
     return file.commit();
 }
 
+// A file that cannot be read as a registry is renamed out of the way before a write starts
+// a new one, so its keys can still be recovered by hand.
+bool keepAside(const QString& fileName) {
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString aside = fileName + QStringLiteral(".damaged-") + stamp;
+    for (int n = 1; QFileInfo::exists(aside); ++n)
+        aside = fileName + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
+    if (!QFile::rename(fileName, aside)) {
+        fprintf(stderr,
+                "vela: the registry file \"%s\" cannot be read and cannot be kept "
+                "aside; nothing is written to it\n",
+                qPrintable(QDir::toNativeSeparators(fileName)));
+        return false;
+    }
+    fprintf(stderr,
+            "vela: the registry file \"%s\" cannot be read; it is kept as \"%s\" and a "
+            "new one is started\n",
+            qPrintable(QDir::toNativeSeparators(fileName)),
+            qPrintable(QDir::toNativeSeparators(aside)));
+    return true;
+}
+
 // Runs fn on the loaded store under the file's lock; writes it back when fn says so.
 bool withStore(const QString& fileName, const std::function<bool(Store&, bool& changed)>& fn) {
     QDir().mkpath(QFileInfo(fileName).absolutePath());
@@ -72,7 +105,10 @@ bool withStore(const QString& fileName, const std::function<bool(Store&, bool& c
     lock.setStaleLockTime(10000);
     if (!lock.tryLock(10000))
         return false;
-    Store store = load(fileName);
+    bool damaged = false;
+    Store store = load(fileName, &damaged);
+    if (damaged && !keepAside(fileName))
+        return false;
     bool changed = false;
     const bool result = fn(store, changed);
     if (changed && !save(fileName, store))
