@@ -51,6 +51,25 @@ TEST_F(MainFormControlsTest, TextPaneSplitterKeepsMinSizeOnBothSidesAndIsStored)
     EXPECT_TRUE(readIni().contains("mmHeight=217")) << readIni().constData();
 }
 
+TEST_F(MainFormControlsTest, ImagePaneSplitterKeeps180OnBothSidesAndIsStored) {
+    TfrmMain& f = shown();
+    const int start = f.pnlOCR->width();
+    // The bar moves under the mouse: positions are the window's.
+    const QPoint grip = f.Splitter1->mapTo(&f, QPoint(1, f.Splitter1->height() / 2));
+    const auto at = [&](int dx) { return f.Splitter1->mapFrom(&f, grip + QPoint(dx, 0)); };
+    QTest::mousePress(f.Splitter1, Qt::LeftButton, {}, at(0));
+    QTest::mouseMove(f.Splitter1, at(-2000));
+    EXPECT_EQ(f.pnlOCR->width(), 180);
+    QTest::mouseMove(f.Splitter1, at(2000));
+    EXPECT_EQ(f.pnlMemo->width(), 180) << "the text pane keeps 180 pixels";
+    QTest::mouseMove(f.Splitter1, at(37));
+    QTest::mouseRelease(f.Splitter1, Qt::LeftButton, {}, at(37));
+    EXPECT_EQ(f.pnlOCR->width(), start + 37);
+    destroyForm();
+    EXPECT_TRUE(readIni().contains("OcrWidth=" + QByteArray::number(start + 37)))
+        << readIni().constData();
+}
+
 void turnWheel(QWidget* target, int delta) {
     const QPointF local(target->width() / 2, target->height() / 2);
     QWheelEvent event(local, target->mapToGlobal(local), QPoint(), QPoint(0, delta), Qt::NoButton,
