@@ -65,7 +65,8 @@ TEST_F(ThreeLinePage, CommandLinePrintsWhatTheWindowWouldShow) {
                                 .toUtf8();
     EXPECT_EQ(lines.out, once + once);
     EXPECT_EQ(once.count('\n'), 3);
-    EXPECT_TRUE(lines.err.isEmpty()) << lines.err.toStdString();
+    // Standard error carries the progress only.
+    EXPECT_EQ(lines.err, QStringLiteral("[1/2] %1\n[2/2] %1\n").arg(*s_path).toLocal8Bit());
 }
 
 TEST_F(ThreeLinePage, EnglishIgnoresTheLinesSwitch) {
@@ -86,15 +87,42 @@ TEST_F(ThreeLinePage, UnreadableFilesFailClearlyAndTheOthersAreStillRead) {
     EXPECT_TRUE(err.contains(QStringLiteral("vela-cli ocr: \"%1\" is empty").arg(empty)))
         << err.toStdString();
     EXPECT_TRUE(err.contains(missing));
-    EXPECT_EQ(err.count(QLatin1Char('\n')), 2);
+    EXPECT_EQ(err.count(QStringLiteral("vela-cli ocr: ")), 2);
     EXPECT_EQ(run.out.count('\n'), 3);
+}
+
+TEST_F(ThreeLinePage, ParallelJobsPrintEachTextInTheOrderGivenWithProgress) {
+    // The short page finishes first on the second thread, yet prints after the long one.
+    const QString shortPage = RenderedPage::SavePng(
+        RenderedPage::Paragraph({OcrTexts::Japanese()[4]}, QStringLiteral("IPAGothic")),
+        s_dir->filePath(QStringLiteral("short.png")));
+    const QString missing = s_dir->filePath(QStringLiteral("gone.png"));
+    const CliRun run =
+        runCli({QStringLiteral("--lang"), QStringLiteral("ja"), QStringLiteral("--lines"),
+                QStringLiteral("--jobs"), QStringLiteral("2"), *s_path, missing, shortPage});
+    EXPECT_EQ(run.status, 1);
+    const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 5) << run.out.toStdString();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_LT(RenderedPage::CharacterErrorRate(OcrTexts::Japanese()[i], lines[i], false), 0.05)
+            << lines[i].toStdString();
+    EXPECT_LT(RenderedPage::CharacterErrorRate(OcrTexts::Japanese()[4], lines[3], false), 0.05)
+        << lines[3].toStdString();
+    const QString err = QString::fromLocal8Bit(run.err);
+    for (const QString& progress :
+         {QStringLiteral("[1/3] "), QStringLiteral("[2/3] "), QStringLiteral("[3/3] ")})
+        EXPECT_EQ(err.count(progress), 1) << err.toStdString();
+    EXPECT_EQ(err.count(QStringLiteral("vela-cli ocr: ")), 1);
+    EXPECT_TRUE(err.contains(missing));
 }
 
 TEST(OcrCommandLine, BadArgumentsShowTheUsage) {
     for (const QStringList& args :
          {QStringList{},
           QStringList{QStringLiteral("--lang"), QStringLiteral("fr"), QStringLiteral("x.png")},
-          QStringList{QStringLiteral("--bogus"), QStringLiteral("x.png")}}) {
+          QStringList{QStringLiteral("--bogus"), QStringLiteral("x.png")},
+          QStringList{QStringLiteral("--jobs"), QStringLiteral("0"), QStringLiteral("x.png")},
+          QStringList{QStringLiteral("--jobs"), QStringLiteral("two"), QStringLiteral("x.png")}}) {
         const CliRun run = runCli(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_TRUE(run.err.startsWith("usage: vela-cli ocr")) << run.err.toStdString();
