@@ -102,6 +102,7 @@ TfrmMain::TfrmMain(const QString& exePath) {
     createTimers();
     connectHandlers();
     createScanner();
+    createTranslation();
     // The drop target covers the whole window (no control of its own).
     FileDrop1 = ImageIntake::CreateFileDrop(*this);
 
@@ -130,6 +131,9 @@ TWebHost* TfrmMain::CreateBrowser() {
         m_webArea->layout()->addWidget(WEB);
         // The form has finished loading: the browser host registers itself.
         WEB->Loaded();
+        WEB->OnDownloadComplete = [this](TWebControl*) {
+            Guard([this] { WEBDownloadComplete(); });
+        };
     }
     return WEB;
 }
@@ -144,6 +148,7 @@ TfrmMain::~TfrmMain() {
     Splitter1->OnMoved = nullptr;
     Splitter2->OnMoved = nullptr;
     FileDrop1->OnFileDrop = nullptr;
+    detachTranslation();
     for (QObject* child : findChildren<QObject*>())
         child->disconnect(this);
 }

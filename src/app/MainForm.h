@@ -12,6 +12,7 @@ class QPushButton;
 class QTimer;
 class RecognitionThread;
 class RichEdit;
+class TFtpClient;
 class TFileDrop;
 class TGradSplitter;
 class TTwainAcquire;
@@ -90,6 +91,7 @@ public:
     // Non-visual members.
     TFileDrop* FileDrop1 = nullptr;
     TTwainAcquire* TWAIN = nullptr;
+    TFtpClient* FtpClient1 = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     TPlacesSaveDialog* PlacesSaveDialog1 = nullptr;
@@ -148,6 +150,15 @@ public:
     // The message shown for a scanner status; empty when nothing is shown.
     static QString TwainErrorText(int error);
 
+    // Translation and publishing (MainFormTranslation.cpp).
+    void btnTransClick();
+    void FtpClient1LoggedIn();
+    void FtpClient1FileStored();
+    void Timer2Timer();
+    void WEBDownloadComplete();
+    void btnPreViewClick();
+    void btnOKClick();
+
     // Folder of a chosen file, without a trailing separator except for the root.
     static QString FolderOf(const QString& fileName);
 
@@ -179,6 +190,13 @@ private:
     void readSettings();
     void writeSettings();
     void setDesignCursor(QWidget* control);
+    void createTranslation();
+    void detachTranslation();
+    QString pageFile() const;
+    bool translationReady();
+    void uploadFailed(const QString& message);
+    void endConnection();
+    void reportUploadFailure(const QString& message);
 
     QWidget* m_webArea = nullptr;
     bool m_browserPending = false;
@@ -192,4 +210,10 @@ private:
     bool m_destroyed = false;
     // Made on the first recognition; keeps the engine loaded between pages.
     std::unique_ptr<RecognitionThread> m_recognitionThread;
+    // An upload runs from the click until the page is stored or the upload failed; a failure
+    // is reported once per upload.
+    bool m_uploading = false;
+    bool m_uploadFailed = false;
+    // Connections this window ended itself, whose end-of-connection event is still to come.
+    int m_endsToCome = 0;
 };

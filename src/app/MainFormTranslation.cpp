@@ -1,0 +1,192 @@
+#include "ComboBox.h"
+#include "Cursors.h"
+#include "ErrorDisplay.h"
+#include "FtpClient.h"
+#include "MainForm.h"
+#include "RichEdit.h"
+#include "ServiceAddress.h"
+#include "TranslationPage.h"
+#include "UploadSetup.h"
+#include "VelaError.h"
+#include "WebHost.h"
+#include "WebTools.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTimer>
+
+void TfrmMain::createTranslation() {
+    FtpClient1 = new TFtpClient(this);
+    UploadSetup::ConfigureClient(*FtpClient1);
+    FtpClient1->OnLoggedIn = [this](TFtpClient*) { Guard([this] { FtpClient1LoggedIn(); }); };
+    FtpClient1->OnFileStored = [this](TFtpClient*) { Guard([this] { FtpClient1FileStored(); }); };
+    // Failures end the upload; the client itself only reports them.
+    FtpClient1->OnFtpError = [this](TFtpClient* client, int error, const QString& text) {
+        uploadFailed(UploadSetup::FtpFailureMessage(error, text, client->LastReply()));
+    };
+    FtpClient1->OnFtpQuit = [this](TFtpClient* client) {
+        // The end of a connection this window closed may come after the next Login.
+        if (m_endsToCome > 0)
+            --m_endsToCome;
+        else
+            uploadFailed(UploadSetup::ConnectionEndedMessage(client->LastReply()));
+    };
+    connect(Timer2, &QTimer::timeout, this, Guarded([this] { Timer2Timer(); }));
+    connect(btnTrans, &QPushButton::clicked, this, Guarded([this] { btnTransClick(); }));
+    connect(btnPreView, &QPushButton::clicked, this, Guarded([this] { btnPreViewClick(); }));
+    connect(btnOK, &QPushButton::clicked, this, Guarded([this] { btnOKClick(); }));
+}
+
+void TfrmMain::detachTranslation() {
+    FtpClient1->OnLoggedIn = nullptr;
+    FtpClient1->OnFileStored = nullptr;
+    FtpClient1->OnFtpError = nullptr;
+    FtpClient1->OnFtpQuit = nullptr;
+    if (WEB)
+        WEB->OnDownloadComplete = nullptr;
+}
+
+QString TfrmMain::pageFile() const {
+    return WorkFile(TranslationPage::FileName());
+}
+
+// Settings that cannot lead to a translation are told before anything is written or sent.
+bool TfrmMain::translationReady() {
+    const QString iniPath = SettingsBase + QStringLiteral(".ini");
+    const QStringList placeholders =
+        UploadSetup::PlaceholderKeys(UploadHost, UploadUser, UploadPassword, UploadDirectory,
+                                     UploadSetup::ReadFolderAddress(SettingsBase));
+    QString message;
+    QString badValue;
+    if (!placeholders.isEmpty())
+        message = UploadSetup::PlaceholderMessage(iniPath, placeholders);
+    else if (!ServiceAddress::ParseHostPort(UploadHost, 21))
+        message = UploadSetup::InvalidHostMessage(iniPath, QStringLiteral("HOST"), UploadHost);
+    else if (ServiceAddress::HostKey(cmbTrns->currentIndex()).isEmpty() ||
+             (cmbLang->currentIndex() != ServiceAddress::English &&
+              cmbLang->currentIndex() != ServiceAddress::Japanese))
+        message = UploadSetup::NoServiceMessage();
+    else if (!UploadSetup::ReadServiceHost(SettingsBase, cmbTrns->currentIndex(), &badValue))
+        message = UploadSetup::InvalidHostMessage(
+            iniPath, ServiceAddress::HostKey(cmbTrns->currentIndex()), badValue);
+    if (message.isEmpty())
+        return true;
+    reportUploadFailure(message);
+    return false;
+}
+
+void TfrmMain::btnTransClick() {
+    Cursors::SetScreenCursor(Cursors::crAppStart);
+    btnTrans->setEnabled(false);
+    rmm00->SetPlainText(true);
+    const QString text = rmm00->toPlainText();
+    const auto giveBack = [this] {
+        Cursors::SetScreenCursor(Cursors::crDefault);
+        btnTrans->setEnabled(true);
+    };
+    if (!translationReady()) {
+        giveBack();
+        return;
+    }
+    // A navigation still pending from the last upload would show that page, or remove this
+    // one before it is sent: the new translation takes its place.
+    Timer2->stop();
+    if (!text.isEmpty()) {
+        const QByteArray page = TranslationPage::PageBytes(text, chkBr->isChecked());
+        QSaveFile file(pageFile());
+        if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit()) {
+            giveBack();
+            throw EFileError(QStringLiteral("%1 に書き込めません").arg(pageFile()));
+        }
+    }
+    if (!UploadHost.isEmpty()) {
+        UploadSetup::PrepareLogin(*FtpClient1, {*ServiceAddress::ParseHostPort(UploadHost, 21),
+                                                UploadUser, UploadPassword, UploadDirectory});
+        m_uploading = true;
+        m_uploadFailed = false;
+        FtpClient1->Login();
+    }
+    FocusWebDocument(WEB, true);
+}
+
+void TfrmMain::FtpClient1LoggedIn() {
+    if (QFile::exists(pageFile()))
+        FtpClient1->StoreFile(pageFile(), TranslationPage::RemoteName(StartStamp),
+                              QStringLiteral("B"), false);
+}
+
+void TfrmMain::endConnection() {
+    if (FtpClient1->ControlConnected()) {
+        ++m_endsToCome;
+        FtpClient1->Disconnect();
+    }
+}
+
+void TfrmMain::FtpClient1FileStored() {
+    endConnection();
+    // A refused upload step also ends here; its failure is being reported instead.
+    if (m_uploading && !m_uploadFailed)
+        Timer2->start();
+    m_uploading = false;
+    btnTrans->setEnabled(true);
+    Cursors::SetScreenCursor(Cursors::crDefault);
+}
+
+void TfrmMain::uploadFailed(const QString& message) {
+    if (!m_uploading || m_uploadFailed)
+        return;
+    m_uploadFailed = true;
+    // Reported from the event loop: the client is still inside its own step here.
+    QTimer::singleShot(0, this, [this, message] {
+        if (!m_uploadFailed)
+            return;
+        m_uploading = false;
+        endConnection();
+        QFile::remove(pageFile());
+        btnTrans->setEnabled(true);
+        Cursors::SetScreenCursor(Cursors::crDefault);
+        reportUploadFailure(message);
+    });
+}
+
+void TfrmMain::reportUploadFailure(const QString& message) {
+    ShowDefaultError(message);
+}
+
+void TfrmMain::Timer2Timer() {
+    Timer2->stop();
+    Cursors::ScopedScreenCursor busy(Cursors::crAppStart);
+    QFile::remove(pageFile());
+    const int service = cmbTrns->currentIndex();
+    QString badValue;
+    const auto host = UploadSetup::ReadServiceHost(SettingsBase, service, &badValue);
+    const QString address = ServiceAddress::Compose(
+        service, cmbLang->currentIndex(), host.value_or(ServiceAddress::HostPort{}),
+        ServiceAddress::PageAddress(UploadSetup::ReadFolderAddress(SettingsBase),
+                                    TranslationPage::RemoteName(StartStamp)));
+    // The choice or the settings changed during the upload.
+    if (!host || address.isEmpty())
+        throw VelaError(
+            host ? UploadSetup::NoServiceMessage()
+                 : UploadSetup::InvalidHostMessage(SettingsBase + QStringLiteral(".ini"),
+                                                   ServiceAddress::HostKey(service), badValue));
+    DisableNavigationSound(true);
+    CreateBrowser()->NavigateUrl(address);
+}
+
+void TfrmMain::WEBDownloadComplete() {
+    FocusWebDocument(WEB, true);
+}
+
+void TfrmMain::btnPreViewClick() {
+    CreateBrowser()->ShowPrintPreview();
+    FocusWebDocument(WEB, true);
+}
+
+void TfrmMain::btnOKClick() {
+    CreateBrowser()->PrintDocument();
+    FocusWebDocument(WEB, true);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// The address under which the translation service is asked for the published page.
+namespace ServiceAddress {
+
+// Indexes of the service list and of the recognition language list.
+enum Service { Excite = 0, Google = 1 };
+enum Language { English = 0, Japanese = 1 };
+
+// Percent-encoding of a query value, byte by byte: a space becomes "+", letters, digits and
+// - . _ ! $ ' ( ) * @ pass, every other byte becomes "%" and two upper-case hex digits.
+QByteArray UrlEncode(const QByteArray& text);
+
+// A host with an optional ":port"; the port is 1 to 65535.
+struct HostPort {
+    QString Host;
+    quint16 Port = 0;
+    bool operator==(const HostPort&) const = default;
+};
+
+// Parses "host" or "host:port" (default port when none is given). Empty when the host is
+// empty or holds anything but letters, digits, "-", "." and "_", or the port is not a
+// number from 1 to 65535: such a value could not name a host and would change the address
+// it is put into.
+std::optional<HostPort> ParseHostPort(const QString& text, quint16 defaultPort);
+
+// The host (with its port when not 80) of the service's Japanese web-page translation site.
+QString DefaultHost(int service);
+// The key of the SERVER section that may replace the service's host: "EXCITE" or "GOOGLE";
+// empty for an index outside the list.
+QString HostKey(int service);
+
+// The page's public address: the upload folder's address and the page's remote name.
+QString PageAddress(const QString& folderAddress, const QString& remoteName);
+
+// The service's address for the page: "http://" + host + the service's prefix, the page
+// address converted to UTF-8 and encoded, and the language pair of the recognition
+// language (English text to Japanese, Japanese text to English). Empty when the service or
+// the language index lies outside its list: there is no address to ask then.
+QString Compose(int service, int language, const HostPort& host, const QString& pageAddress);
+
+} // namespace ServiceAddress

@@ -1,0 +1,117 @@
+#include "UploadSetup.h"
+
+#include "FtpClient.h"
+#include "IniSettings.h"
+#include "UploadDefaults.h"
+
+namespace UploadSetup {
+
+namespace {
+
+const QString ServerSection = QStringLiteral("SERVER");
+
+QString serverReplyLine(const QString& lastReply) {
+    return lastReply.isEmpty() ? QString() : QStringLiteral("\rサーバーの応答: ") + lastReply;
+}
+
+} // namespace
+
+void ConfigureClient(TFtpClient& client) {
+    client.SetAsynchronous(true);
+    client.SetMultiThreaded(false);
+    client.SetNoopInterval(60);
+    client.SetRetries(0);
+    client.SetRetryInterval(100);
+    client.SetServerType(ftpstAutoDetect);
+    client.SetCache(false);
+    client.SetCacheExpire(7);
+    client.SetTransferMode(BinaryTransfer);
+    client.SetProxyType(proxyNone);
+    client.SetProxyPort(21);
+    client.SetPassive(false);
+    client.SetPort(21);
+    client.SetTimeOut(100);
+    client.SetFileMask(QStringLiteral("-a"));
+}
+
+void PrepareLogin(TFtpClient& client, const Account& account) {
+    client.SetServer(account.Host.Host);
+    client.SetPort(account.Host.Port);
+    client.SetUsername(account.User);
+    client.SetPassword(account.Password);
+    client.SetAccount(QString());
+    client.SetInitialDirectory(account.Directory);
+    client.SetOverWrite(true);
+}
+
+QString ReadServerValue(const QString& settingsBase, const QString& key, const QString& builtIn) {
+    const QString value = ReadIniString(settingsBase, ServerSection, key, builtIn);
+    return value.isEmpty() ? builtIn : value;
+}
+
+QString ReadFolderAddress(const QString& settingsBase) {
+    return ReadServerValue(settingsBase, QStringLiteral("ADDR"), UploadDefaults::Address());
+}
+
+QStringList PlaceholderKeys(const QString& host, const QString& user, const QString& password,
+                            const QString& directory, const QString& folderAddress) {
+    QStringList keys;
+    const std::pair<const QString&, QString> values[] = {
+        {host, UploadDefaults::Host()},
+        {user, UploadDefaults::User()},
+        {password, UploadDefaults::Password()},
+        {directory, UploadDefaults::Directory()},
+        {folderAddress, UploadDefaults::Address()}};
+    const char* const names[] = {"HOST", "USER", "PASS", "INID", "ADDR"};
+    for (int i = 0; i < 5; ++i) {
+        // The host may carry a port; its name alone tells the placeholder.
+        const QString value =
+            i == 0 ? values[i].first.section(QLatin1Char(':'), 0, 0).trimmed() : values[i].first;
+        if (value == values[i].second)
+            keys << QLatin1String(names[i]);
+    }
+    return keys;
+}
+
+QString PlaceholderMessage(const QString& iniPath, const QStringList& keys) {
+    return QStringLiteral("アップロード先のウェブスペースが設定されていません。\r%1 の [SERVER] に "
+                          "%2 を設定してください。")
+        .arg(iniPath, keys.join(QStringLiteral(", ")));
+}
+
+QString InvalidHostMessage(const QString& iniPath, const QString& key, const QString& value) {
+    return QStringLiteral("%1 の [SERVER] %2 の値「%3」はホスト名（:ポート番号）として使えません。")
+        .arg(iniPath, key, value);
+}
+
+QString NoServiceMessage() {
+    return QStringLiteral("翻訳サービスまたは認識言語が選ばれていません。");
+}
+
+QString FtpFailureMessage(int error, const QString& text, const QString& lastReply) {
+    QString message =
+        QStringLiteral("ページをアップロードできませんでした。\rFTP エラー %1").arg(error);
+    if (!text.isEmpty())
+        message += QStringLiteral(": ") + text;
+    return message + serverReplyLine(lastReply);
+}
+
+QString ConnectionEndedMessage(const QString& lastReply) {
+    return QStringLiteral(
+               "ページをアップロードできませんでした。\rサーバーとの接続が切れました。") +
+           serverReplyLine(lastReply);
+}
+
+std::optional<ServiceAddress::HostPort> ReadServiceHost(const QString& settingsBase, int service,
+                                                        QString* badValue) {
+    const QString key = ServiceAddress::HostKey(service);
+    if (key.isEmpty())
+        return std::nullopt;
+    const QString value = ReadServerValue(settingsBase, key, ServiceAddress::DefaultHost(service));
+    auto host = ServiceAddress::ParseHostPort(value, 80);
+    if (!host && badValue)
+        *badValue = value;
+    return host;
+}
+
+} // namespace UploadSetup

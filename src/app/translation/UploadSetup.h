@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ServiceAddress.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class TFtpClient;
+
+// The upload account of the SERVER section and the FTP client that publishes the page.
+namespace UploadSetup {
+
+// The client as the main window keeps it: asynchronous, keep-alive 60 s, no retries,
+// automatic server type, binary, no proxy, active data connections, 100 s time-out.
+void ConfigureClient(TFtpClient& client);
+
+struct Account {
+    ServiceAddress::HostPort Host;
+    QString User;
+    QString Password;
+    QString Directory;
+};
+
+// Gives the client the account and the overwrite choice of an upload; Login follows.
+void PrepareLogin(TFtpClient& client, const Account& account);
+
+// A SERVER value; missing or empty gives the built-in one.
+QString ReadServerValue(const QString& settingsBase, const QString& key, const QString& builtIn);
+// The public address of the upload folder (ADDR), read afresh for every translation.
+QString ReadFolderAddress(const QString& settingsBase);
+
+// The keys among HOST, USER, PASS, INID and ADDR that still hold the built-in placeholder
+// account, which reaches no real web space.
+QStringList PlaceholderKeys(const QString& host, const QString& user, const QString& password,
+                            const QString& directory, const QString& folderAddress);
+
+// What the user is told.
+QString PlaceholderMessage(const QString& iniPath, const QStringList& keys);
+QString InvalidHostMessage(const QString& iniPath, const QString& key, const QString& value);
+QString NoServiceMessage();
+// An FTP failure with the client's error number and text and the server's last reply.
+QString FtpFailureMessage(int error, const QString& text, const QString& lastReply);
+// The connection ended before the page was stored, without an error of its own.
+QString ConnectionEndedMessage(const QString& lastReply);
+
+// The service's host: the SERVER key EXCITE or GOOGLE when present and not empty, else the
+// built-in one; read afresh for every translation. Empty when the key's value is no host.
+std::optional<ServiceAddress::HostPort> ReadServiceHost(const QString& settingsBase, int service,
+                                                        QString* badValue = nullptr);
+
+} // namespace UploadSetup

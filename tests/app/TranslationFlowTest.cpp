@@ -1,0 +1,309 @@
+// The whole road in the window: drop, recognition, 翻 訳, the translated page, preview and
+// print, against a web space and a translation service on loopback.
+#include "ComboBox.h"
+#include "DropSimulation.h"
+#include "FtpClient.h"
+#include "MainFormFixture.h"
+#include "OcrTexts.h"
+#include "RenderedPage.h"
+#include "RichEdit.h"
+#include "ServiceAddress.h"
+#include "TranslationPage.h"
+#include "TranslationWorld.h"
+#include "WebHost.h"
+#include "registry/Registry.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+
+namespace {
+
+QString pdfText(const QString& file) {
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-enc"), QStringLiteral("UTF-8"), file, QStringLiteral("-")});
+    return process.waitForFinished(30000) ? QString::fromUtf8(process.readAllStandardOutput())
+                                          : QString();
+}
+
+// Answers modal dialogs as they come up; answer returns true once it has dealt with one.
+class ModalDriver {
+public:
+    explicit ModalDriver(std::function<bool(QDialog*)> answer) : m_answer(std::move(answer)) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                m_answered += m_answer(dialog) ? 1 : 0;
+        });
+        m_timer.start(30);
+    }
+    int Answered() const { return m_answered; }
+
+private:
+    std::function<bool(QDialog*)> m_answer;
+    QTimer m_timer;
+    int m_answered = 0;
+};
+
+// A shown window whose SERVER section points at a world on loopback.
+class TranslationFlow : public MainFormTest {
+protected:
+    void startWorld(const QString& stor = QStringLiteral("ok")) {
+        Registry::SetDefaultFileName(dir.filePath(QStringLiteral("registry.json")));
+        world = std::make_unique<TranslationWorld>(stor);
+        ASSERT_TRUE(world->Started());
+    }
+    void start(const QByteArray& options = {}) {
+        startWorld();
+        openWindow(world->ServerSection() + options);
+    }
+    void openWindow(const QByteArray& ini) {
+        writeIni(ini);
+        open();
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return form->WEB != nullptr; }, 10000));
+        form->WEB->Printer()->setOutputFormat(QPrinter::PdfFormat);
+        form->WEB->Printer()->setOutputFileName(dir.filePath(QStringLiteral("printed.pdf")));
+        auto previous = form->WEB->OnDownloadComplete;
+        form->WEB->OnDownloadComplete = [this, previous](TWebControl* sender) {
+            ++loads;
+            previous(sender);
+        };
+    }
+
+    // Clicks 翻 訳 and waits for the page the service answers.
+    bool translate() {
+        const int before = loads;
+        QTest::mouseClick(form->btnTrans, Qt::LeftButton);
+        return QTest::qWaitFor([&] { return loads > before; }, 30000);
+    }
+
+    QString shownText() {
+        QString text;
+        bool done = false;
+        form->WEB->Page()->runJavaScript(QStringLiteral("document.body.innerText"),
+                                         [&](const QVariant& v) {
+                                             text = v.toString();
+                                             done = true;
+                                         });
+        return QTest::qWaitFor([&] { return done; }, 10000) ? text : QString();
+    }
+
+    void recognise(const QStringList& lines, const QString& font, int language) {
+        const QString page = RenderedPage::SavePng(RenderedPage::Paragraph(lines, font),
+                                                   dir.filePath(QStringLiteral("page.png")));
+        ASSERT_TRUE(DropSimulation::DropFiles(form.get(), QPoint(10, 40), {page}));
+        form->cmbLang->setCurrentIndex(language);
+        form->cmbLangChange();
+        form->chkRet->setChecked(true);
+        QTest::mouseClick(form->btnRecognition, Qt::LeftButton);
+        ASSERT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+        ASSERT_TRUE(form->btnTrans->isEnabled());
+    }
+
+    // Every line of the text as the service shows it.
+    void expectTranslated(const QString& pair) {
+        const QString shown = shownText();
+        const QStringList lines = form->rmm00->Lines();
+        ASSERT_FALSE(lines.isEmpty());
+        for (const QString& line : lines) {
+            if (!line.trimmed().isEmpty()) {
+                EXPECT_TRUE(shown.contains(TranslationWorld::Translated(pair, line)))
+                    << shown.toStdString() << "\nmissing: " << line.toStdString();
+            }
+        }
+    }
+
+    QString pageFile() const { return dir.filePath(QStringLiteral("trans.html")); }
+    QString remoteName() const { return TranslationPage::RemoteName(form->StartStamp); }
+
+    void expectIdle() {
+        EXPECT_EQ(Cursors::ScreenCursor(), Cursors::crDefault);
+        EXPECT_TRUE(form->btnTrans->isEnabled());
+        EXPECT_FALSE(form->Timer2->isActive());
+    }
+
+    std::unique_ptr<TranslationWorld> world;
+    int loads = 0;
+};
+
+TEST_F(TranslationFlow, EnglishPageIsTranslatedPreviewedPrintedAndReplacedByTheNext) {
+    start();
+    recognise(OcrTexts::English().mid(0, 2), QStringLiteral("DejaVu Serif"), 0);
+    ASSERT_TRUE(translate());
+    expectTranslated(QStringLiteral("EN>JA"));
+    expectIdle();
+    EXPECT_FALSE(QFile::exists(pageFile()));
+    EXPECT_EQ(world->HomeFiles(), QStringList{remoteName()});
+    EXPECT_EQ(world->HomeFile(remoteName()),
+              TranslationPage::PageBytes(form->rmm00->toPlainText(), true));
+    const QString pageAddress = world->FolderAddress() + remoteName();
+    EXPECT_EQ(world->ServiceRequests(),
+              QStringList{QStringLiteral("/world/english/web/?wb_url=") +
+                          QString::fromLatin1(ServiceAddress::UrlEncode(pageAddress.toUtf8())) +
+                          QStringLiteral("&wb_lp=ENJA")});
+
+    int previewPages = 0;
+    {
+        ModalDriver preview([&](QDialog* dialog) {
+            auto* widget = dialog->findChild<QPrintPreviewWidget*>();
+            previewPages = widget ? widget->pageCount() : 0;
+            if (previewPages == 0)
+                return false;
+            dialog->reject();
+            return true;
+        });
+        QTest::mouseClick(form->btnPreView, Qt::LeftButton);
+        EXPECT_EQ(preview.Answered(), 1);
+    }
+    EXPECT_GE(previewPages, 1);
+    {
+        ModalDriver print([](QDialog* dialog) {
+            dialog->accept();
+            return true;
+        });
+        QTest::mouseClick(form->btnOK, Qt::LeftButton);
+        EXPECT_EQ(print.Answered(), 1);
+    }
+    const QString printed = pdfText(dir.filePath(QStringLiteral("printed.pdf")));
+    EXPECT_TRUE(printed.contains(
+        TranslationWorld::Translated(QStringLiteral("EN>JA"), form->rmm00->Lines().first())))
+        << printed.toStdString();
+
+    // The second translation of the run replaces the page under the same name.
+    form->chkBr->setChecked(false);
+    form->rmm00->setPlainText(QStringLiteral("A second text & <more>"));
+    ASSERT_TRUE(translate());
+    expectTranslated(QStringLiteral("EN>JA"));
+    EXPECT_EQ(world->HomeFiles(), QStringList{remoteName()});
+    EXPECT_EQ(world->HomeFile(remoteName()),
+              TranslationPage::PageBytes(QStringLiteral("A second text & <more>"), false));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(TranslationFlow, JapanesePageGoesToGoogleAsJapaneseToEnglishAndIsPrinted) {
+    start("[OPT]\nTranslation=1\n");
+    recognise(OcrTexts::Japanese().mid(0, 2), QStringLiteral("IPAMincho"), 1);
+    ASSERT_TRUE(translate());
+    expectTranslated(QStringLiteral("JA>EN"));
+    ASSERT_EQ(world->ServiceRequests().size(), 1);
+    EXPECT_TRUE(world->ServiceRequests().first().startsWith(QLatin1String("/translate?u=http%3A")));
+    EXPECT_TRUE(world->ServiceRequests().first().endsWith(
+        QLatin1String("&langpair=ja%7Cen&hl=ja&ie=UTF8")));
+    ModalDriver print([](QDialog* dialog) {
+        dialog->accept();
+        return true;
+    });
+    QTest::mouseClick(form->btnOK, Qt::LeftButton);
+    const QString printed = pdfText(dir.filePath(QStringLiteral("printed.pdf")));
+    const QString first = form->rmm00->Lines().first();
+    EXPECT_TRUE(printed.contains(TranslationWorld::Translated(QStringLiteral("JA>EN"), first)))
+        << printed.toStdString();
+}
+
+TEST_F(TranslationFlow, ASecondClickInTheWaitBeforeTheNavigationShowsTheSecondText) {
+    start();
+    form->rmm00->setPlainText(QStringLiteral("first words"));
+    QTest::mouseClick(form->btnTrans, Qt::LeftButton);
+    // Stored: the navigation waits its 500 ms, and 翻 訳 is enabled again.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->Timer2->isActive(); }, 20000));
+    form->rmm00->setPlainText(QStringLiteral("second words"));
+    ASSERT_TRUE(translate());
+    QTest::qWait(700); // no late navigation of the first click may follow
+    EXPECT_EQ(loads, 1);
+    expectTranslated(QStringLiteral("EN>JA"));
+    EXPECT_EQ(world->HomeFile(remoteName()),
+              TranslationPage::PageBytes(QStringLiteral("second words"), true));
+    EXPECT_FALSE(QFile::exists(pageFile()));
+    expectIdle();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+}
+
+struct FailureCase {
+    const char* Name;
+    const char* Stor;
+    const char* Expected; // in the message shown
+};
+
+class TranslationFailure : public TranslationFlow,
+                           public ::testing::WithParamInterface<FailureCase> {};
+
+QByteArray failingServer(const TranslationWorld& world, const QString& name) {
+    if (name == QLatin1String("WrongPassword"))
+        return world.ServerSection(QStringLiteral("wrong"));
+    QByteArray section = world.ServerSection();
+    const QByteArray ftpHost = "HOST=127.0.0.1:" + QByteArray::number(world.FtpPort());
+    if (name == QLatin1String("UnknownHost"))
+        return section.replace(ftpHost, "HOST=no-such-host.invalid");
+    if (name == QLatin1String("RefusedConnection")) {
+        // A port that was just free: nothing listens there.
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const QByteArray port = QByteArray::number(probe.serverPort());
+        probe.close();
+        return section.replace(ftpHost, "HOST=127.0.0.1:" + port);
+    }
+    return section;
+}
+
+TEST_P(TranslationFailure, IsShownAndLeavesTheWindowUsable) {
+    const FailureCase c = GetParam();
+    const QString name = QString::fromLatin1(c.Name);
+    startWorld(QString::fromLatin1(c.Stor));
+    openWindow(failingServer(*world, name));
+    if (name == QLatin1String("ReadOnlyProgramFolder")) {
+        // Root ignores the folder's mode; a folder in the page file's place refuses too.
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("trans.html")));
+    }
+    form->rmm00->setPlainText(QStringLiteral("text that is never shown"));
+    QTest::mouseClick(form->btnTrans, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !errors.isEmpty(); }, 20000));
+    QTest::qWait(700); // nothing may follow the failure
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_EQ(errors.size(), 1) << errors.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(errors.first().contains(QString::fromUtf8(c.Expected)))
+        << errors.first().toStdString();
+    expectIdle();
+    EXPECT_EQ(loads, 0);
+    EXPECT_TRUE(world->ServiceRequests().isEmpty());
+    EXPECT_FALSE(form->FtpClient1->ControlConnected());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Upload, TranslationFailure,
+    ::testing::Values(FailureCase{"UnknownHost", "ok", "FTP エラー 15"},
+                      FailureCase{"RefusedConnection", "ok", "FTP エラー 11"},
+                      FailureCase{"WrongPassword", "ok", "FTP エラー 26\rサーバーの応答: 530"},
+                      FailureCase{
+                          "RefusedStor", "refuse",
+                          "FTP エラー 29: Access denied or file not found\rサーバーの応答: 553"},
+                      FailureCase{"DroppedDuringUpload", "drop", "アップロードできませんでした"},
+                      FailureCase{"ReadOnlyProgramFolder", "ok", "trans.html に書き込めません"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(TranslationFlow, ThePlaceholderAccountIsToldInsteadOfReached) {
+    startWorld();
+    openWindow("[SERVER]\nHOST=\nUSER=me\n");
+    form->rmm00->setPlainText(QStringLiteral("words"));
+    QTest::mouseClick(form->btnTrans, Qt::LeftButton);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.first().contains(iniPath() + QStringLiteral(" の [SERVER] に HOST, PASS, "
+                                                                   "INID, ADDR を設定")))
+        << errors.first().toStdString();
+    expectIdle();
+    EXPECT_FALSE(QFile::exists(pageFile()));
+    EXPECT_EQ(form->FtpClient1->Server(), QString());
+}
+
+} // namespace

@@ -1,0 +1,79 @@
+#include "TranslationWorld.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+TranslationWorld::TranslationWorld(const QString& stor) {
+    m_process.start(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral(VELA_TRANSLATION_FIXTURES "/translation_world.py"),
+                     m_home.path(), QStringLiteral("vela"), QStringLiteral("s3cret"),
+                     QStringLiteral("--stor"), stor});
+    if (!m_process.waitForStarted(10000))
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 15000 && m_process.state() == QProcess::Running) {
+        m_process.waitForReadyRead(100);
+        m_output += m_process.readAllStandardOutput();
+        const qsizetype end = m_output.indexOf('\n');
+        if (end < 0)
+            continue;
+        const QList<QByteArray> ports = m_output.left(end).split(' ');
+        m_output.remove(0, end + 1);
+        if (ports.size() == 4 && ports[0] == "PORTS") {
+            m_httpPort = ports[2].toUShort();
+            m_servicePort = ports[3].toUShort();
+            m_ftpPort = ports[1].toUShort();
+        }
+        return;
+    }
+}
+
+TranslationWorld::~TranslationWorld() {
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+QStringList TranslationWorld::HomeFiles() const {
+    return QDir(m_home.path()).entryList(QDir::Files);
+}
+
+QByteArray TranslationWorld::HomeFile(const QString& name) const {
+    QFile f(QDir(m_home.path()).filePath(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString TranslationWorld::FolderAddress() const {
+    return QStringLiteral("http://127.0.0.1:%1/").arg(m_httpPort);
+}
+
+QString TranslationWorld::ServiceHost() const {
+    return QStringLiteral("127.0.0.1:%1").arg(m_servicePort);
+}
+
+QStringList TranslationWorld::ServiceRequests() {
+    m_output += m_process.readAllStandardOutput();
+    QStringList requests;
+    for (const QByteArray& line : m_output.split('\n')) {
+        // The browser's own request for the site's icon is no translation.
+        if (line.startsWith("SERVICE ") && line != "SERVICE /favicon.ico")
+            requests << QString::fromUtf8(line.mid(8));
+    }
+    return requests;
+}
+
+QByteArray TranslationWorld::ServerSection(const QString& password) const {
+    return QStringLiteral("[SERVER]\nHOST=127.0.0.1:%1\nUSER=vela\nPASS=%2\nINID=/\nADDR=%3\n"
+                          "EXCITE=%4\nGOOGLE=%4\n")
+        .arg(m_ftpPort)
+        .arg(password, FolderAddress(), ServiceHost())
+        .toUtf8();
+}
+
+QString TranslationWorld::Translated(const QString& pair, const QString& line) {
+    QString reversed;
+    for (auto it = line.crbegin(); it != line.crend(); ++it)
+        reversed += *it;
+    return QStringLiteral("<<%1>> %2").arg(pair, reversed);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// The outside world of a translation on loopback, started for one test: the user's web
+// space (an FTP server and an HTTP server over the same folder) and a translation service
+// that fetches the page and shows each line reversed after "<<EN>JA>> " or "<<JA>EN>> ".
+class TranslationWorld {
+public:
+    // Stor "ok", "refuse" (553 to every STOR) or "drop" (the connection closes at STOR).
+    explicit TranslationWorld(const QString& stor = QStringLiteral("ok"));
+    ~TranslationWorld();
+    TranslationWorld(const TranslationWorld&) = delete;
+    TranslationWorld& operator=(const TranslationWorld&) = delete;
+
+    bool Started() const { return m_ftpPort != 0; }
+    quint16 FtpPort() const { return m_ftpPort; }
+    QString Home() const { return m_home.path(); }
+    QStringList HomeFiles() const;
+    QByteArray HomeFile(const QString& name) const;
+    // The public address of the web space's folder, ending in "/".
+    QString FolderAddress() const;
+    QString ServiceHost() const;
+    // The requests the service received so far (path and query as sent).
+    QStringList ServiceRequests();
+    // The SERVER section of a settings file pointing everything at this world.
+    QByteArray ServerSection(const QString& password = QStringLiteral("s3cret")) const;
+
+    // The service's text for a line of the page.
+    static QString Translated(const QString& pair, const QString& line);
+
+private:
+    QTemporaryDir m_home;
+    QProcess m_process;
+    QByteArray m_output;
+    quint16 m_ftpPort = 0;
+    quint16 m_httpPort = 0;
+    quint16 m_servicePort = 0;
+};
