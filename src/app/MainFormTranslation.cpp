@@ -3,6 +3,7 @@
 #include "ErrorDisplay.h"
 #include "FtpClient.h"
 #include "MainForm.h"
+#include "MessageBox.h"
 #include "RichEdit.h"
 #include "ServiceAddress.h"
 #include "TranslationPage.h"
@@ -55,26 +56,14 @@ QString TfrmMain::pageFile() const {
 
 // Settings that cannot lead to a translation are told before anything is written or sent.
 bool TfrmMain::translationReady() {
-    const QString iniPath = SettingsBase + QStringLiteral(".ini");
-    const QStringList placeholders =
-        UploadSetup::PlaceholderKeys(UploadHost, UploadUser, UploadPassword, UploadDirectory,
-                                     UploadSetup::ReadFolderAddress(SettingsBase));
-    QString message;
-    QString badValue;
-    if (!placeholders.isEmpty())
-        message = UploadSetup::PlaceholderMessage(iniPath, placeholders);
-    else if (!ServiceAddress::ParseHostPort(UploadHost, 21))
-        message = UploadSetup::InvalidHostMessage(iniPath, QStringLiteral("HOST"), UploadHost);
-    else if (ServiceAddress::HostKey(cmbTrns->currentIndex()).isEmpty() ||
-             (cmbLang->currentIndex() != ServiceAddress::English &&
-              cmbLang->currentIndex() != ServiceAddress::Japanese))
-        message = UploadSetup::NoServiceMessage();
-    else if (!UploadSetup::ReadServiceHost(SettingsBase, cmbTrns->currentIndex(), &badValue))
-        message = UploadSetup::InvalidHostMessage(
-            iniPath, ServiceAddress::HostKey(cmbTrns->currentIndex()), badValue);
-    if (message.isEmpty())
+    QString problem = UploadSetup::AccountProblem(
+        SettingsBase, {UploadHost, UploadUser, UploadPassword, UploadDirectory});
+    if (problem.isEmpty())
+        problem = UploadSetup::ServiceProblem(SettingsBase, cmbTrns->currentIndex(),
+                                              cmbLang->currentIndex());
+    if (problem.isEmpty())
         return true;
-    reportUploadFailure(message);
+    reportUploadFailure(problem);
     return false;
 }
 
@@ -103,8 +92,9 @@ void TfrmMain::btnTransClick() {
         }
     }
     if (!UploadHost.isEmpty()) {
-        UploadSetup::PrepareLogin(*FtpClient1, {*ServiceAddress::ParseHostPort(UploadHost, 21),
-                                                UploadUser, UploadPassword, UploadDirectory});
+        UploadSetup::PrepareLogin(
+            *FtpClient1,
+            UploadSetup::ToAccount({UploadHost, UploadUser, UploadPassword, UploadDirectory}));
         m_uploading = true;
         m_uploadFailed = false;
         FtpClient1->Login();
@@ -153,7 +143,8 @@ void TfrmMain::uploadFailed(const QString& message) {
 }
 
 void TfrmMain::reportUploadFailure(const QString& message) {
-    ShowDefaultError(message);
+    ShowMessageBox(this, QStringLiteral("FTP"), message, QStringLiteral("x"), QStringLiteral("Y"),
+                   QStringLiteral("1"));
 }
 
 void TfrmMain::Timer2Timer() {
@@ -161,18 +152,15 @@ void TfrmMain::Timer2Timer() {
     Cursors::ScopedScreenCursor busy(Cursors::crAppStart);
     QFile::remove(pageFile());
     const int service = cmbTrns->currentIndex();
-    QString badValue;
-    const auto host = UploadSetup::ReadServiceHost(SettingsBase, service, &badValue);
+    const int language = cmbLang->currentIndex();
+    // The choice or the settings may have changed during the upload.
+    const QString problem = UploadSetup::ServiceProblem(SettingsBase, service, language);
+    if (!problem.isEmpty())
+        throw VelaError(problem);
     const QString address = ServiceAddress::Compose(
-        service, cmbLang->currentIndex(), host.value_or(ServiceAddress::HostPort{}),
+        service, language, *UploadSetup::ReadServiceHost(SettingsBase, service),
         ServiceAddress::PageAddress(UploadSetup::ReadFolderAddress(SettingsBase),
                                     TranslationPage::RemoteName(StartStamp)));
-    // The choice or the settings changed during the upload.
-    if (!host || address.isEmpty())
-        throw VelaError(
-            host ? UploadSetup::NoServiceMessage()
-                 : UploadSetup::InvalidHostMessage(SettingsBase + QStringLiteral(".ini"),
-                                                   ServiceAddress::HostKey(service), badValue));
     DisableNavigationSound(true);
     CreateBrowser()->NavigateUrl(address);
 }

@@ -20,8 +20,9 @@ TEST(TranslationPage, LinesWithAndWithoutBreaksKeepEmptyLinesAndDropOnlyTheFinal
     EXPECT_EQ(TranslationPage::PageBytes(text, false),
               Head + "one\r\n\r\ntwo\r\nthree\r\nfour\r\n" + Tail);
     // Only the last break is dropped: a text ending in an empty line keeps it.
-    EXPECT_EQ(TranslationPage::TextLines(QStringLiteral("a\n\n")), QStringList({"a", ""}));
-    EXPECT_EQ(TranslationPage::TextLines(QStringLiteral("\r\n")), QStringList({""}));
+    EXPECT_EQ(TranslationPage::PageBytes(QStringLiteral("a\n\n"), true),
+              Head + "a<br>\r\n<br>\r\n" + Tail);
+    EXPECT_EQ(TranslationPage::PageBytes(QStringLiteral("\r\n"), false), Head + "\r\n" + Tail);
     EXPECT_EQ(TranslationPage::PageBytes(QString(), true), QByteArray());
 }
 

@@ -1,5 +1,6 @@
 // vela-cli print: loads a page in a browser host that is never shown and prints it to PDF.
 #include "CliCommand.h"
+#include "CliPrint.h"
 #include "WebHost.h"
 #include "WebTools.h"
 
@@ -9,14 +10,11 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-int fail(const QString& message) {
-    std::fprintf(stderr, "vela-cli print: %s\n", message.toLocal8Bit().constData());
-    return 1;
-}
-
-int printPage(const QString& url, const QString& out, int waitSeconds) {
+int PrintUrlToPdf(const char* command, const QString& url, const QString& out, int waitSeconds) {
+    const auto fail = [command](const QString& message) {
+        std::fprintf(stderr, "vela-cli %s: %s\n", command, message.toLocal8Bit().constData());
+        return 1;
+    };
     TWebHost host;
     host.resize(1024, 768);
     host.Loaded();
@@ -55,6 +53,25 @@ int printPage(const QString& url, const QString& out, int waitSeconds) {
     return 0;
 }
 
+int WithWebEngine(char* program, const std::function<int()>& body) {
+    // Nothing is shown, so no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    PrepareWebEngineEnvironment();
+    int qtArgc = 1;
+    char* qtArgv[] = {program, nullptr};
+    QApplication app(qtArgc, qtArgv);
+    WebToolsInitialization();
+    WebHostInitialization();
+    const int result = body();
+    WebHostFinalization();
+    WebToolsFinalization();
+    return result;
+}
+
+namespace {
+
 int printCommand(int argc, char** argv) {
     QStringList args;
     int waitSeconds = 60;
@@ -74,19 +91,8 @@ int printCommand(int argc, char** argv) {
         std::fprintf(stderr, "usage: vela-cli print URL OUT.pdf [--wait SECONDS]\n");
         return 2;
     }
-    // Nothing is shown, so no display is needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    PrepareWebEngineEnvironment();
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    WebToolsInitialization();
-    WebHostInitialization();
-    const int result = printPage(args[0], args[1], waitSeconds);
-    WebHostFinalization();
-    WebToolsFinalization();
-    return result;
+    return WithWebEngine(argv[0],
+                         [&] { return PrintUrlToPdf("print", args[0], args[1], waitSeconds); });
 }
 
 } // namespace

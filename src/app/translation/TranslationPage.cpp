@@ -1,29 +1,11 @@
 #include "TranslationPage.h"
 
+#include "Recognition.h"
+
 namespace TranslationPage {
 
 QString RemoteName(const QString& startStamp) {
     return startStamp + FileName();
-}
-
-QStringList TextLines(const QString& text) {
-    QStringList lines;
-    QString line;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            lines << line;
-            line.clear();
-            if (c == QLatin1Char('\r') && i + 1 < text.size() &&
-                text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-        } else {
-            line += c;
-        }
-    }
-    if (!line.isEmpty())
-        lines << line;
-    return lines;
 }
 
 QString EscapeHtml(const QString& text) {
@@ -46,7 +28,7 @@ QByteArray PageBytes(const QString& text, bool insertBr) {
     if (text.isEmpty())
         return {};
     QByteArray page = "<html><head><meta charset=\"utf-8\"></head><body>\r\n";
-    for (const QString& line : TextLines(text)) {
+    for (const QString& line : Recognition::LinesOfText(text)) {
         page += EscapeHtml(line).toUtf8();
         if (insertBr)
             page += "<br>";

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 // The page that carries the text to the translation service.
 namespace TranslationPage {
@@ -16,14 +15,12 @@ inline QString FileName() {
 // the page before it.
 QString RemoteName(const QString& startStamp);
 
-// The text split at CR, LF or CR LF; a final line break adds no empty line.
-QStringList TextLines(const QString& text);
-
 // Text with "&", "<" and ">" escaped, so that it can neither break the page nor add markup.
 QString EscapeHtml(const QString& text);
 
 // The page file's bytes: UTF-8, each line ended by CR LF, a frame whose head declares the
-// character set, the text's lines escaped and, with insertBr, each followed by "<br>".
+// character set, the text's lines (split at CR, LF or CR LF; a final break adds no empty
+// line) escaped and, with insertBr, each followed by "<br>".
 // Empty text gives an empty result (no page is written for it).
 QByteArray PageBytes(const QString& text, bool insertBr);
 

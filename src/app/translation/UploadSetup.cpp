@@ -84,8 +84,39 @@ QString InvalidHostMessage(const QString& iniPath, const QString& key, const QSt
         .arg(iniPath, key, value);
 }
 
-QString NoServiceMessage() {
-    return QStringLiteral("翻訳サービスまたは認識言語が選ばれていません。");
+UploadValues ReadUploadValues(const QString& settingsBase) {
+    return {ReadServerValue(settingsBase, QStringLiteral("HOST"), UploadDefaults::Host()),
+            ReadServerValue(settingsBase, QStringLiteral("USER"), UploadDefaults::User()),
+            ReadServerValue(settingsBase, QStringLiteral("PASS"), UploadDefaults::Password()),
+            ReadServerValue(settingsBase, QStringLiteral("INID"), UploadDefaults::Directory())};
+}
+
+Account ToAccount(const UploadValues& values) {
+    return {ServiceAddress::ParseHostPort(values.Host, 21).value_or(ServiceAddress::HostPort{}),
+            values.User, values.Password, values.Directory};
+}
+
+QString AccountProblem(const QString& settingsBase, const UploadValues& values) {
+    const QString iniPath = settingsBase + QStringLiteral(".ini");
+    const QStringList placeholders =
+        PlaceholderKeys(values.Host, values.User, values.Password, values.Directory,
+                        ReadFolderAddress(settingsBase));
+    if (!placeholders.isEmpty())
+        return PlaceholderMessage(iniPath, placeholders);
+    if (!ServiceAddress::ParseHostPort(values.Host, 21))
+        return InvalidHostMessage(iniPath, QStringLiteral("HOST"), values.Host);
+    return {};
+}
+
+QString ServiceProblem(const QString& settingsBase, int service, int language) {
+    if (ServiceAddress::HostKey(service).isEmpty() ||
+        (language != ServiceAddress::English && language != ServiceAddress::Japanese))
+        return QStringLiteral("翻訳サービスまたは認識言語が選ばれていません。");
+    QString badValue;
+    if (!ReadServiceHost(settingsBase, service, &badValue))
+        return InvalidHostMessage(settingsBase + QStringLiteral(".ini"),
+                                  ServiceAddress::HostKey(service), badValue);
+    return {};
 }
 
 QString FtpFailureMessage(int error, const QString& text, const QString& lastReply) {

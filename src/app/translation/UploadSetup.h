@@ -25,6 +25,23 @@ struct Account {
 // Gives the client the account and the overwrite choice of an upload; Login follows.
 void PrepareLogin(TFtpClient& client, const Account& account);
 
+// HOST, USER, PASS and INID as read, the built-in value for each that is missing or empty.
+struct UploadValues {
+    QString Host;
+    QString User;
+    QString Password;
+    QString Directory;
+};
+UploadValues ReadUploadValues(const QString& settingsBase);
+// The account of values whose host passed AccountProblem.
+Account ToAccount(const UploadValues& values);
+
+// Why a translation cannot start, told before anything is written or sent; empty when it
+// can. AccountProblem: the placeholder account, a HOST that is no host[:port].
+// ServiceProblem: no service or language chosen, an EXCITE or GOOGLE value that is no host.
+QString AccountProblem(const QString& settingsBase, const UploadValues& values);
+QString ServiceProblem(const QString& settingsBase, int service, int language);
+
 // A SERVER value; missing or empty gives the built-in one.
 QString ReadServerValue(const QString& settingsBase, const QString& key, const QString& builtIn);
 // The public address of the upload folder (ADDR), read afresh for every translation.
@@ -38,7 +55,6 @@ QStringList PlaceholderKeys(const QString& host, const QString& user, const QStr
 // What the user is told.
 QString PlaceholderMessage(const QString& iniPath, const QStringList& keys);
 QString InvalidHostMessage(const QString& iniPath, const QString& key, const QString& value);
-QString NoServiceMessage();
 // An FTP failure with the client's error number and text and the server's last reply.
 QString FtpFailureMessage(int error, const QString& text, const QString& lastReply);
 // The connection ended before the page was stored, without an error of its own.
