@@ -1,0 +1,84 @@
+// vela-cli translate against the web space and service stand-ins.
+#include "OcrTexts.h"
+#include "RenderedPage.h"
+#include "TranslationWorld.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun {
+    int Status = -1;
+    QString Errors;
+};
+
+CliRun translate(const QStringList& arguments) {
+    QProcess cli;
+    cli.start(QStringLiteral(VELA_CLI), QStringList{QStringLiteral("translate")} + arguments);
+    CliRun run;
+    if (cli.waitForFinished(120000))
+        run.Status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    run.Errors = QString::fromLocal8Bit(cli.readAllStandardError());
+    return run;
+}
+
+class TranslateCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(world.Started());
+        writeSettings(world.ServerSection());
+    }
+    void writeSettings(const QByteArray& content) {
+        QFile ini(settings);
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(content);
+    }
+
+    TranslationWorld world;
+    QTemporaryDir dir;
+    const QString settings = dir.filePath(QStringLiteral("vela.ini"));
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+};
+
+TEST_F(TranslateCli, RenderedPageEndsAsThePrintedTranslation) {
+    const QString page = RenderedPage::SavePng(
+        RenderedPage::Paragraph(OcrTexts::English().mid(0, 1), QStringLiteral("DejaVu Serif")),
+        dir.filePath(QStringLiteral("page.png")));
+    const CliRun run = translate({QStringLiteral("--settings"), settings, page, pdf});
+    ASSERT_EQ(run.Status, 0) << run.Errors.toStdString();
+    for (const char* step :
+         {"recognising", "connecting to 127.0.0.1:", "uploaded", "translating", "printing"})
+        EXPECT_TRUE(run.Errors.contains(QLatin1String(step))) << step;
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(printed.contains(
+        TranslationWorld::Translated(QStringLiteral("EN>JA"), QStringLiteral("quick brown fox"))
+            .mid(10)))
+        << printed.toStdString();
+    EXPECT_TRUE(printed.contains(QLatin1String("<<EN>JA>> ")));
+    EXPECT_EQ(world.HomeFiles().size(), 1);
+}
+
+TEST_F(TranslateCli, WrongPasswordFailsWithTheFtpErrorAndPrintsNothing) {
+    writeSettings(world.ServerSection(QStringLiteral("wrong")));
+    const QString input = dir.filePath(QStringLiteral("in.txt"));
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("some text\n");
+    file.close();
+    const CliRun run = translate({QStringLiteral("--service"), QStringLiteral("google"),
+                                  QStringLiteral("--settings"), settings, input, pdf});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(run.Errors.contains(QLatin1String("FTP error 26 (server: 530")))
+        << run.Errors.toStdString();
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_TRUE(world.ServiceRequests().isEmpty());
+}
+
+} // namespace
