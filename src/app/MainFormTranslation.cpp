@@ -1,4 +1,3 @@
-#include "ComboBox.h"
 #include "Cursors.h"
 #include "ErrorDisplay.h"
 #include "FtpClient.h"
@@ -11,6 +10,7 @@
 #include "VelaError.h"
 #include "WebHost.h"
 #include "WebTools.h"
+#include "WheelComboBox.h"
 
 #include <QCheckBox>
 #include <QDir>

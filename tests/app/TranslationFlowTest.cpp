@@ -1,6 +1,5 @@
 // The whole road in the window: drop, recognition, 翻 訳, the translated page, preview and
 // print, against a web space and a translation service on loopback.
-#include "ComboBox.h"
 #include "DropSimulation.h"
 #include "FtpClient.h"
 #include "MainFormFixture.h"
@@ -12,6 +11,7 @@
 #include "TranslationPage.h"
 #include "TranslationWorld.h"
 #include "WebHost.h"
+#include "WheelComboBox.h"
 #include "registry/Registry.h"
 
 #include <QApplication>
