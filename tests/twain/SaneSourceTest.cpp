@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QImage>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -16,6 +17,9 @@
 namespace {
 
 using Errors = std::vector<std::pair<int, int>>;
+
+const QByteArray TestConfig = "number_of_devices 2\nmode Gray\ndepth 8\nresolution 50\n"
+                              "test-picture \"Color pattern\"\n";
 
 // Runs action on the SANE source's window once it is up.
 void onSaneDialog(std::function<void(QDialog*)> action) {
@@ -49,8 +53,7 @@ protected:
         ASSERT_TRUE(QFile::link(VELA_SANE_SOURCE, sources("sane.ds")));
         QDir(dir.path()).mkdir("sane");
         writeConfig("dll.conf", "test\n");
-        writeConfig("test.conf", "number_of_devices 2\nmode Gray\ndepth 8\nresolution 50\n"
-                                 "test-picture \"Color pattern\"\n");
+        writeConfig("test.conf", TestConfig);
         setenv("SANE_CONFIG_DIR", qPrintable(dir.filePath("sane")), 1);
         setDefaultSource("Noname frontend-tester (test:0)");
     }
@@ -60,7 +63,8 @@ protected:
         f.write(text);
     }
     // Scans through the dialog with a mode (0 colour, 1 grey, 2 line art).
-    int scanWithDialog(int mode, int dpi, bool feeder = false) {
+    int scanWithDialog(int mode, int dpi, bool feeder = false,
+                       const std::function<void()>& opened = {}) {
         onSaneDialog([=](QDialog* dialog) {
             auto combos = dialog->findChildren<QComboBox*>();
             combos[0]->setCurrentIndex(mode);
@@ -68,7 +72,7 @@ protected:
             dialog->findChild<QCheckBox*>()->setChecked(feeder);
             QTest::mouseClick(button(dialog, "スキャン"), Qt::LeftButton);
         });
-        return scan();
+        return scan(opened);
     }
 };
 
@@ -141,6 +145,54 @@ TEST_F(SaneSourceTest, FeederBatchAndCancelledDialog) {
     EXPECT_EQ(scan(), 3);
     EXPECT_FALSE(QFile::exists("tmp0.bmp"));
     EXPECT_EQ(errors, (Errors{{5, 3}}));
+}
+
+TEST_F(SaneSourceTest, FeederBatchStopsAtTheTransferCount) {
+    std::vector<int> pending;
+    twain.OnNewImage = [&](QObject*, QString&, TW_IMAGEINFO&, int count) {
+        pending.push_back(count);
+    };
+    EXPECT_EQ(
+        scanWithDialog(1, 75, true,
+                       [this] { EXPECT_EQ(twain.SetCapability(CAP_XFERCOUNT, TWTY_INT16, 3), 0); }),
+        0);
+    EXPECT_EQ(pending, (std::vector<int>{2, 1, 0}));
+    for (const char* name : {"tmp0.bmp", "tmp1.bmp", "tmp2.bmp"})
+        EXPECT_EQ(QImage(name).size(), QSize(236, 295)) << name;
+    EXPECT_FALSE(QFile::exists("tmp3.bmp"));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SaneSourceTest, DeviceFailuresBecomeConditionCodes) {
+    twain.SetSHOWhideUI(false);
+    const std::pair<const char*, int> cases[] = {
+        {"SANE_STATUS_DEVICE_BUSY", TWCC_CHECKDEVICEONLINE},
+        {"SANE_STATUS_JAMMED", TWCC_PAPERJAM},
+        {"SANE_STATUS_NO_DOCS", TWCC_OPERATIONERROR},
+        {"SANE_STATUS_IO_ERROR", TWCC_BUMMER},
+    };
+    for (const auto& [status, condition] : cases) {
+        writeConfig("test.conf", TestConfig + "read-status-code \"" + status + "\"\n");
+        errors.clear();
+        EXPECT_EQ(scan(), 0x8000 + condition) << status;
+        EXPECT_EQ(errors, (Errors{{5, 0x8000 + condition}})) << status;
+        EXPECT_FALSE(QFile::exists("tmp0.bmp")) << status;
+    }
+
+    // Through the dialog the failure is shown there and the dialog stays for another try.
+    twain.SetSHOWhideUI(true);
+    errors.clear();
+    QString shown;
+    onSaneDialog([&](QDialog* dialog) {
+        QTest::mouseClick(button(dialog, "スキャン"), Qt::LeftButton);
+        for (QLabel* label : dialog->findChildren<QLabel*>())
+            if (label->text().startsWith("スキャンできませんでした"))
+                shown = label->text();
+        QTest::mouseClick(button(dialog, "キャンセル"), Qt::LeftButton);
+    });
+    EXPECT_EQ(scan(), 3);
+    EXPECT_EQ(shown, QStringLiteral("スキャンできませんでした (%1)").arg(TWCC_BUMMER));
+    EXPECT_FALSE(QFile::exists("tmp0.bmp"));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <utility>
@@ -35,8 +36,9 @@ protected:
     void script(const QByteArray& text) { env->Script(text); }
     void setDefaultSource(const QString& name) { env->SetDefaultSource(name); }
     QString defaultSource() const { return env->DefaultSource(); }
-    // The main window's sequence, closing and unloading also when something throws.
-    int scan() {
+    // The main window's sequence, closing and unloading also when something throws; opened
+    // runs once the source is open, before the images are acquired.
+    int scan(const std::function<void()>& opened = {}) {
         struct Cleanup {
             TTwainAcquire& t;
             ~Cleanup() {
@@ -51,8 +53,12 @@ protected:
         QString name;
         twain.SelectSource(true, name);
         twain.ChooseSource(name);
-        const int opened = twain.OpenSource();
-        return opened == 0 ? twain.Acquire() : opened;
+        const int open = twain.OpenSource();
+        if (open != 0)
+            return open;
+        if (opened)
+            opened();
+        return twain.Acquire();
     }
 
     QTemporaryDir dir;

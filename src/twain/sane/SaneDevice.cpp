@@ -186,7 +186,7 @@ void SaneDevice::SetResolution(int dpi) {
 }
 
 TW_UINT16 SaneDevice::Scan(std::vector<ScannedPage>& pages,
-                           const std::function<bool(int)>& progress) {
+                           const std::function<bool(int)>& progress, int maxPages) {
     for (;;) {
         ScannedPage page;
         const TW_UINT16 cc = scanPage(page, progress);
@@ -197,7 +197,7 @@ TW_UINT16 SaneDevice::Scan(std::vector<ScannedPage>& pages,
             return cc;
         }
         pages.push_back(page);
-        if (!m_feeder)
+        if (!m_feeder || (maxPages > 0 && pages.size() >= std::size_t(maxPages)))
             break;
     }
     sane_cancel(m_handle);

@@ -34,9 +34,11 @@ public:
     void SetResolution(int dpi);
     void UseFeeder(bool feeder);
 
-    // Scans one page, or every page of the feeder; progress gets 0..100 and answers false to
-    // cancel. Returns the TWAIN condition code of a failure (TWCC_SUCCESS when all went well).
-    TW_UINT16 Scan(std::vector<ScannedPage>& pages, const std::function<bool(int)>& progress);
+    // Scans one page, or the pages of the feeder up to maxPages (all when below 1); progress
+    // gets 0..100 and answers false to cancel. Returns the TWAIN condition code of a failure
+    // (TWCC_SUCCESS when all went well).
+    TW_UINT16 Scan(std::vector<ScannedPage>& pages, const std::function<bool(int)>& progress,
+                   int maxPages = 0);
 
     static TW_UINT16 ConditionOf(SANE_Status status);
 

@@ -55,6 +55,10 @@ private:
         FreePages(m_pages);
         m_device.reset();
         exit();
+        // What one session negotiated is not the next one's.
+        m_mode.reset();
+        m_resolution = 0;
+        m_transferCount = -1;
     }
 
     bool m_initialised = false;
@@ -71,6 +75,7 @@ private:
     // Settings the application negotiated; unset means the device's own.
     std::optional<ScanMode> m_mode;
     int m_resolution = 0;
+    TW_INT16 m_transferCount = -1; // the pages the application takes; -1 for all
     TW_UINT16 m_condition = TWCC_SUCCESS;
 };
 
@@ -163,7 +168,7 @@ TW_UINT16 SaneSource::enable(const TW_USERINTERFACE& ui) {
             m_device->SetMode(*m_mode);
         if (m_resolution)
             m_device->SetResolution(m_resolution);
-        const TW_UINT16 cc = m_device->Scan(m_pages, {});
+        const TW_UINT16 cc = m_device->Scan(m_pages, {}, m_transferCount);
         if (cc != TWCC_SUCCESS)
             return fail(cc == ScanCancelled ? TWCC_OPERATIONERROR : cc);
         post(MSG_XFERREADY);
@@ -201,11 +206,14 @@ void SaneSource::scanFromDialog() {
     m_dialog->btnScan->setEnabled(false);
     m_dialog->SetStatus(QString());
     m_dialog->Apply();
-    const TW_UINT16 cc = m_device->Scan(m_pages, [this](int percent) {
-        m_dialog->SetProgress(percent);
-        QCoreApplication::processEvents();
-        return !m_cancel;
-    });
+    const TW_UINT16 cc = m_device->Scan(
+        m_pages,
+        [this](int percent) {
+            m_dialog->SetProgress(percent);
+            QCoreApplication::processEvents();
+            return !m_cancel;
+        },
+        m_transferCount);
     m_scanning = false;
     m_dialog->btnScan->setEnabled(true);
     if (cc == TWCC_SUCCESS) {
@@ -220,13 +228,18 @@ void SaneSource::scanFromDialog() {
 
 TW_UINT16 SaneSource::setCapability(const TW_CAPABILITY& cap, TW_UINT16 msg) {
     if (msg != MSG_SET)
-        return fail(TWCC_CAPUNSUPPORTED);
+        return fail(cap.Cap == CAP_XFERCOUNT ? TWCC_BADPROTOCOL : TWCC_CAPUNSUPPORTED);
     if (cap.ConType != TWON_ONEVALUE || GlobalSize(cap.hContainer) < sizeof(TW_ONEVALUE))
         return fail(TWCC_BADVALUE);
     const auto* one = static_cast<const TW_ONEVALUE*>(GlobalLock(cap.hContainer));
     const TW_UINT32 item = one->Item;
     GlobalUnlock(cap.hContainer);
-    if (cap.Cap == ICAP_PIXELTYPE) {
+    if (cap.Cap == CAP_XFERCOUNT) {
+        const auto count = TW_INT16(item & 0xFFFF);
+        if (count == 0 || count < -1)
+            return fail(TWCC_BADVALUE);
+        m_transferCount = count;
+    } else if (cap.Cap == ICAP_PIXELTYPE) {
         if (item > TW_UINT32(TWPT_RGB))
             return fail(TWCC_BADVALUE);
         m_mode = item == TW_UINT32(TWPT_RGB)    ? ScanMode::Color
@@ -254,20 +267,20 @@ TW_UINT16 SaneSource::Entry(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
     switch (dat) {
     case DAT_CAPABILITY: {
         auto* cap = static_cast<TW_CAPABILITY*>(data);
-        if (cap->Cap == ICAP_PIXELTYPE || cap->Cap == ICAP_XRESOLUTION)
-            return setCapability(*cap, msg);
-        if (cap->Cap != CAP_XFERCOUNT)
-            return fail(TWCC_CAPUNSUPPORTED);
-        if (msg == MSG_GET) {
+        if (cap->Cap == CAP_XFERCOUNT && msg == MSG_GET) {
             cap->ConType = TWON_ONEVALUE;
             cap->hContainer = GlobalAlloc(sizeof(TW_ONEVALUE));
-            if (auto* one = static_cast<TW_ONEVALUE*>(GlobalLock(cap->hContainer))) {
-                one->ItemType = TWTY_INT16;
-                one->Item = 0xFFFFFFFFu;
-                GlobalUnlock(cap->hContainer);
-            }
+            auto* one = static_cast<TW_ONEVALUE*>(GlobalLock(cap->hContainer));
+            if (!one)
+                return fail(TWCC_LOWMEMORY);
+            one->ItemType = TWTY_INT16;
+            one->Item = TW_UINT32(TW_INT32(m_transferCount));
+            GlobalUnlock(cap->hContainer);
+            return TWRC_SUCCESS;
         }
-        return TWRC_SUCCESS;
+        if (cap->Cap == ICAP_PIXELTYPE || cap->Cap == ICAP_XRESOLUTION || cap->Cap == CAP_XFERCOUNT)
+            return setCapability(*cap, msg);
+        return fail(TWCC_CAPUNSUPPORTED);
     }
     case DAT_USERINTERFACE:
         if (msg == MSG_ENABLEDS)
