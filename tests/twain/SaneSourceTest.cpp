@@ -5,10 +5,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QImage>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <allheaders.h>
@@ -145,6 +147,60 @@ TEST_F(SaneSourceTest, FeederBatchAndCancelledDialog) {
     EXPECT_EQ(scan(), 3);
     EXPECT_FALSE(QFile::exists("tmp0.bmp"));
     EXPECT_EQ(errors, (Errors{{5, 3}}));
+}
+
+// Colours in a widget's picture: a preview scan of the colour pattern shows many.
+int colourCount(QWidget* widget) {
+    const QImage image = widget->grab().toImage();
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2)
+            colours.insert(image.pixel(x, y));
+    return int(colours.size());
+}
+
+TEST_F(SaneSourceTest, AreaChosenOnThePreviewSetsTheScannedSize) {
+    QRectF chosen;
+    int coloursBefore = 0, coloursAfter = 0;
+    onSaneDialog([&](QDialog* dialog) {
+        auto* preview = dialog->findChild<QWidget*>("SanePreview");
+        ASSERT_NE(preview, nullptr);
+        const auto spins = dialog->findChildren<QDoubleSpinBox*>();
+        ASSERT_EQ(spins.size(), 4);
+        // The device's own area to begin with: 80 x 100 mm.
+        EXPECT_EQ(spins[2]->value(), 80);
+        EXPECT_EQ(spins[3]->value(), 100);
+        coloursBefore = colourCount(preview);
+        dialog->findChildren<QComboBox*>()[0]->setCurrentIndex(0);
+        QTest::mouseClick(button(dialog, "プレビュー"), Qt::LeftButton);
+        coloursAfter = colourCount(preview);
+
+        // The page (200 x 200 mm) is the largest square centred in the preview.
+        const double side = std::min(preview->width(), preview->height());
+        const QPointF origin((preview->width() - side) / 2, (preview->height() - side) / 2);
+        const auto at = [&](double xMm, double yMm) {
+            return (origin + QPointF(xMm, yMm) * side / 200).toPoint();
+        };
+        QTest::mousePress(preview, Qt::LeftButton, {}, at(20, 30));
+        QTest::mouseMove(preview, at(50, 60));
+        QTest::mouseRelease(preview, Qt::LeftButton, {}, at(70, 90));
+        chosen = QRectF(QPointF(spins[0]->value(), spins[1]->value()),
+                        QPointF(spins[2]->value(), spins[3]->value()));
+        dialog->grab().save(QStringLiteral(VELA_SCREENSHOT_DIR "/twain_sane_preview.png"));
+        dialog->findChildren<QComboBox*>()[1]->setCurrentText("75");
+        QTest::mouseClick(button(dialog, "スキャン"), Qt::LeftButton);
+    });
+    EXPECT_EQ(scan(), 0);
+    EXPECT_GT(coloursAfter, coloursBefore + 8) << "the preview scan is shown";
+    const double slack = 200.0 / 150; // a pixel of the preview in mm, at most
+    EXPECT_NEAR(chosen.left(), 20, slack);
+    EXPECT_NEAR(chosen.top(), 30, slack);
+    EXPECT_NEAR(chosen.right(), 70, slack);
+    EXPECT_NEAR(chosen.bottom(), 90, slack);
+    // The backend's size: whole pixels of the chosen millimetres at 75 dpi.
+    const QSize expected(int(chosen.width() * 75 / 25.4), int(chosen.height() * 75 / 25.4));
+    EXPECT_EQ(QImage("tmp0.bmp").size(), expected);
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(SaneSourceTest, FeederBatchStopsAtTheTransferCount) {

@@ -2,6 +2,8 @@
 
 #include "GlobalMemory.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -94,14 +96,29 @@ bool SaneDevice::setString(const char* name, const char* value) {
            SANE_STATUS_GOOD;
 }
 
-bool SaneDevice::setInt(const char* name, int value) {
+bool SaneDevice::setNumber(const char* name, double value) {
     const int index = optionIndex(name);
     if (index < 0)
         return false;
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, index);
-    SANE_Word word = d->type == SANE_TYPE_FIXED ? SANE_FIX(value) : value;
+    if (d->type != SANE_TYPE_FIXED && d->type != SANE_TYPE_INT && d->type != SANE_TYPE_BOOL)
+        return false;
+    SANE_Word word = d->type == SANE_TYPE_FIXED ? SANE_FIX(value) : SANE_Word(std::lround(value));
     return sane_control_option(m_handle, index, SANE_ACTION_SET_VALUE, &word, nullptr) ==
            SANE_STATUS_GOOD;
+}
+
+std::optional<double> SaneDevice::number(const char* name) const {
+    const int index = optionIndex(name);
+    if (index < 0)
+        return std::nullopt;
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, index);
+    SANE_Word word = 0;
+    if ((d->type != SANE_TYPE_FIXED && d->type != SANE_TYPE_INT) || d->size != sizeof word ||
+        sane_control_option(m_handle, index, SANE_ACTION_GET_VALUE, &word, nullptr) !=
+            SANE_STATUS_GOOD)
+        return std::nullopt;
+    return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(word) : double(word);
 }
 
 QStringList SaneDevice::stringList(const char* name) const {
@@ -152,6 +169,131 @@ void SaneDevice::UseFeeder(bool feeder) {
             return;
         }
     }
+}
+
+namespace {
+
+// The range of a single-valued millimetre option.
+std::optional<std::pair<double, double>> mmRange(const SANE_Option_Descriptor* d) {
+    if (!d || d->unit != SANE_UNIT_MM || d->constraint_type != SANE_CONSTRAINT_RANGE ||
+        d->size != sizeof(SANE_Word) || (d->type != SANE_TYPE_FIXED && d->type != SANE_TYPE_INT))
+        return std::nullopt;
+    const auto value = [d](SANE_Word w) {
+        return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : double(w);
+    };
+    return std::pair{value(d->constraint.range->min), value(d->constraint.range->max)};
+}
+
+} // namespace
+
+std::optional<QRectF> SaneDevice::AreaLimits() const {
+    std::optional<std::pair<double, double>> ranges[4];
+    const char* names[4] = {SANE_NAME_SCAN_TL_X, SANE_NAME_SCAN_TL_Y, SANE_NAME_SCAN_BR_X,
+                            SANE_NAME_SCAN_BR_Y};
+    for (int i = 0; i < 4; ++i) {
+        const int index = optionIndex(names[i]);
+        ranges[i] = index < 0 ? std::nullopt : mmRange(sane_get_option_descriptor(m_handle, index));
+        if (!ranges[i])
+            return std::nullopt;
+    }
+    const QRectF limits(QPointF(ranges[0]->first, ranges[1]->first),
+                        QPointF(ranges[2]->second, ranges[3]->second));
+    return limits.isValid() ? std::optional(limits) : std::nullopt;
+}
+
+double SaneDevice::AreaStep() const {
+    const int index = optionIndex(SANE_NAME_SCAN_BR_X);
+    const SANE_Option_Descriptor* d =
+        index < 0 ? nullptr : sane_get_option_descriptor(m_handle, index);
+    if (!mmRange(d))
+        return 0.1;
+    const SANE_Word quant = d->constraint.range->quant;
+    const double step = d->type == SANE_TYPE_FIXED ? SANE_UNFIX(quant) : double(quant);
+    return step > 0 ? step : d->type == SANE_TYPE_FIXED ? 0.1 : 1.0;
+}
+
+QRectF SaneDevice::Area() const {
+    const auto l = number(SANE_NAME_SCAN_TL_X), t = number(SANE_NAME_SCAN_TL_Y),
+               r = number(SANE_NAME_SCAN_BR_X), b = number(SANE_NAME_SCAN_BR_Y);
+    return l && t && r && b ? QRectF(QPointF(*l, *t), QPointF(*r, *b)) : QRectF();
+}
+
+void SaneDevice::SetArea(const QRectF& mm) {
+    const QRectF area = mm.normalized();
+    setNumber(SANE_NAME_SCAN_TL_X, area.left());
+    setNumber(SANE_NAME_SCAN_TL_Y, area.top());
+    setNumber(SANE_NAME_SCAN_BR_X, area.right());
+    setNumber(SANE_NAME_SCAN_BR_Y, area.bottom());
+}
+
+int SaneDevice::previewResolution(double widestMm) const {
+    // About 400 pixels across the widest side is enough to choose an area on.
+    const double wanted = widestMm > 0 ? 400 * 25.4 / widestMm : 50;
+    const int index = optionIndex(SANE_NAME_SCAN_RESOLUTION);
+    if (index < 0)
+        return 0;
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, index);
+    const auto value = [d](SANE_Word w) { return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : w; };
+    if (d->constraint_type == SANE_CONSTRAINT_RANGE)
+        return int(std::clamp(wanted, double(value(d->constraint.range->min)),
+                              double(value(d->constraint.range->max))));
+    if (d->constraint_type != SANE_CONSTRAINT_WORD_LIST || d->constraint.word_list[0] < 1)
+        return 0;
+    // The lowest listed resolution that reaches the wanted one, else the highest.
+    double best = 0;
+    for (SANE_Int i = 1; i <= d->constraint.word_list[0]; ++i) {
+        const double dpi = value(d->constraint.word_list[i]);
+        if ((dpi >= wanted && (best < wanted || dpi < best)) || (best < wanted && dpi > best))
+            best = dpi;
+    }
+    return int(best);
+}
+
+TW_UINT16 SaneDevice::Preview(QImage& image, const std::function<bool(int)>& progress) {
+    const std::optional<QRectF> limits = AreaLimits();
+    const QRectF area = Area();
+    const std::optional<double> dpi = number(SANE_NAME_SCAN_RESOLUTION);
+    const bool feeder = m_feeder;
+    if (feeder)
+        UseFeeder(false);
+    if (limits)
+        SetArea(*limits);
+    const int previewDpi =
+        previewResolution(limits ? std::max(limits->width(), limits->height()) : 0.0);
+    if (previewDpi > 0)
+        setNumber(SANE_NAME_SCAN_RESOLUTION, previewDpi);
+    setNumber(SANE_NAME_PREVIEW, 1);
+    ScannedPage page;
+    const TW_UINT16 cc = scanPage(page, progress);
+    sane_cancel(m_handle);
+    setNumber(SANE_NAME_PREVIEW, 0);
+    if (dpi)
+        setNumber(SANE_NAME_SCAN_RESOLUTION, *dpi);
+    if (limits && area.isValid())
+        SetArea(area);
+    if (feeder)
+        UseFeeder(true);
+    if (cc != TWCC_SUCCESS)
+        return cc;
+    // The DIB behind a bitmap file header is what the image reader takes.
+    const auto* dib = static_cast<const unsigned char*>(GlobalLock(page.dib));
+    const std::size_t size = GlobalSize(page.dib);
+    if (!dib || size < 40) {
+        GlobalFree(page.dib);
+        return TWCC_LOWMEMORY;
+    }
+    const std::uint32_t colours = dib[14] <= 8 ? 1u << dib[14] : 0;
+    QByteArray file(14, '\0');
+    file[0] = 'B';
+    file[1] = 'M';
+    const std::uint32_t fileSize = std::uint32_t(14 + size), offset = 14 + 40 + 4 * colours;
+    std::memcpy(file.data() + 2, &fileSize, 4);
+    std::memcpy(file.data() + 10, &offset, 4);
+    file.append(reinterpret_cast<const char*>(dib), qsizetype(size));
+    GlobalUnlock(page.dib);
+    GlobalFree(page.dib);
+    image = QImage::fromData(file, "BMP");
+    return image.isNull() ? TWCC_LOWMEMORY : TWCC_SUCCESS;
 }
 
 void SaneDevice::SetMode(ScanMode mode) {

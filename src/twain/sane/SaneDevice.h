@@ -2,9 +2,12 @@
 
 #include "TwainTypes.h"
 
+#include <QImage>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <sane/sane.h>
 #include <sane/saneopts.h>
 #include <vector>
@@ -33,6 +36,14 @@ public:
     void SetMode(ScanMode mode);
     void SetResolution(int dpi);
     void UseFeeder(bool feeder);
+    // The largest scan area in millimetres, where the device offers one; its quantum in mm.
+    std::optional<QRectF> AreaLimits() const;
+    double AreaStep() const;
+    QRectF Area() const;
+    void SetArea(const QRectF& mm);
+    // A low-resolution scan of the whole area, never from the feeder; the settings stay as
+    // they were.
+    TW_UINT16 Preview(QImage& image, const std::function<bool(int)>& progress);
 
     // Scans one page, or the pages of the feeder up to maxPages (all when below 1); progress
     // gets 0..100 and answers false to cancel. Returns the TWAIN condition code of a failure
@@ -45,7 +56,10 @@ public:
 private:
     int optionIndex(const char* name) const;
     bool setString(const char* name, const char* value);
-    bool setInt(const char* name, int value);
+    bool setInt(const char* name, int value) { return setNumber(name, value); }
+    bool setNumber(const char* name, double value);
+    std::optional<double> number(const char* name) const;
+    int previewResolution(double widestMm) const;
     QStringList stringList(const char* name) const;
     TW_UINT16 scanPage(ScannedPage& page, const std::function<bool(int)>& progress);
 

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -47,7 +48,10 @@ private:
     void enumerate();
     TW_UINT16 identity(TW_UINT16 msg, TW_IDENTITY* id);
     TW_UINT16 enable(const TW_USERINTERFACE& ui);
+    std::optional<TW_UINT16>
+    runFromDialog(const std::function<TW_UINT16(const std::function<bool(int)>&)>& scan);
     void scanFromDialog();
+    void previewFromDialog();
     TW_UINT16 setCapability(const TW_CAPABILITY& cap, TW_UINT16 msg);
     void post(TW_UINT16 msg) { TwainPostThreadMessage(WM_TWAIN_SOURCE, msg, m_id); }
     void closeSource() {
@@ -188,6 +192,7 @@ TW_UINT16 SaneSource::enable(const TW_USERINTERFACE& ui) {
     if (m_resolution)
         m_dialog->cmbResolution->setCurrentText(QString::number(m_resolution));
     m_dialog->OnScan = [this] { scanFromDialog(); };
+    m_dialog->OnPreview = [this] { previewFromDialog(); };
     m_dialog->OnClose = [this] {
         if (m_scanning)
             m_cancel = true;
@@ -198,32 +203,52 @@ TW_UINT16 SaneSource::enable(const TW_USERINTERFACE& ui) {
     return TWRC_SUCCESS;
 }
 
-void SaneSource::scanFromDialog() {
+// Runs a scan of the dialog's with its progress, the buttons off, and closing the dialog
+// meanwhile cancelling it; a cancel becomes a close request.
+std::optional<TW_UINT16>
+SaneSource::runFromDialog(const std::function<TW_UINT16(const std::function<bool(int)>&)>& scan) {
     if (m_scanning)
-        return;
+        return std::nullopt;
     m_scanning = true;
     m_cancel = false;
-    m_dialog->btnScan->setEnabled(false);
+    m_dialog->SetBusy(true);
     m_dialog->SetStatus(QString());
     m_dialog->Apply();
-    const TW_UINT16 cc = m_device->Scan(
-        m_pages,
-        [this](int percent) {
-            m_dialog->SetProgress(percent);
-            QCoreApplication::processEvents();
-            return !m_cancel;
-        },
-        m_transferCount);
+    const TW_UINT16 cc = scan([this](int percent) {
+        m_dialog->SetProgress(percent);
+        QCoreApplication::processEvents();
+        return !m_cancel;
+    });
     m_scanning = false;
-    m_dialog->btnScan->setEnabled(true);
+    m_dialog->SetBusy(false);
+    if (cc == ScanCancelled || m_cancel) {
+        post(MSG_CLOSEDSREQ);
+        return std::nullopt;
+    }
+    return cc;
+}
+
+void SaneSource::scanFromDialog() {
+    const std::optional<TW_UINT16> cc = runFromDialog([this](const auto& progress) {
+        return m_device->Scan(m_pages, progress, m_transferCount);
+    });
     if (cc == TWCC_SUCCESS) {
         m_dialog->hide();
         post(MSG_XFERREADY);
-    } else if (cc == ScanCancelled || m_cancel) {
-        post(MSG_CLOSEDSREQ);
-    } else {
-        m_dialog->SetStatus(QStringLiteral("スキャンできませんでした (%1)").arg(cc));
+    } else if (cc) {
+        m_dialog->SetStatus(QStringLiteral("スキャンできませんでした (%1)").arg(*cc));
     }
+}
+
+void SaneSource::previewFromDialog() {
+    QImage image;
+    const std::optional<TW_UINT16> cc =
+        runFromDialog([&](const auto& progress) { return m_device->Preview(image, progress); });
+    if (cc == TWCC_SUCCESS)
+        m_dialog->ShowPreview(image);
+    else if (cc)
+        m_dialog->SetStatus(QStringLiteral("プレビューできませんでした (%1)").arg(*cc));
+    m_dialog->SetProgress(0);
 }
 
 TW_UINT16 SaneSource::setCapability(const TW_CAPABILITY& cap, TW_UINT16 msg) {
