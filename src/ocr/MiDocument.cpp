@@ -3,6 +3,8 @@
 #include "ImageHeader.h"
 #include "OcrEngine.h"
 #include "OcrMonitor.h"
+#include "PagePreparation.h"
+#include "PixPtr.h"
 #include "VelaError.h"
 
 #include <QFile>
@@ -15,11 +17,6 @@
 #include <tesseract/resultiterator.h>
 
 namespace {
-
-struct PixDeleter {
-    void operator()(Pix* pix) const { pixDestroy(&pix); }
-};
-using PixPtr = std::unique_ptr<Pix, PixDeleter>;
 
 // Japanese is written without spaces: a space is kept only between two non-CJK
 // neighbours (Latin words inside Japanese text).
@@ -174,6 +171,7 @@ void MiDocument::Create(const QString& fileName) {
     m_image.reset();
     m_quarterTurns = 0;
     m_deskew = 0;
+    m_preparation = {};
 }
 
 void MiDocument::requireOpen() const {
@@ -186,6 +184,11 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     const QString language = LanguageCode(languageId);
     report(monitor, 0);
 
+    // Orientation and skew are found on the prepared page: a shaded corner or a table
+    // around the page misleads both.
+    if (PixPtr prepared = PagePreparation::Prepare(m_pix, &m_preparation))
+        replacePix(prepared.release());
+    report(monitor, PercentBeforeWords / 4);
     if (orient) {
         m_quarterTurns = uprightQuarterTurns(m_pix);
         if (m_quarterTurns != 0) {
@@ -195,6 +198,8 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
             replacePix(turned);
         }
     }
+    if (PixPtr large = PagePreparation::Enlarge(m_pix, &m_preparation))
+        replacePix(large.release());
     report(monitor, PercentBeforeWords / 2);
     if (straighten) {
         const double angle = skewAngle(m_pix);

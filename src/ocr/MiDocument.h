@@ -2,6 +2,7 @@
 
 #include "ImageHeader.h"
 #include "MiImage.h"
+#include "PreparationSteps.h"
 
 class OcrMonitor;
 
@@ -28,9 +29,11 @@ public:
 
     // Opens and decodes the image file (the first page of a multi-page file).
     void Create(const QString& fileName);
-    // Recognises the open image. orient turns the page upright first (0, 90, 180 or
-    // 270 degrees), straighten removes a small skew; afterwards the document holds the
-    // corrected page and the word rectangles refer to it. monitor (when set) receives the
+    // Recognises the open image. A page captured poorly is prepared first as it needs
+    // (PagePreparation: cut out of a dark surround, light evened, small text enlarged);
+    // orient turns the page upright (0, 90, 180 or 270 degrees), straighten removes a small
+    // skew; afterwards the document holds the corrected page and the word rectangles refer
+    // to it. monitor (when set) receives the
     // progress and can stop the run, which then raises OcrCancelled.
     void OCR(int languageId, bool orient, bool straighten, OcrMonitor* monitor = nullptr);
     // The recognised page; only index 0 exists.
@@ -46,6 +49,8 @@ public:
     // What the last OCR corrected: clockwise quarter turns applied, skew removed (degrees).
     int AppliedQuarterTurns() const { return m_quarterTurns; }
     double AppliedDeskew() const { return m_deskew; }
+    // How the last OCR prepared the page before turning it (nothing for a clean page).
+    const PreparationSteps& AppliedPreparation() const { return m_preparation; }
 
     // The Tesseract language of a language id; raises for ids other than 9 and 17.
     static QString LanguageCode(int languageId);
@@ -59,4 +64,5 @@ private:
     std::optional<MiImage> m_image;
     int m_quarterTurns = 0;
     double m_deskew = 0;
+    PreparationSteps m_preparation;
 };

@@ -1,18 +1,10 @@
 #include "PageImage.h"
 
 #include "MiDocument.h"
+#include "PixPtr.h"
 
 #include <leptonica/allheaders.h>
 #include <memory>
-
-namespace {
-
-struct PixDeleter {
-    void operator()(Pix* pix) const { pixDestroy(&pix); }
-};
-using PixPtr = std::unique_ptr<Pix, PixDeleter>;
-
-} // namespace
 
 QImage PageImage(const MiDocument& document) {
     Pix* page = document.Page();
