@@ -86,8 +86,13 @@ bool PageSurvey::Surrounded() const {
     return m_ring > 0 && m_darkRing * 2 >= m_ring && m_steps * 2 >= m_darkRing;
 }
 
+bool PageSurvey::HasInk() const {
+    // Sensor noise alone spreads a blank page's levels by some twenty.
+    return !m_tileInk.empty() && m_paper - m_ink >= 32;
+}
+
 bool PageSurvey::Uneven() const {
-    if (m_tilePaper.empty())
+    if (!HasInk())
         return false;
     // Measured against the ink's contrast: on a faint page a small change of light already
     // moves paper across the engine's threshold.
@@ -95,7 +100,7 @@ bool PageSurvey::Uneven() const {
 }
 
 bool PageSurvey::LowContrast() const {
-    if (m_tileInk.empty())
+    if (!HasInk())
         return false;
     return (m_paper - m_ink) * 10 < m_paper * 7;
 }

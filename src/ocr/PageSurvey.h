@@ -23,6 +23,8 @@ public:
     bool Surrounded() const;
     // The brightest level of the surround, when Surrounded().
     int Surround() const { return m_surround; }
+    // Something darker than the paper beyond noise; a blank page needs no evening.
+    bool HasInk() const;
     // The paper's level changes across the page by more than a fifth of the ink's contrast.
     bool Uneven() const;
     // Ink and paper less than 70 % of the paper level apart.

@@ -155,6 +155,40 @@ TEST_F(BadImage, ABlankPageGivesAnEmptyTextInBothModes) {
     EXPECT_TRUE(Recognition::RecognizeFile(9, path, false).isEmpty());
 }
 
+// Pages without text in shapes and depths the page preparation must survive: nothing
+// read, no failure, and no preparation made up from noise.
+TEST_F(BadImage, OddPagesWithoutTextGiveEmptyTextsUntouched) {
+    QImage noisy(900, 700, QImage::Format_Grayscale8);
+    for (int y = 0; y < noisy.height(); ++y)
+        for (int x = 0; x < noisy.width(); ++x)
+            noisy.scanLine(y)[x] = uchar(150 + (x * 7 + y * 13) % 9);
+    const auto filled = [](QImage image, int level) {
+        image.fill(QColor(level, level, level));
+        return image;
+    };
+    QImage palette(300, 200, QImage::Format_Indexed8);
+    palette.setColorTable({qRgb(240, 230, 200), qRgb(10, 10, 80)});
+    palette.fill(0);
+    const std::pair<const char*, QImage> pages[] = {
+        {"dot", filled(QImage(1, 1, QImage::Format_Grayscale8), 255)},
+        {"strip", filled(QImage(3, 4000, QImage::Format_RGB32), 255)},
+        {"noisy", noisy},
+        {"dark", filled(QImage(600, 400, QImage::Format_Grayscale8), 20)},
+        {"mono", filled(QImage(640, 480, QImage::Format_Mono), 255)},
+        {"palette", palette},
+        {"deep", filled(QImage(500, 300, QImage::Format_Grayscale16), 255)},
+    };
+    for (const auto& [name, page] : pages) {
+        const QString path = m_dir.filePath(QLatin1String(name) + QStringLiteral(".png"));
+        ASSERT_TRUE(page.save(path));
+        MiDocument document;
+        document.Create(path);
+        EXPECT_NO_THROW(document.OCR(MiDocument::LanguageJapanese, true, true)) << name;
+        EXPECT_FALSE(document.AppliedPreparation().Any()) << name;
+        EXPECT_TRUE(document.Images(0).Layout().Text().isEmpty()) << name;
+    }
+}
+
 TEST_F(BadImage, TheDocumentIsClosedAfterAFailedRecognition) {
     const QString path = write(QStringLiteral("blank.png"), validPng());
     bool shown = false;
