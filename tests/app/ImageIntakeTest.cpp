@@ -1,22 +1,23 @@
 #include "ImageIntake.h"
 
 #include "DropSimulation.h"
+#include "FileDialogDriver.h"
 #include "MainFormFixture.h"
 #include "MiDocView.h"
 #include "OcrTexts.h"
+#include "PlacesDialogs.h"
 #include "RenderedPage.h"
 #include "RichEdit.h"
-#include "FileDialogDriver.h"
-#include "PlacesDialogs.h"
+#include "UserInput.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QImage>
 #include <QPushButton>
 #include <QStringEncoder>
-#include <optional>
 #include <QTest>
 #include <QTextBlock>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -200,7 +201,8 @@ TEST_F(ImageIntakeTest, AnImageCopyThatFailsIsShownAndKeepsTheTarget) {
     FileDialogDriver user(target);
     QTest::mouseClick(form->btnSave0, Qt::LeftButton);
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors.front().contains(QStringLiteral("scan.png"))) << errors.front().toStdString();
+    EXPECT_TRUE(errors.front().contains(QStringLiteral("scan.png")))
+        << errors.front().toStdString();
     QFile kept(target);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("old content"));
@@ -233,12 +235,16 @@ TEST_F(ImageIntakeTest, SavingTheImageGivesAWritableCopyOfAReadOnlySource) {
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
 }
 
+// Each item of the viewer's context menu, chosen with the mouse, sets its fit mode.
 TEST_F(ImageIntakeTest, TheFitModeMenuSetsTheViewersMode) {
-    form->set_FitImase1->trigger();
+    drop({image(QStringLiteral("page.png"), 400, 600)});
+    QWidget* viewer = form->DocView->viewport();
+    const QPoint inside(viewer->width() / 2, viewer->height() / 2);
+    ASSERT_TRUE(UserInput::ChooseFromContextMenu(viewer, inside, form->set_FitImase1));
     EXPECT_EQ(form->DocView->FitMode(), 1);
-    form->set_FitImase2->trigger();
+    ASSERT_TRUE(UserInput::ChooseFromContextMenu(viewer, inside, form->set_FitImase2));
     EXPECT_EQ(form->DocView->FitMode(), 2);
-    form->set_FitImase3->trigger();
+    ASSERT_TRUE(UserInput::ChooseFromContextMenu(viewer, inside, form->set_FitImase3));
     EXPECT_EQ(form->DocView->FitMode(), 3);
 }
 

@@ -1,9 +1,9 @@
 #include "MainFormFixture.h"
-
-#include "WheelComboBox.h"
 #include "RichEdit.h"
 #include "ToolPanel.h"
+#include "UserInput.h"
 #include "WebHost.h"
+#include "WheelComboBox.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -136,20 +136,26 @@ TEST_F(MainFormTest, ButtonsStartInTheirStatesAndFollowTheText) {
     EXPECT_TRUE(f.btnSave1->isEnabled());
 }
 
+// Choices picked in the open lists: the language sets the id and the line box, the focus goes
+// back to the text, and both choices are kept at exit.
 TEST_F(MainFormTest, LanguageChoiceSetsTheIdAndTheLineBoxVisibility) {
     TfrmMain& f = open();
     f.show();
-    f.cmbLang->setCurrentIndex(1);
-    f.cmbLangChange();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    ASSERT_TRUE(UserInput::ChooseItem(f.cmbLang, 1));
     EXPECT_EQ(f.OcrLanguage, 17);
     EXPECT_TRUE(f.chkRet->isVisible());
-    f.cmbLang->setCurrentIndex(-1);
-    f.cmbLangChange();
-    EXPECT_EQ(f.OcrLanguage, 17);
-    EXPECT_FALSE(f.chkRet->isVisible());
-    f.cmbLang->setCurrentIndex(0);
-    f.cmbLangChange();
+    QTRY_VERIFY(f.rmm00->hasFocus());
+    ASSERT_TRUE(UserInput::ChooseItem(f.cmbLang, 0));
     EXPECT_EQ(f.OcrLanguage, 9);
+    EXPECT_FALSE(f.chkRet->isVisible());
+    ASSERT_TRUE(UserInput::ChooseItem(f.cmbTrns, 1));
+    EXPECT_EQ(f.OcrLanguage, 9) << "the service's list leaves the language as it is";
+    QTRY_VERIFY(f.rmm00->hasFocus());
+    destroyForm();
+    const QByteArray ini = readIni();
+    EXPECT_TRUE(ini.contains("Language=0")) << ini.constData();
+    EXPECT_TRUE(ini.contains("Translation=1")) << ini.constData();
 }
 
 TEST_F(MainFormTest, ClosingDeletesTheWorkFilesEvenFromAnEarlierRun) {

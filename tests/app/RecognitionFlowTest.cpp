@@ -4,6 +4,7 @@
 #include "OcrTexts.h"
 #include "RenderedPage.h"
 #include "RichEdit.h"
+#include "UserInput.h"
 #include "WheelComboBox.h"
 
 #include <QCheckBox>
@@ -28,10 +29,20 @@ protected:
         DropSimulation::DropFiles(form.get(), QPoint(10, 40), {page});
         ASSERT_TRUE(errors.isEmpty());
     }
-    void chooseLanguage(int index) {
-        form->cmbLang->setCurrentIndex(index);
-        form->cmbLangChange();
+    // Picks the language in the open list; Japanese with the line box as given.
+    void chooseLanguage(int index, bool lineBreaks = true) {
+        ASSERT_TRUE(UserInput::ChooseItem(form->cmbLang, index));
+        if (index == 1) {
+            ASSERT_TRUE(UserInput::SetChecked(form->chkRet, lineBreaks));
+        }
     }
+    QString dropPage(const QStringList& lines, const QString& font, const QString& name) {
+        const QString path =
+            RenderedPage::SavePng(RenderedPage::Paragraph(lines, font), dir.filePath(name));
+        EXPECT_TRUE(DropSimulation::DropFiles(form.get(), QPoint(10, 40), {path}));
+        return path;
+    }
+    void clickRecognition() { QTest::mouseClick(form->btnRecognition, Qt::LeftButton); }
     // Clicks the recognise button as the user does; probe runs every 20 ms meanwhile.
     void clickRecognitionWhile(const std::function<void()>& probe) {
         QTimer timer;
@@ -60,7 +71,6 @@ protected:
 
 TEST_F(RecognitionFlow, TheWindowPaintsShowsProgressAndHoldsInputBackWhileAPageIsRead) {
     chooseLanguage(1);
-    form->chkRet->setChecked(true);
     form->rmm00->setPlainText(QStringLiteral("old"));
     PaintCounter paints(form->rmm00->viewport());
     int ticks = 0;
@@ -97,7 +107,7 @@ TEST_F(RecognitionFlow, EscapeStopsTheRunLeavingTextAndPageAndItCanRunAgain) {
     const QSize shownSize = form->DocView->Page().size();
     ASSERT_NE(QImage(other).size(), shownSize);
     form->ImageFile = other;
-    chooseLanguage(1);
+    chooseLanguage(1, true);
     form->rmm00->setPlainText(QStringLiteral("kept"));
     int ticks = 0;
     clickRecognitionWhile([&] {
@@ -120,35 +130,48 @@ TEST_F(RecognitionFlow, EscapeStopsTheRunLeavingTextAndPageAndItCanRunAgain) {
     EXPECT_EQ(form->DocView->Page().size(), QImage(other).size());
 }
 
-TEST_F(RecognitionFlow, JapaneseLineModeFillsTheTextPaneWithOneLinePerVisualLine) {
-    chooseLanguage(1);
-    form->chkRet->setChecked(true);
-    form->DocView->SetFitMode(1);
-    form->btnRecognitionClick();
+// A Japanese page with English words: the engine's own text keeps the spaces between them,
+// the visual lines join every word without one.
+TEST_F(RecognitionFlow, TheLineSwitchChoosesVisualLinesOrTheEnginesText) {
+    const QStringList truth = {OcrTexts::Japanese()[0],
+                               QStringLiteral("駅で New York Times を買い"),
+                               OcrTexts::Japanese()[2]};
+    dropPage(truth, QStringLiteral("IPAGothic"), QStringLiteral("mixed.png"));
+    chooseLanguage(1, true);
+    ASSERT_TRUE(UserInput::ChooseFromContextMenu(form->DocView->viewport(), QPoint(20, 20),
+                                                 form->set_FitImase1));
+    ASSERT_EQ(form->DocView->FitMode(), 1);
+    clickRecognition();
     ASSERT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
-    const QStringList lines = form->rmm00->toPlainText().split(QLatin1Char('\n'));
+    const QString lineMode = form->rmm00->toPlainText();
+    const QStringList lines = lineMode.split(QLatin1Char('\n'));
     // Three lines, each followed by a break.
-    ASSERT_EQ(lines.size(), 4) << form->rmm00->toPlainText().toStdString();
+    ASSERT_EQ(lines.size(), 4) << lineMode.toStdString();
     EXPECT_TRUE(lines.back().isEmpty());
     for (int i = 0; i < 3; ++i)
         EXPECT_FALSE(lines[i].contains(QLatin1Char(' ')));
-    EXPECT_LT(RenderedPage::CharacterErrorRate(OcrTexts::Japanese().mid(0, 3).join(QString()),
-                                               lines.join(QString()), true),
+    EXPECT_LT(RenderedPage::CharacterErrorRate(truth.join(QString()), lines.join(QString()), true),
               0.02);
     EXPECT_EQ(form->DocView->FitMode(), 3);
     EXPECT_TRUE(form->btnRecognition->isEnabled());
     EXPECT_TRUE(form->btnTrans->isEnabled());
     EXPECT_EQ(Cursors::ScreenCursor(), Cursors::crDefault);
+
+    ASSERT_TRUE(UserInput::SetChecked(form->chkRet, false));
+    clickRecognition();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+    const QString whole = form->rmm00->toPlainText();
+    EXPECT_TRUE(whole.contains(QStringLiteral("New York Times"))) << whole.toStdString();
+    QString joined = whole;
+    EXPECT_EQ(joined.remove(QLatin1Char(' ')), lineMode) << "the same words on the same lines";
 }
 
 TEST_F(RecognitionFlow, EnglishIgnoresTheLineBoxAndASecondRunReplacesTheText) {
-    const QString english = RenderedPage::SavePng(
-        RenderedPage::Paragraph(OcrTexts::English().mid(0, 2), QStringLiteral("DejaVu Serif")),
-        dir.filePath(QStringLiteral("english.png")));
-    DropSimulation::DropFiles(form.get(), QPoint(10, 40), {english});
+    chooseLanguage(1, true);
+    const QString english = dropPage(OcrTexts::English().mid(0, 2), QStringLiteral("DejaVu Serif"),
+                                     QStringLiteral("english.png"));
     chooseLanguage(0);
-    form->chkRet->setChecked(true);
-    form->btnRecognitionClick();
+    clickRecognition();
     ASSERT_TRUE(errors.isEmpty());
     const QString text = form->rmm00->toPlainText();
     // Whole-text mode keeps the spaces between English words.
@@ -158,9 +181,9 @@ TEST_F(RecognitionFlow, EnglishIgnoresTheLineBoxAndASecondRunReplacesTheText) {
         << text.toStdString();
     EXPECT_EQ(form->DocView->Page().size(), QImage(english).size());
 
-    form->ImageFile = page;
+    ASSERT_TRUE(DropSimulation::DropFiles(form.get(), QPoint(10, 40), {page}));
     chooseLanguage(1);
-    form->btnRecognitionClick();
+    clickRecognition();
     EXPECT_NE(form->rmm00->toPlainText(), text);
     EXPECT_TRUE(form->rmm00->toPlainText().startsWith(OcrTexts::Japanese().front().left(4)));
     EXPECT_EQ(form->DocView->Page().size(), QImage(page).size());
@@ -173,9 +196,8 @@ TEST_F(RecognitionFlow, AnEmptyPageGivesAnEmptyText) {
     blank.save(path);
     DropSimulation::DropFiles(form.get(), QPoint(10, 40), {path});
     form->rmm00->setPlainText(QStringLiteral("old"));
-    chooseLanguage(1);
-    form->chkRet->setChecked(true);
-    form->btnRecognitionClick();
+    chooseLanguage(1, true);
+    clickRecognition();
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(form->rmm00->toPlainText(), QString());
     EXPECT_FALSE(form->btnTrans->isEnabled());
@@ -188,26 +210,30 @@ TEST_F(RecognitionFlow, AFailedRecognitionKeepsTheTextAndLeavesTheButtonDisabled
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
     damaged.write("no longer an image");
     damaged.close();
-    Guard([this] { form->btnRecognitionClick(); });
+    clickRecognition();
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors.front().contains(QStringLiteral("page.png")));
     EXPECT_EQ(form->rmm00->toPlainText(), QStringLiteral("kept"));
     EXPECT_FALSE(form->btnRecognition->isEnabled());
     EXPECT_EQ(Cursors::ScreenCursor(), Cursors::crDefault);
     // The next shown image enables it again.
-    const QString next = RenderedPage::SavePng(
-        RenderedPage::Paragraph({QStringLiteral("x")}, QStringLiteral("DejaVu Serif")),
-        dir.filePath(QStringLiteral("next.png")));
-    DropSimulation::DropFiles(form.get(), QPoint(10, 40), {next});
+    dropPage({QStringLiteral("x")}, QStringLiteral("DejaVu Serif"), QStringLiteral("next.png"));
     EXPECT_TRUE(form->btnRecognition->isEnabled());
 }
 
+// A new show of the window forgets the image while the button stays enabled: the click then
+// only moves the focus.
 TEST_F(RecognitionFlow, WithoutAnImageTheClickOnlyMovesTheFocus) {
-    form->ImageLoaded = false;
+    form->hide();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_FALSE(form->ImageLoaded);
+    ASSERT_TRUE(form->btnRecognition->isEnabled());
     form->rmm00->setPlainText(QStringLiteral("kept"));
-    form->btnRecognitionClick();
+    clickRecognition();
     EXPECT_TRUE(errors.isEmpty());
     EXPECT_EQ(form->rmm00->toPlainText(), QStringLiteral("kept"));
+    QTRY_VERIFY(form->rmm00->hasFocus());
 }
 
 } // namespace

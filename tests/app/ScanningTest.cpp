@@ -6,6 +6,7 @@
 #include "RenderedPage.h"
 #include "RichEdit.h"
 #include "TwainEnvironment.h"
+#include "UserInput.h"
 #include "WheelComboBox.h"
 
 #include <QApplication>
@@ -83,8 +84,7 @@ TEST_F(ScanningTest, ScannedPageIsShownAfterTheTimerAndCanBeRecognised) {
     EXPECT_EQ(QImage(scanFile()).size(), page.size());
     EXPECT_TRUE(boxes.Messages.isEmpty());
 
-    form->cmbLang->setCurrentIndex(0);
-    form->cmbLangChange();
+    ASSERT_TRUE(UserInput::ChooseItem(form->cmbLang, 0));
     QTest::mouseClick(form->btnRecognition, Qt::LeftButton);
     EXPECT_TRUE(form->rmm00->toPlainText().contains("Scanned pages"))
         << form->rmm00->toPlainText().toStdString();

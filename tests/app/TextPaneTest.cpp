@@ -1,13 +1,14 @@
-#include "MainFormFixture.h"
-
-#include "RichEdit.h"
 #include "FileDialogDriver.h"
+#include "MainFormFixture.h"
 #include "PlacesDialogs.h"
+#include "RichEdit.h"
+#include "UserInput.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 
 class TextPaneTest : public MainFormTest {
 protected:
@@ -18,6 +19,17 @@ protected:
     // Answers the next save dialog with path (or cancels for an empty one) and records what
     // it offered.
     void answerSave(const QString& path) { user = std::make_unique<FileDialogDriver>(path); }
+    TfrmMain& shown() {
+        TfrmMain& f = open();
+        f.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&f));
+        return f;
+    }
+    void clickSave() { QTest::mouseClick(form->btnSave1, Qt::LeftButton); }
+    // Chooses the item from the text's context menu.
+    bool choose(QAction* item) {
+        return UserInput::ChooseFromContextMenu(form->rmm00->viewport(), QPoint(30, 10), item);
+    }
     QString offeredFolder() const { return user->offer.folder; }
     QString offeredName() const { return user->offer.name; }
     QStringList offeredFilters() const { return user->offer.filters; }
@@ -25,13 +37,13 @@ protected:
 };
 
 TEST_F(TextPaneTest, SavingWritesCrLfLinesSwitchesToPlainTextAndRemembersTheFolder) {
-    TfrmMain& f = open();
+    TfrmMain& f = shown();
     f.rmm00->setHtml(QStringLiteral("<b>日本語</b><p>second</p>"));
     const QString target = dir.filePath(QStringLiteral("sub/out.txt"));
     QDir(dir.path()).mkdir(QStringLiteral("sub"));
     answerSave(target);
     f.SavePath = dir.path();
-    f.btnSave1Click();
+    clickSave();
     EXPECT_EQ(offeredFolder(), dir.path());
     EXPECT_EQ(offeredName(), QStringLiteral("新規.txt"));
     EXPECT_EQ(f.PlacesSaveDialog1->Filter, QStringLiteral("TXT (*.txt)|*.txt"));
@@ -44,36 +56,36 @@ TEST_F(TextPaneTest, SavingWritesCrLfLinesSwitchesToPlainTextAndRemembersTheFold
 
     // The next dialog opens there, also after a restart.
     destroyForm();
-    TfrmMain& again = open();
+    TfrmMain& again = shown();
     answerSave(QString());
     again.rmm00->setPlainText(QStringLiteral("x"));
-    again.btnSave1Click();
+    clickSave();
     EXPECT_EQ(offeredFolder(), dir.filePath(QStringLiteral("sub")));
 }
 
 TEST_F(TextPaneTest, FailedSaveIsReportedAndKeepsTheFolder) {
-    TfrmMain& f = open();
+    TfrmMain& f = shown();
     f.rmm00->setPlainText(QStringLiteral("text"));
     f.SavePath = QStringLiteral("/previous");
     answerSave(dir.filePath(QStringLiteral("missing/folder/out.txt")));
-    Guard([&] { f.btnSave1Click(); });
+    clickSave();
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors.front().contains(QStringLiteral("に書き込めません")));
     EXPECT_EQ(f.SavePath, QStringLiteral("/previous"));
 }
 
 TEST_F(TextPaneTest, CancelledSaveWritesNothing) {
-    TfrmMain& f = open();
+    TfrmMain& f = shown();
     f.rmm00->setPlainText(QStringLiteral("text"));
     f.SavePath = QStringLiteral("/previous");
     answerSave(QString());
-    f.btnSave1Click();
+    clickSave();
     EXPECT_EQ(f.SavePath, QStringLiteral("/previous"));
     EXPECT_FALSE(f.rmm00->PlainText());
 }
 
 TEST_F(TextPaneTest, ClipboardMenuCopiesCutsPastesAndSelectsAll) {
-    TfrmMain& f = open();
+    TfrmMain& f = shown();
     const auto actions = f.PopupMenu2->actions();
     ASSERT_EQ(actions.size(), 5);
     EXPECT_EQ(actions[0]->text(), QStringLiteral("コピー"));
@@ -83,14 +95,15 @@ TEST_F(TextPaneTest, ClipboardMenuCopiesCutsPastesAndSelectsAll) {
     EXPECT_EQ(actions[4]->text(), QStringLiteral("全て選択"));
 
     f.rmm00->setPlainText(QStringLiteral("abc"));
-    f.run_SelAll->trigger();
-    f.run_Copy->trigger();
+    QApplication::clipboard()->clear();
+    ASSERT_TRUE(choose(f.run_SelAll));
+    ASSERT_TRUE(choose(f.run_Copy));
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("abc"));
-    f.run_Cut->trigger();
+    ASSERT_TRUE(choose(f.run_Cut));
     EXPECT_TRUE(f.rmm00->toPlainText().isEmpty());
     EXPECT_FALSE(f.btnTrans->isEnabled());
-    f.run_Paste->trigger();
-    f.run_Paste->trigger();
+    ASSERT_TRUE(choose(f.run_Paste));
+    ASSERT_TRUE(choose(f.run_Paste));
     EXPECT_EQ(f.rmm00->toPlainText(), QStringLiteral("abcabc"));
     EXPECT_TRUE(f.btnTrans->isEnabled());
 }

@@ -10,6 +10,7 @@
 #include "ServiceAddress.h"
 #include "TranslationPage.h"
 #include "TranslationWorld.h"
+#include "UserInput.h"
 #include "WebHost.h"
 #include "WheelComboBox.h"
 #include "registry/Registry.h"
@@ -27,6 +28,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 namespace {
 
@@ -80,7 +82,8 @@ protected:
         auto previous = form->WEB->OnDownloadComplete;
         form->WEB->OnDownloadComplete = [this, previous](TWebControl* sender) {
             ++loads;
-            previous(sender);
+            if (previous)
+                previous(sender);
         };
     }
 
@@ -106,9 +109,10 @@ protected:
         const QString page = RenderedPage::SavePng(RenderedPage::Paragraph(lines, font),
                                                    dir.filePath(QStringLiteral("page.png")));
         ASSERT_TRUE(DropSimulation::DropFiles(form.get(), QPoint(10, 40), {page}));
-        form->cmbLang->setCurrentIndex(language);
-        form->cmbLangChange();
-        form->chkRet->setChecked(true);
+        ASSERT_TRUE(UserInput::ChooseItem(form->cmbLang, language));
+        if (language == 1) {
+            ASSERT_TRUE(UserInput::SetChecked(form->chkRet, true));
+        }
         QTest::mouseClick(form->btnRecognition, Qt::LeftButton);
         ASSERT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
         ASSERT_TRUE(form->btnTrans->isEnabled());
@@ -161,6 +165,7 @@ TEST_F(TranslationFlow, EnglishPageIsTranslatedPreviewedPrintedAndReplacedByTheN
     ASSERT_TRUE(translate());
     expectTranslated(QStringLiteral("EN>JA"));
     expectIdle();
+    QTRY_VERIFY_WITH_TIMEOUT(form->WEB->View()->hasFocus(), 2000);
     EXPECT_FALSE(QFile::exists(pageFile()));
     EXPECT_EQ(world->HomeFiles(), QStringList{remoteName()});
     EXPECT_EQ(world->HomeFile(remoteName()),
@@ -196,13 +201,14 @@ TEST_F(TranslationFlow, EnglishPageIsTranslatedPreviewedPrintedAndReplacedByTheN
         QTest::mouseClick(form->btnOK, Qt::LeftButton);
         EXPECT_EQ(print.Answered(), 1);
     }
+    QTRY_VERIFY_WITH_TIMEOUT(form->WEB->View()->hasFocus(), 2000);
     const QString printed = pdfText(dir.filePath(QStringLiteral("printed.pdf")));
     EXPECT_TRUE(printed.contains(
         TranslationWorld::Translated(QStringLiteral("EN>JA"), form->rmm00->Lines().first())))
         << printed.toStdString();
 
     // The second translation of the run replaces the page under the same name.
-    form->chkBr->setChecked(false);
+    ASSERT_TRUE(UserInput::SetChecked(form->chkBr, false));
     form->rmm00->setPlainText(QStringLiteral("A second text & <more>"));
     ASSERT_TRUE(translate());
     expectTranslated(QStringLiteral("EN>JA"));
@@ -213,7 +219,8 @@ TEST_F(TranslationFlow, EnglishPageIsTranslatedPreviewedPrintedAndReplacedByTheN
 }
 
 TEST_F(TranslationFlow, JapanesePageGoesToGoogleAsJapaneseToEnglishAndIsPrinted) {
-    start("[OPT]\nTranslation=1\n");
+    start();
+    ASSERT_TRUE(UserInput::ChooseItem(form->cmbTrns, 1));
     recognise(OcrTexts::Japanese().mid(0, 2), QStringLiteral("IPAMincho"), 1);
     ASSERT_TRUE(translate());
     expectTranslated(QStringLiteral("JA>EN"));
