@@ -18,29 +18,7 @@
 
 namespace {
 
-class MainFormControlsTest : public MainFormTest {
-protected:
-    TfrmMain& shown() {
-        TfrmMain& f = open();
-        f.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&f));
-        return f;
-    }
-};
-
-// Counts the paints a widget receives.
-class PaintCounter final : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++Paints;
-        return false;
-    }
-};
+class MainFormControlsTest : public MainFormTest {};
 
 TEST_F(MainFormControlsTest, TextPaneSplitterKeepsMinSizeOnBothSidesAndIsStored) {
     TfrmMain& f = shown();

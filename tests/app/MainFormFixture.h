@@ -5,9 +5,11 @@
 #include "MainForm.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +46,13 @@ protected:
         form = std::make_unique<TfrmMain>(exePath());
         return *form;
     }
+    // The window opened and on the screen.
+    TfrmMain& shown() {
+        TfrmMain& f = open();
+        f.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&f));
+        return f;
+    }
     // Destroys the window as the program does at exit: FormDestroy through the error guard.
     void destroyForm() {
         Guard([this] { form->FormDestroy(); });
@@ -53,4 +62,18 @@ protected:
     QTemporaryDir dir;
     std::unique_ptr<TfrmMain> form;
     QStringList errors;
+};
+
+// Counts the paints a widget receives.
+class PaintCounter final : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int Paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++Paints;
+        return false;
+    }
 };

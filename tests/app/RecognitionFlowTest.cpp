@@ -55,20 +55,6 @@ protected:
     QString page;
 };
 
-// Counts the paints a widget receives.
-class PaintCounter final : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++Paints;
-        return false;
-    }
-};
-
 TEST_F(RecognitionFlow, TheWindowPaintsShowsProgressAndHoldsInputBackWhileAPageIsRead) {
     chooseLanguage(1);
     form->rmm00->setPlainText(QStringLiteral("old"));

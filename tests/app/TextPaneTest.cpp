@@ -19,12 +19,6 @@ protected:
     // Answers the next save dialog with path (or cancels for an empty one) and records what
     // it offered.
     void answerSave(const QString& path) { user = std::make_unique<FileDialogDriver>(path); }
-    TfrmMain& shown() {
-        TfrmMain& f = open();
-        f.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&f));
-        return f;
-    }
     void clickSave() { QTest::mouseClick(form->btnSave1, Qt::LeftButton); }
     // Chooses the item from the text's context menu.
     bool choose(QAction* item) {
