@@ -149,6 +149,7 @@ TfrmMain::~TfrmMain() {
     Splitter2->OnMoved = nullptr;
     FileDrop1->OnFileDrop = nullptr;
     detachTranslation();
+    m_webArea->removeEventFilter(this);
     for (QObject* child : findChildren<QObject*>())
         child->disconnect(this);
 }
@@ -233,6 +234,7 @@ void TfrmMain::createTextPane() {
     // takes far longer than the whole window, which the user should see at once.
     m_webArea = new QWidget(pnlMemo);
     m_webArea->setAutoFillBackground(true);
+    m_webArea->installEventFilter(this);
     auto* webLayout = new QVBoxLayout(m_webArea);
     webLayout->setContentsMargins(0, 0, 0, 0);
     Splitter2 = makeSplitter(alTop, 130, pnlMemo);
@@ -312,7 +314,8 @@ void TfrmMain::setDesignCursor(QWidget* control) {
 void TfrmMain::readSettings() {
     ReadFormPosition(SettingsBase, FormSection, QStringLiteral("MAIN"), this);
     ReadFormSize(SettingsBase, FormSection, QStringLiteral("MAIN"), size(), this);
-    SavePath = ReadIniString(SettingsBase, OptSection, QStringLiteral("SavePath"), favoritesFolder());
+    SavePath =
+        ReadIniString(SettingsBase, OptSection, QStringLiteral("SavePath"), favoritesFolder());
 
     const auto setIndex = [](TWheelComboBox* combo, int index) {
         combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
@@ -330,7 +333,8 @@ void TfrmMain::readSettings() {
     cmbLangChange();
 
     const auto server = [this](const char* key, const QString& builtIn) {
-        const QString value = ReadIniString(SettingsBase, ServerSection, QLatin1String(key), builtIn);
+        const QString value =
+            ReadIniString(SettingsBase, ServerSection, QLatin1String(key), builtIn);
         return value.isEmpty() ? builtIn : value;
     };
     UploadHost = server("HOST", UploadDefaults::Host());
@@ -360,7 +364,8 @@ void TfrmMain::writeSettings() {
     WriteIniBool(SettingsBase, OptSection, QStringLiteral("WantBr"), chkBr->isChecked());
     WriteIniBool(SettingsBase, OptSection, QStringLiteral("WantRet"), chkRet->isChecked());
     WriteIniInteger(SettingsBase, OptSection, QStringLiteral("Language"), cmbLang->currentIndex());
-    WriteIniInteger(SettingsBase, OptSection, QStringLiteral("Translation"), cmbTrns->currentIndex());
+    WriteIniInteger(SettingsBase, OptSection, QStringLiteral("Translation"),
+                    cmbTrns->currentIndex());
 }
 
 void TfrmMain::FormShow() {
@@ -435,13 +440,14 @@ void TfrmMain::showEvent(QShowEvent* event) {
         Guard([this] { FormShow(); });
 }
 
-void TfrmMain::paintEvent(QPaintEvent* event) {
-    QWidget::paintEvent(event);
-    // A window that paints is on the screen: now the browser may take its time.
-    if (!WEB && !m_browserPending) {
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // A window that paints the browser's place is on the screen: now the browser may take its
+    // time. (The window itself gets no paint: its panes cover it.)
+    if (watched == m_webArea && event->type() == QEvent::Paint && !WEB && !m_browserPending) {
         m_browserPending = true;
         QTimer::singleShot(0, this, Guarded([this] { CreateBrowser(); }));
     }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -1,4 +1,6 @@
 // The real program, run as an ordinary user from a folder it cannot write, as after installation.
+#include "Eventually.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -91,7 +93,7 @@ protected:
 TEST_F(InstalledCopyTest, SettingsGoToTheConfigurationFolderAndWorkFilesToAPrivateFolder) {
     auto vela = start();
     const QString work = path(QStringLiteral("run/Vela"));
-    QTRY_VERIFY_WITH_TIMEOUT(
+    ASSERT_EVENTUALLY(
         QFileInfo::exists(QDir(path(QStringLiteral("tmp")))
                               .filePath(QStringLiteral("MutexObjectForVelamoor.lock"))) &&
             QFileInfo(work).isDir(),

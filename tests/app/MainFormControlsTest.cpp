@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "FileDialogDriver.h"
 #include "FontSubstitutions.h"
 #include "GradSplitter.h"
@@ -93,14 +94,14 @@ TEST_F(MainFormControlsTest, SelectorsAreDrawnByTheWindowAndHandTheFocusBackOnCl
     EXPECT_EQ(closed.pixelColor(6, 5), QColor(Qt::white))
         << "the closed box's field is white, also when focused";
     QTest::mouseClick(f.cmbTrns, Qt::LeftButton);
-    QTRY_VERIFY(f.cmbTrns->view()->isVisible());
+    ASSERT_EVENTUALLY(f.cmbTrns->view()->isVisible(), 5000);
     EXPECT_EQ(f.cmbTrns->view()->visualRect(f.cmbTrns->model()->index(1, 0)).height(), 16);
     const QImage list = f.cmbTrns->view()->viewport()->grab().toImage();
     const QRect current = f.cmbTrns->view()->visualRect(f.cmbTrns->view()->currentIndex());
     EXPECT_EQ(list.pixelColor(current.left() + 2, current.center().y()), QColor(0xC0, 0xC0, 0xC0))
         << "silver marks the selection in the open list";
     QTest::keyClick(f.cmbTrns->view(), Qt::Key_Escape);
-    QTRY_VERIFY(f.rmm00->hasFocus());
+    ASSERT_EVENTUALLY(f.rmm00->hasFocus(), 5000);
 }
 
 TEST_F(MainFormControlsTest, SavingTheTextGoesThroughTheCentredDialogWithPlaces) {
@@ -133,7 +134,7 @@ TEST_F(MainFormControlsTest, ScreenshotWithTheSplitterFadedIn) {
     TfrmMain& f = shown();
     const QPoint inBar(1, f.Splitter1->height() / 3);
     QTest::mouseMove(f.Splitter1, inBar);
-    QTRY_VERIFY_WITH_TIMEOUT(f.Splitter1->FadeLevel() == 100 && !f.Splitter1->Fading(), 2000);
+    ASSERT_EVENTUALLY(f.Splitter1->FadeLevel() == 100 && !f.Splitter1->Fading(), 2000);
     QTest::qWait(30);
     const QImage shot = f.grab().toImage();
     const QString path = QStringLiteral(VELA_SCREENSHOT_DIR "/main-window-splitter-hover.png");

@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "MainFormFixture.h"
 #include "RichEdit.h"
 #include "ToolPanel.h"
@@ -12,7 +13,7 @@
 namespace {
 
 void waitForState(QWidget& w, Qt::WindowStates state) {
-    QTRY_VERIFY_WITH_TIMEOUT(w.windowState() == state, 2000);
+    ASSERT_EVENTUALLY(w.windowState() == state, 2000);
     QTest::qWait(20);
 }
 
@@ -59,7 +60,7 @@ TEST_F(MainFormTest, StoredSizeIsTheOuterSizeAndSurvivesARoundTrip) {
     TfrmMain& f = open();
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
-    QTRY_VERIFY_WITH_TIMEOUT(f.frameGeometry().size() != f.size(), 2000);
+    ASSERT_EVENTUALLY(f.frameGeometry().size() != f.size(), 2000);
     EXPECT_EQ(f.frameGeometry().size(), QSize(760, 520));
     EXPECT_EQ(f.CurrentBounds(), (FormBounds{50, 60, 760, 520}));
     // The design size is the smallest outer size.
@@ -145,13 +146,13 @@ TEST_F(MainFormTest, LanguageChoiceSetsTheIdAndTheLineBoxVisibility) {
     ASSERT_TRUE(UserInput::ChooseItem(f.cmbLang, 1));
     EXPECT_EQ(f.OcrLanguage, 17);
     EXPECT_TRUE(f.chkRet->isVisible());
-    QTRY_VERIFY(f.rmm00->hasFocus());
+    ASSERT_EVENTUALLY(f.rmm00->hasFocus(), 5000);
     ASSERT_TRUE(UserInput::ChooseItem(f.cmbLang, 0));
     EXPECT_EQ(f.OcrLanguage, 9);
     EXPECT_FALSE(f.chkRet->isVisible());
     ASSERT_TRUE(UserInput::ChooseItem(f.cmbTrns, 1));
     EXPECT_EQ(f.OcrLanguage, 9) << "the service's list leaves the language as it is";
-    QTRY_VERIFY(f.rmm00->hasFocus());
+    ASSERT_EVENTUALLY(f.rmm00->hasFocus(), 5000);
     destroyForm();
     const QByteArray ini = readIni();
     EXPECT_TRUE(ini.contains("Language=0")) << ini.constData();
@@ -177,7 +178,7 @@ TEST_F(MainFormTest, ShowingSetsTextMarginsAndFocusesTheText) {
     f.activateWindow();
     EXPECT_EQ(f.rmm00->FormatMargins(), QMargins(4, 4, 4, 4));
     EXPECT_FALSE(f.ImageLoaded);
-    QTRY_VERIFY(f.rmm00->hasFocus());
+    ASSERT_EVENTUALLY(f.rmm00->hasFocus(), 5000);
 }
 
 TEST_F(MainFormTest, ControlsShowTheCustomHandCursor) {
@@ -191,8 +192,8 @@ TEST_F(MainFormTest, BrowserHostArrivesAfterTheWindowHasPainted) {
     EXPECT_EQ(f.WEB, nullptr) << "not before the window is on the screen";
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
-    QTRY_VERIFY_WITH_TIMEOUT(f.WEB != nullptr, 10000);
-    QTRY_VERIFY(f.WEB->isVisible());
+    ASSERT_EVENTUALLY(f.WEB != nullptr, 10000);
+    ASSERT_EVENTUALLY(f.WEB->isVisible(), 5000);
     EXPECT_EQ(f.CreateBrowser(), f.WEB) << "one browser for the window's life";
     EXPECT_GT(f.WEB->height(), 100) << "the browser takes the web area under its tool bar";
     EXPECT_EQ(f.WEB->mapTo(&f, QPoint(0, 0)).y(), f.pnlHpMenu->mapTo(&f, QPoint(0, 0)).y() + 24);

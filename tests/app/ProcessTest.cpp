@@ -1,14 +1,14 @@
 // The real program, started as a process from a copy in a temporary folder.
+#include "Eventually.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <gtest/gtest.h>
-
 #include <csignal>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -35,7 +35,8 @@ protected:
     }
 
     bool lockTaken() const {
-        return QFile::exists(QDir(tmp.path()).filePath(QStringLiteral("MutexObjectForVelamoor.lock")));
+        return QFile::exists(
+            QDir(tmp.path()).filePath(QStringLiteral("MutexObjectForVelamoor.lock")));
     }
 
     QTemporaryDir home, tmp;
@@ -46,7 +47,7 @@ protected:
 
 TEST_F(VelaProcessTest, SigtermClosesLikeTheUserAndWritesTheDefaultSettings) {
     auto first = start();
-    QTRY_VERIFY_WITH_TIMEOUT(lockTaken(), 10000);
+    ASSERT_EVENTUALLY(lockTaken(), 10000);
 
     // A second copy ends at once, silently, and leaves the first running.
     auto second = start();
@@ -64,9 +65,9 @@ TEST_F(VelaProcessTest, SigtermClosesLikeTheUserAndWritesTheDefaultSettings) {
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     const QByteArray text = ini.readAll();
     EXPECT_EQ(text.count('['), 2) << text.constData();
-    for (const char* line : {"[FORM]", "[OPT]", "MainTop=115", "MainLeft=263", "MainWidth=700",
-                             "MainHeight=480", "Language=0", "Translation=0", "WantRet=1",
-                             "WantBr=1", "OcrWidth=300", "mmHeight=210"})
+    for (const char* line :
+         {"[FORM]", "[OPT]", "MainTop=115", "MainLeft=263", "MainWidth=700", "MainHeight=480",
+          "Language=0", "Translation=0", "WantRet=1", "WantBr=1", "OcrWidth=300", "mmHeight=210"})
         EXPECT_TRUE(text.contains(line)) << line;
     EXPECT_FALSE(lockTaken()) << "the lock is released at the end";
 }
@@ -75,7 +76,7 @@ TEST_F(VelaProcessTest, HangupAndInterruptAlsoKeepTheSettings) {
     for (int sig : {SIGHUP, SIGINT}) {
         QFile::remove(home.filePath(QStringLiteral("vela.ini")));
         auto p = start();
-        QTRY_VERIFY_WITH_TIMEOUT(lockTaken(), 10000);
+        ASSERT_EVENTUALLY(lockTaken(), 10000);
         ::kill(static_cast<pid_t>(p->processId()), sig);
         ASSERT_TRUE(p->waitForFinished(15000));
         EXPECT_EQ(p->exitStatus(), QProcess::NormalExit) << sig;
@@ -85,7 +86,7 @@ TEST_F(VelaProcessTest, HangupAndInterruptAlsoKeepTheSettings) {
 
 TEST_F(VelaProcessTest, AStaleLockOfADeadCopyDoesNotStopTheProgram) {
     auto first = start();
-    QTRY_VERIFY_WITH_TIMEOUT(lockTaken(), 10000);
+    ASSERT_EVENTUALLY(lockTaken(), 10000);
     first->kill(); // SIGKILL: the lock file stays behind
     first->waitForFinished(5000);
     ASSERT_TRUE(lockTaken());
@@ -111,5 +112,6 @@ TEST_F(VelaProcessTest, WithoutRecognitionDataNoWindowOpensAndASignalStillEndsIt
     ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
     ASSERT_TRUE(p->waitForFinished(10000));
     EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
-    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("vela.ini")))) << "no window was created";
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("vela.ini"))))
+        << "no window was created";
 }

@@ -1,5 +1,6 @@
 // Scanning from the window: the TWAIN and 選 択 buttons with the real source manager and the
 // scripted test source.
+#include "Eventually.h"
 #include "MainFormFixture.h"
 #include "MessageBox.h"
 #include "MiDocView.h"
@@ -79,7 +80,7 @@ TEST_F(ScanningTest, ScannedPageIsShownAfterTheTimerAndCanBeRecognised) {
     EXPECT_TRUE(QFile::exists(scanFile()));
     EXPECT_TRUE(form->Timer1->isActive()) << "shown only when the timer fires";
     EXPECT_FALSE(form->btnRecognition->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(form->btnRecognition->isEnabled(), 5000);
+    ASSERT_EVENTUALLY(form->btnRecognition->isEnabled(), 5000);
     EXPECT_TRUE(form->ImageLoaded);
     EXPECT_EQ(QImage(scanFile()).size(), page.size());
     EXPECT_TRUE(boxes.Messages.isEmpty());

@@ -1,6 +1,7 @@
 // The whole road in the window: drop, recognition, 翻 訳, the translated page, preview and
 // print, against a web space and a translation service on loopback.
 #include "DropSimulation.h"
+#include "Eventually.h"
 #include "FtpClient.h"
 #include "MainFormFixture.h"
 #include "MessageBoxDriver.h"
@@ -165,7 +166,7 @@ TEST_F(TranslationFlow, EnglishPageIsTranslatedPreviewedPrintedAndReplacedByTheN
     ASSERT_TRUE(translate());
     expectTranslated(QStringLiteral("EN>JA"));
     expectIdle();
-    QTRY_VERIFY_WITH_TIMEOUT(form->WEB->View()->hasFocus(), 2000);
+    EXPECT_EVENTUALLY(form->WEB->View()->hasFocus(), 2000);
     EXPECT_FALSE(QFile::exists(pageFile()));
     EXPECT_EQ(world->HomeFiles(), QStringList{remoteName()});
     EXPECT_EQ(world->HomeFile(remoteName()),
@@ -201,7 +202,9 @@ TEST_F(TranslationFlow, EnglishPageIsTranslatedPreviewedPrintedAndReplacedByTheN
         QTest::mouseClick(form->btnOK, Qt::LeftButton);
         EXPECT_EQ(print.Answered(), 1);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(form->WEB->View()->hasFocus(), 2000);
+    // As the window manager gives the window back its activation when the dialog has gone.
+    form->activateWindow();
+    EXPECT_EVENTUALLY(form->WEB->View()->hasFocus(), 2000);
     const QString printed = pdfText(dir.filePath(QStringLiteral("printed.pdf")));
     EXPECT_TRUE(printed.contains(
         TranslationWorld::Translated(QStringLiteral("EN>JA"), form->rmm00->Lines().first())))

@@ -1,5 +1,7 @@
 #include "GradSplitter.h"
 
+#include "Eventually.h"
+
 #include <QHBoxLayout>
 #include <QTest>
 #include <QVBoxLayout>
@@ -233,11 +235,11 @@ TEST_F(SplitterDragTest, FadeStopsAtTheEndsUnderQuickInAndOut) {
         EXPECT_GE(bar->FadeLevel(), 0);
         EXPECT_LE(bar->FadeLevel(), 100);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!bar->Fading(), 1000);
+    ASSERT_EVENTUALLY(!bar->Fading(), 1000);
     EXPECT_EQ(bar->FadeLevel(), 0);
 
     QTest::mouseMove(bar, onBar(inBar()));
-    QTRY_VERIFY_WITH_TIMEOUT(!bar->Fading(), 1000);
+    ASSERT_EVENTUALLY(!bar->Fading(), 1000);
     EXPECT_EQ(bar->FadeLevel(), 100);
     // At the end of the fade the bar shows the hover image.
     const QImage shown = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);

@@ -1,5 +1,7 @@
 #include "WheelComboBox.h"
 
+#include "Eventually.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QPainter>
@@ -43,7 +45,7 @@ protected:
     }
     void open() {
         combo->showPopup();
-        QTRY_VERIFY(combo->view()->isVisible());
+        ASSERT_EVENTUALLY(combo->view()->isVisible(), 5000);
     }
 
     std::unique_ptr<QWidget> form;
@@ -87,21 +89,21 @@ TEST_F(WheelComboBoxTest, OpenListScrollsUnderTheWheelWhateverWheelActiveSays) {
 TEST_F(WheelComboBoxTest, EveryClosingOfTheListFiresCloseUpOnce) {
     open();
     QTest::keyClick(combo->view(), Qt::Key_Escape);
-    QTRY_VERIFY(!combo->view()->isVisible());
+    ASSERT_EVENTUALLY(!combo->view()->isVisible(), 5000);
     EXPECT_EQ(closeUps, 1) << "closed without a change";
     EXPECT_EQ(combo->currentIndex(), 5);
 
     open();
     QTest::keyClick(combo->view(), Qt::Key_Down);
     QTest::keyClick(combo->view(), Qt::Key_Return);
-    QTRY_VERIFY(!combo->view()->isVisible());
+    ASSERT_EVENTUALLY(!combo->view()->isVisible(), 5000);
     EXPECT_EQ(combo->currentIndex(), 6);
     EXPECT_EQ(closeUps, 2) << "closed with a change";
 
     open();
     const QRect item = combo->view()->visualRect(combo->view()->currentIndex());
     QTest::mouseClick(combo->view()->viewport(), Qt::LeftButton, {}, item.center());
-    QTRY_VERIFY(!combo->view()->isVisible());
+    ASSERT_EVENTUALLY(!combo->view()->isVisible(), 5000);
     QTest::qWait(20);
     EXPECT_EQ(closeUps, 3) << "the same item clicked";
 
