@@ -74,6 +74,7 @@ TEST_F(TextPaneTest, CancelledSaveWritesNothing) {
     f.SavePath = QStringLiteral("/previous");
     answerSave(QString());
     clickSave();
+    EXPECT_TRUE(user->seen) << "the dialog came up";
     EXPECT_EQ(f.SavePath, QStringLiteral("/previous"));
     EXPECT_FALSE(f.rmm00->PlainText());
 }

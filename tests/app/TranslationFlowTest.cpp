@@ -62,9 +62,9 @@ private:
 // A shown window whose SERVER section points at a world on loopback.
 class TranslationFlow : public MainFormTest {
 protected:
-    void startWorld(const QString& stor = QStringLiteral("ok")) {
+    void startWorld(const QString& stor = QStringLiteral("ok"), int answerDelayMs = 0) {
         Registry::SetDefaultFileName(dir.filePath(QStringLiteral("registry.json")));
-        world = std::make_unique<TranslationWorld>(stor);
+        world = std::make_unique<TranslationWorld>(stor, answerDelayMs);
         ASSERT_TRUE(world->Started());
     }
     void start(const QByteArray& options = {}) {
@@ -161,12 +161,20 @@ protected:
 };
 
 TEST_F(TranslationFlow, EnglishPageIsTranslatedPreviewedPrintedAndReplacedByTheNext) {
-    start();
+    // A service that takes its time: the user goes back to the text while the page is on its
+    // way, and the page takes the focus once it has come.
+    startWorld(QStringLiteral("ok"), 1000);
+    openWindow(world->ServerSection());
     recognise(OcrTexts::English().mid(0, 2), QStringLiteral("DejaVu Serif"), 0);
-    ASSERT_TRUE(translate());
+    QTest::mouseClick(form->btnTrans, Qt::LeftButton);
+    ASSERT_EVENTUALLY(!world->ServiceRequests().isEmpty(), 20000);
+    ASSERT_EQ(loads, 0);
+    QTest::mouseClick(form->rmm00->viewport(), Qt::LeftButton);
+    ASSERT_TRUE(form->rmm00->hasFocus());
+    ASSERT_EVENTUALLY(loads == 1, 30000);
+    EXPECT_EVENTUALLY(form->WEB->View()->hasFocus(), 2000);
     expectTranslated(QStringLiteral("EN>JA"));
     expectIdle();
-    EXPECT_EVENTUALLY(form->WEB->View()->hasFocus(), 2000);
     EXPECT_FALSE(QFile::exists(pageFile()));
     EXPECT_EQ(world->HomeFiles(), QStringList{remoteName()});
     EXPECT_EQ(world->HomeFile(remoteName()),

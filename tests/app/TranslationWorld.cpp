@@ -4,11 +4,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-TranslationWorld::TranslationWorld(const QString& stor) {
+TranslationWorld::TranslationWorld(const QString& stor, int answerDelayMs) {
     m_process.start(QStringLiteral("/usr/bin/python3"),
                     {QStringLiteral(VELA_TRANSLATION_FIXTURES "/translation_world.py"),
                      m_home.path(), QStringLiteral("vela"), QStringLiteral("s3cret"),
-                     QStringLiteral("--stor"), stor});
+                     QStringLiteral("--stor"), stor, QStringLiteral("--answer-delay"),
+                     QString::number(answerDelayMs / 1000.0)});
     if (!m_process.waitForStarted(10000))
         return;
     QElapsedTimer clock;

@@ -11,8 +11,9 @@
 // that fetches the page and shows each line reversed after "<<EN>JA>> " or "<<JA>EN>> ".
 class TranslationWorld {
 public:
-    // Stor "ok", "refuse" (553 to every STOR) or "drop" (the connection closes at STOR).
-    explicit TranslationWorld(const QString& stor = QStringLiteral("ok"));
+    // Stor "ok", "refuse" (553 to every STOR) or "drop" (the connection closes at STOR); the
+    // service takes answerDelayMs over each answer.
+    explicit TranslationWorld(const QString& stor = QStringLiteral("ok"), int answerDelayMs = 0);
     ~TranslationWorld();
     TranslationWorld(const TranslationWorld&) = delete;
     TranslationWorld& operator=(const TranslationWorld&) = delete;

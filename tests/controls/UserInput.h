@@ -13,6 +13,20 @@
 // menu, tick a box. Everything goes through the widgets' own event handling.
 namespace UserInput {
 
+// Waits for the popup to close. On a desktop its owner window stays active throughout; the
+// offscreen platform leaves the closed popup the active window, so the owner gets it back.
+inline bool Closed(QWidget* popup, QWidget* owner) {
+    if (!QTest::qWaitFor([popup] { return !popup->isVisible(); }, 2000))
+        return false;
+    // The popup's own activation may still be on its way.
+    QCoreApplication::processEvents();
+    if (QApplication::activeWindow() == owner->window())
+        return true;
+    owner->window()->activateWindow();
+    return QTest::qWaitFor([owner] { return QApplication::activeWindow() == owner->window(); },
+                           2000);
+}
+
 // Clicks the closed box open, moves to the item with the arrow keys and takes it with Enter;
 // false when the list did not open or did not close on Enter.
 inline bool ChooseItem(QComboBox* combo, int index) {
@@ -25,7 +39,7 @@ inline bool ChooseItem(QComboBox* combo, int index) {
     for (int row = list->currentIndex().row(); row > index; --row)
         QTest::keyClick(list, Qt::Key_Up);
     QTest::keyClick(list, Qt::Key_Return);
-    return QTest::qWaitFor([list] { return !list->isVisible(); }, 2000);
+    return Closed(list, combo);
 }
 
 // Right-clicks the widget at point through its window, as the mouse does, so the window
@@ -43,7 +57,7 @@ inline bool ChooseFromContextMenu(QWidget* widget, const QPoint& point, QAction*
     const QPoint at = menu->actionGeometry(item).center();
     QTest::mouseMove(menu, at);
     QTest::mouseClick(menu, Qt::LeftButton, {}, at);
-    return QTest::qWaitFor([menu] { return !menu->isVisible(); }, 2000);
+    return Closed(menu, widget);
 }
 
 // Clicks the box when its state differs from the wanted one; false when it still differs.
