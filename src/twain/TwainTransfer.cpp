@@ -1,11 +1,11 @@
 #include "DibFile.h"
 #include "GlobalMemory.h"
+#include "ReplacingFile.h"
 #include "ThreadQueue.h"
 #include "TwainAcquire.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QSaveFile>
 #include <QTimer>
 
 namespace {
@@ -144,16 +144,14 @@ bool TTwainAcquire::SaveDibToFile(const QString& fileName, TW_HANDLE image) {
     const std::size_t size = GlobalSize(image);
     // The file is replaced only by a complete bitmap, or by an empty file for an image that
     // cannot be written at all, so it never shows a stale or half-written picture.
-    QSaveFile file(fileName);
+    ReplacingFile file(fileName);
     bool written = false;
-    if (file.open(QIODevice::WriteOnly)) {
+    if (file.Open()) {
         DibLayout layout;
         if (ReadDibLayout(dib, size, layout) != DibCheck::Ok)
-            file.commit();
-        else if (WriteBitmapFile(dib, size, file))
-            written = file.commit();
-        else
-            file.cancelWriting();
+            file.Commit();
+        else if (WriteBitmapFile(dib, size, file.Device()))
+            written = file.Commit();
     }
     GlobalUnlock(image);
     return written;

@@ -110,6 +110,11 @@ TEST_F(SaneSourceTest, ScanWithoutDialogUsesTheDeviceSettings) {
     EXPECT_EQ(pixGetWidth(pix), 157);
     EXPECT_EQ(pixGetHeight(pix), 196);
     pixDestroy(&pix);
+
+    // Reads that end inside a line give the same picture.
+    writeConfig("test.conf", TestConfig + "read-limit true\nread-limit-size 1000\n");
+    EXPECT_EQ(scan(), 0);
+    EXPECT_EQ(QImage("tmp0.bmp"), image);
     EXPECT_TRUE(errors.empty());
 }
 

@@ -45,9 +45,19 @@ TEST_F(TransferTest, OneNameForEveryImageLeavesTheLast) {
         pending.push_back(count);
         fileName = dir.filePath("zScan.bmp");
     };
+    QFile old(dir.filePath("zScan.bmp"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an older page");
+    old.close();
+    ASSERT_TRUE(old.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    const auto ownerOnly = QFile::permissions(dir.filePath("zScan.bmp"));
     EXPECT_EQ(scan(), 0);
     EXPECT_EQ(pending, (std::vector<int>{2, 1, 0}));
     EXPECT_EQ(QImage(dir.filePath("zScan.bmp")).width(), 30);
+    EXPECT_EQ(QFile::permissions(dir.filePath("zScan.bmp")), ownerOnly)
+        << "the replaced file keeps its permissions";
+    EXPECT_EQ(QDir(dir.path()).entryList({"zScan*"}, QDir::Files), QStringList{"zScan.bmp"})
+        << "no temporary file is left";
     EXPECT_FALSE(QFile::exists("tmp0.bmp"));
 }
 

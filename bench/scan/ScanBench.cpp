@@ -1,0 +1,47 @@
+// The window's scan without the window: TWAIN through the source manager and the SANE source
+// into zScan.bmp, in a process that holds only what that needs (the window's own start-up is
+// not part of a scan). With --idle the session is opened and closed without a scan: the
+// program's idle memory. Prints the session's seconds inside the process on standard error.
+// Usage: bench_scan SOURCE OUT_FOLDER [--idle]
+#include "TwainAcquire.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_scan SOURCE OUT_FOLDER [--idle]\n");
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    QElapsedTimer timer;
+    timer.start();
+    const bool idle = argc > 3 && std::strcmp(argv[3], "--idle") == 0;
+    const QString out = QDir(QString::fromLocal8Bit(argv[2])).filePath(QStringLiteral("zScan.bmp"));
+    TTwainAcquire::SetLibraryFolder(QStringLiteral(VELA_TWAIN_DIR));
+    TTwainAcquire twain;
+    twain.SetSHOWhideUI(false);
+    int images = 0;
+    twain.OnNewImage = [&](QObject*, QString& fileName, TW_IMAGEINFO&, int) {
+        fileName = out;
+        ++images;
+    };
+    twain.OnTwainError = [](QObject*, int state, int error) {
+        std::fprintf(stderr, "bench_scan: TWAIN error %d in state %d\n", error, state);
+    };
+    if (!twain.LoadSourceManager())
+        return 1;
+    twain.OpenSourceManager();
+    int result = twain.ChooseSource(QString::fromLocal8Bit(argv[1]));
+    if (result == 0)
+        result = twain.OpenSource();
+    if (result == 0 && !idle)
+        result = twain.Acquire();
+    twain.CloseSession();
+    twain.UnloadSourceManager();
+    std::fprintf(stderr, "session %.3f s\n", timer.nsecsElapsed() / 1e9);
+    return result == 0 && (idle || images == 1) ? 0 : 1;
+}
