@@ -98,7 +98,8 @@ PixPtr PagePreparation::Prepare(Pix* page, PreparationSteps* steps) {
             }
         }
     }
-    if (survey.Uneven() || survey.LowContrast()) {
+    // A photograph's light is never even, and its paper is grey: a cut page is always evened.
+    if (done.cut || survey.Uneven() || survey.LowContrast()) {
         if (PixPtr even = evenLight(gray.get())) {
             gray = std::move(even);
             done.evened = true;

@@ -41,48 +41,57 @@ PageSurvey::PageSurvey(Pix* gray) {
     const PixPtr dark(pixScaleGrayMinMax(gray, Reduction, Reduction, L_CHOOSE_MIN));
     if (!bright || !dark)
         return;
-    m_columns = std::max(1, pixGetWidth(bright.get()) / TileSize);
-    m_rows = std::max(1, pixGetHeight(bright.get()) / TileSize);
-    m_tilePaper = tileExtremes(bright.get(), m_columns, m_rows, true);
-    m_tileInk = tileExtremes(dark.get(), m_columns, m_rows, false);
+    const int columns = std::max(1, pixGetWidth(bright.get()) / TileSize);
+    const int rows = std::max(1, pixGetHeight(bright.get()) / TileSize);
+    m_tilePaper = tileExtremes(bright.get(), columns, rows, true);
+    m_tileInk = tileExtremes(dark.get(), columns, rows, false);
     m_paper = std::max(1, percentile(m_tilePaper, 0.9));
     m_ink = percentile(m_tileInk, 0.05);
 
-    // The outer ring: dark tiles, and those of them next to a tile at least twice as bright.
-    if (m_columns < 3 || m_rows < 3)
+    surveyBorder(bright.get());
+}
+
+void PageSurvey::surveyBorder(Pix* bright) {
+    // Every pixel of the reduced image's outermost lines: the dark ones, and those from which
+    // a walk inwards ends in a sharp step up (a page's edge; a lamp's fall-off is gradual).
+    const int w = pixGetWidth(bright), h = pixGetHeight(bright), wpl = pixGetWpl(bright);
+    if (w < 8 || h < 8)
         return;
+    const l_uint32* data = pixGetData(bright);
+    const auto at = [&](int x, int y) { return int(GET_DATA_BYTE(data + y * wpl, x)); };
     std::vector<int> darkLevels;
-    for (int r = 0; r < m_rows; ++r) {
-        for (int c = 0; c < m_columns; ++c) {
-            if (r != 0 && c != 0 && r != m_rows - 1 && c != m_columns - 1)
-                continue;
-            ++m_ring;
-            const int level = tile(c, r);
-            if (level * 2 >= m_paper)
-                continue;
-            ++m_darkRing;
-            darkLevels.push_back(level);
-            // Walk inwards to the first tile that is not dark: a page's edge is a sharp step.
-            const int dc = c == 0 ? 1 : c == m_columns - 1 ? -1 : 0;
-            const int dr = dc != 0 ? 0 : r == 0 ? 1 : -1;
-            int previous = level, cc = c + dc, rr = r + dr;
-            while (cc >= 0 && rr >= 0 && cc < m_columns && rr < m_rows &&
-                   tile(cc, rr) * 2 < m_paper) {
-                previous = tile(cc, rr);
-                cc += dc;
-                rr += dr;
+    const auto walk = [&](int x, int y, int dx, int dy) {
+        ++m_ring;
+        int previous = at(x, y);
+        if (previous * 2 >= m_paper)
+            return;
+        ++m_darkRing;
+        darkLevels.push_back(previous);
+        // Not beyond the middle: a page is not that far in.
+        for (int step = 1; step < (dx ? w : h) / 2; ++step) {
+            const int v = at(x + dx * step, y + dy * step);
+            if (v * 2 >= m_paper) {
+                if (v >= 2 * std::max(previous, 8))
+                    ++m_steps;
+                return;
             }
-            if (cc >= 0 && rr >= 0 && cc < m_columns && rr < m_rows &&
-                tile(cc, rr) >= 2 * std::max(previous, 8))
-                ++m_steps;
+            previous = v;
         }
+    };
+    for (int x = 0; x < w; ++x) {
+        walk(x, 0, 0, 1);
+        walk(x, h - 1, 0, -1);
+    }
+    for (int y = 0; y < h; ++y) {
+        walk(0, y, 1, 0);
+        walk(w - 1, y, -1, 0);
     }
     m_surround = percentile(darkLevels, 0.9);
 }
 
 bool PageSurvey::Surrounded() const {
-    // A photographed page leaves the table visible on most of the ring, and walking inwards
-    // from most of those tiles ends at the page's edge.
+    // A photographed page leaves the table visible on most of the border, and walking
+    // inwards from most of it ends at the page's edge.
     return m_ring > 0 && m_darkRing * 2 >= m_ring && m_steps * 2 >= m_darkRing;
 }
 

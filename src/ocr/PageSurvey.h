@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <vector>
 
 struct Pix;
@@ -18,8 +17,8 @@ public:
     // The level of the darkest ink (the 5th percentile of the tiles' ink levels).
     int Ink() const { return m_ink; }
 
-    // Most of the outer ring of tiles is dark and meets the paper in a sharp step: the page
-    // was photographed on a table (a lamp's fall-off changes little from tile to tile).
+    // Most of the image's border is dark and meets the paper in a sharp step: the page was
+    // photographed on a table (a lamp's fall-off changes little from pixel to pixel).
     bool Surrounded() const;
     // The brightest level of the surround, when Surrounded().
     int Surround() const { return m_surround; }
@@ -34,12 +33,8 @@ public:
     static constexpr int Reduction = 4;
 
 private:
-    int tile(int column, int row) const {
-        return m_tilePaper[std::size_t(row * m_columns + column)];
-    }
+    void surveyBorder(Pix* bright);
 
-    int m_columns = 0;
-    int m_rows = 0;
     std::vector<int> m_tilePaper;
     std::vector<int> m_tileInk;
     int m_paper = 255;

@@ -38,6 +38,41 @@ double lampLight(int x, int y, int width, int height) {
     return 1.0 - (2.0 / 3.0) * r * r;
 }
 
+// The page as a camera sees it on a dark table: the frame is width x height times the
+// page's size; corners (top-left, top-right, bottom-right, bottom-left) are where the page's
+// corners land, as fractions of the frame.
+QImage photographed(const QImage& page, double width, double height,
+                    const QList<QPointF>& corners) {
+    const double w = page.width(), h = page.height();
+    const double fw = w * width, fh = h * height;
+    const QPolygonF paper({QPointF(0, 0), QPointF(w, 0), QPointF(w, h), QPointF(0, h)});
+    QPolygonF seen;
+    for (const QPointF& corner : corners)
+        seen << QPointF(corner.x() * fw, corner.y() * fh);
+    QTransform projection;
+    QTransform::quadToQuad(paper, seen, projection);
+
+    // Grey paper (the camera's white balance) on a dark, slightly lit table.
+    const QImage sheet = mapped(page, [](double v, int, int) { return 30 + v * 195 / 255; });
+    QImage frame(int(fw), int(fh), QImage::Format_RGB32);
+    frame.fill(QColor(45, 42, 40));
+    QPainter painter(&frame);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setTransform(projection);
+    painter.drawImage(QPointF(0, 0), sheet);
+    painter.end();
+
+    const int fwi = frame.width(), fhi = frame.height();
+    std::mt19937 random(29);
+    std::normal_distribution<double> noise(0.0, 2.5);
+    QImage out = mapped(frame, [&](double v, int x, int y) {
+        return v * (0.55 + 0.45 * lampLight(fwi - x, y, fwi, fhi)) + noise(random);
+    });
+    out.setDotsPerMeterX(dotsPerMeter(RenderedPage::Dpi));
+    out.setDotsPerMeterY(dotsPerMeter(RenderedPage::Dpi));
+    return out;
+}
+
 QImage shadedJpeg(const QImage& page) {
     return LowContrast(Shaded(page));
 }
@@ -65,35 +100,17 @@ QImage HalfResolution(const QImage& page) {
 
 QImage Photographed(const QImage& page) {
     // The frame is a fifth larger than the page; the page's far (top) edge looks shorter.
-    const double w = page.width(), h = page.height();
-    const double fw = w * 1.2, fh = h * 1.3;
-    const QPolygonF paper({QPointF(0, 0), QPointF(w, 0), QPointF(w, h), QPointF(0, h)});
-    const QPolygonF seen({QPointF(fw * 0.13, fh * 0.12), QPointF(fw * 0.86, fh * 0.10),
-                          QPointF(fw * 0.94, fh * 0.88), QPointF(fw * 0.05, fh * 0.90)});
-    QTransform projection;
-    QTransform::quadToQuad(paper, seen, projection);
-
-    // Grey paper (the camera's white balance) on a dark, slightly lit table.
-    const QImage sheet = mapped(page, [](double v, int, int) { return 30 + v * 195 / 255; });
-    QImage frame(int(fw), int(fh), QImage::Format_RGB32);
-    frame.fill(QColor(45, 42, 40));
-    QPainter painter(&frame);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.setTransform(projection);
-    painter.drawImage(QPointF(0, 0), sheet);
-    painter.end();
-
-    const int fwi = frame.width(), fhi = frame.height();
-    std::mt19937 random(29);
-    std::normal_distribution<double> noise(0.0, 2.5);
-    QImage out = mapped(frame, [&](double v, int x, int y) {
-        return v * (0.55 + 0.45 * lampLight(fwi - x, y, fwi, fhi)) + noise(random);
-    });
-    out.setDotsPerMeterX(dotsPerMeter(RenderedPage::Dpi));
-    out.setDotsPerMeterY(dotsPerMeter(RenderedPage::Dpi));
-    return out;
+    return photographed(
+        page, 1.2, 1.3,
+        {QPointF(0.13, 0.12), QPointF(0.86, 0.10), QPointF(0.94, 0.88), QPointF(0.05, 0.90)});
 }
 
+QImage PhotographedClose(const QImage& page) {
+    // The page nearly fills the frame: a strip of table a few millimetres wide is left.
+    return photographed(
+        page, 1.06, 1.12,
+        {QPointF(0.08, 0.05), QPointF(0.93, 0.04), QPointF(0.985, 0.96), QPointF(0.02, 0.97)});
+}
 std::vector<Case> Set() {
     const auto same = [](const QImage& page) { return gray(page); };
     return {
@@ -102,6 +119,7 @@ std::vector<Case> Set() {
         {QStringLiteral("HalfResolution"), HalfResolution, 0},
         {QStringLiteral("Jpeg"), same, 30},
         {QStringLiteral("Photographed"), Photographed, 80},
+        {QStringLiteral("PhotographedClose"), PhotographedClose, 80},
         {QStringLiteral("ShadedLowContrastJpeg"), shadedJpeg, 50},
     };
 }

@@ -19,6 +19,8 @@ QImage HalfResolution(const QImage& page);
 // The page seen by a camera from above its bottom edge: a trapezoid of slightly grey paper,
 // lit unevenly, on a dark table that surrounds it.
 QImage Photographed(const QImage& page);
+// The same from closer: only a narrow strip of table is left around the page.
+QImage PhotographedClose(const QImage& page);
 
 // One page of the set: how it was spoiled and the file format it is saved in.
 struct Case {

@@ -17,7 +17,8 @@ PreparationSteps expectedSteps(const QString& name) {
         {QStringLiteral("LowContrast"), {false, true, 1.0}},
         {QStringLiteral("HalfResolution"), {false, false, 2.0}},
         {QStringLiteral("Jpeg"), {false, false, 1.0}},
-        {QStringLiteral("Photographed"), {true, false, 1.0}},
+        {QStringLiteral("Photographed"), {true, true, 1.0}},
+        {QStringLiteral("PhotographedClose"), {true, true, 1.0}},
         {QStringLiteral("ShadedLowContrastJpeg"), {false, true, 1.0}},
         {QStringLiteral("Clean"), {false, false, 1.0}},
     };
