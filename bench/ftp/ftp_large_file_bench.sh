@@ -6,12 +6,9 @@
 #
 # usage: bench/ftp/ftp_large_file_bench.sh [VELA_CLI] [WORK_DIR]
 set -euo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-root="$(cd "$here/../.." && pwd)"
-. "$here/pyftpd.sh"
-cli="${1:-$root/build/default/tools/vela-cli/vela-cli}"
+. "$(dirname "$0")/pyftpd.sh"
+use_cli "${1:-}"
 base="${2:-${TMPDIR:-/tmp}}"
-[ -x "$cli" ] || { echo "no vela-cli at $cli" >&2; exit 2; }
 
 size=$((3 * 1024 * 1024 * 1024))
 resume_at=$((2560 * 1024 * 1024)) # 2.5 GiB: a REST offset above 2^31

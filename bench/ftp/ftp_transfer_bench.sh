@@ -5,13 +5,10 @@
 #
 # usage: bench/ftp/ftp_transfer_bench.sh [VELA_CLI] [SIZE_MB] [RUNS]
 set -euo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-root="$(cd "$here/../.." && pwd)"
-. "$here/pyftpd.sh"
-cli="${1:-$root/build/default/tools/vela-cli/vela-cli}"
+. "$(dirname "$0")/pyftpd.sh"
+use_cli "${1:-}"
 size_mb="${2:-200}"
 runs="${3:-5}"
-[ -x "$cli" ] || { echo "no vela-cli at $cli" >&2; exit 2; }
 command -v curl >/dev/null || { echo "curl is missing" >&2; exit 2; }
 
 work="$(mktemp -d)"
@@ -35,23 +32,25 @@ median() { sort -n | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] 
 
 declare -A times
 peak=0
+# timed KEY COMMAND...: adds the command's seconds to times[KEY]; vela-cli's peak memory counts.
+timed() {
+  local key="$1" t kb; shift
+  read -r t kb < <(measure "$@")
+  times[$key]+="$t "
+  if [ "$1" = "$cli" ] && [ "$kb" -gt "$peak" ]; then peak="$kb"; fi
+}
 for run in $(seq "$runs"); do
   for mode in active passive; do
     flag=""; curlflag=""
     if [ "$mode" = passive ]; then flag="--passive"; else curlflag="-P 127.0.0.1"; fi
-    read -r t kb < <(measure "$cli" put --host 127.0.0.1 --port "$port" --user bench \
-      --password bench $flag "$work/local/file.bin" "v-$mode.bin")
-    times[vela_put_$mode]+="$t "; [ "$kb" -gt "$peak" ] && peak="$kb"
+    account=(--host 127.0.0.1 --port "$port" --user bench --password bench $flag)
+    timed "vela_put_$mode" "$cli" put "${account[@]}" "$work/local/file.bin" "v-$mode.bin"
     cmp -s "$work/local/file.bin" "$work/home/v-$mode.bin" || { echo "upload differs" >&2; exit 1; }
-    read -r t kb < <(measure curl -s $curlflag -T "$work/local/file.bin" "$url/c-$mode.bin")
-    times[curl_put_$mode]+="$t "
+    timed "curl_put_$mode" curl -s $curlflag -T "$work/local/file.bin" "$url/c-$mode.bin"
     rm -f "$work/local/back.bin"
-    read -r t kb < <(measure "$cli" get --host 127.0.0.1 --port "$port" --user bench \
-      --password bench $flag "v-$mode.bin" "$work/local/back.bin")
-    times[vela_get_$mode]+="$t "; [ "$kb" -gt "$peak" ] && peak="$kb"
+    timed "vela_get_$mode" "$cli" get "${account[@]}" "v-$mode.bin" "$work/local/back.bin"
     cmp -s "$work/local/file.bin" "$work/local/back.bin" || { echo "download differs" >&2; exit 1; }
-    read -r t kb < <(measure curl -s $curlflag -o "$work/local/curl.bin" "$url/c-$mode.bin")
-    times[curl_get_$mode]+="$t "
+    timed "curl_get_$mode" curl -s $curlflag -o "$work/local/curl.bin" "$url/c-$mode.bin"
   done
 done
 

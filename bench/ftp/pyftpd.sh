@@ -1,5 +1,13 @@
-# Sourced by the FTP benchmarks.
+# Sourced by the FTP benchmarks: sets root (the source tree) and offers what they share.
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 server_pid=""
+
+# use_cli [PATH]: cli := PATH, or the default build's vela-cli; ends the benchmark when there
+# is no program there.
+use_cli() {
+  cli="${1:-$root/build/default/tools/vela-cli/vela-cli}"
+  [ -x "$cli" ] || { echo "no vela-cli at $cli" >&2; exit 2; }
+}
 
 # prepare_work: the folders home (the server's) and local under $work, removed at exit with
 # the server.

@@ -6,6 +6,7 @@
 // shown. Usage: bench_print_memory [pages]
 #include "HttpServer.h"
 #include "PagePrint.h"
+#include "WebBenchApplication.h"
 #include "WebHost.h"
 #include "WebTools.h"
 
@@ -116,10 +117,7 @@ int runKind(const QString& kind, int pages) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    PrepareWebEngineEnvironment();
-    QApplication app(argc, argv);
+    WebBenchApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() > 2 && args[1] == QLatin1String("--kind")) {
         WebToolsInitialization();

@@ -8,11 +8,11 @@
 #include "RichEdit.h"
 #include "TranslationPage.h"
 #include "TranslationWorld.h"
+#include "WebBenchApplication.h"
 #include "WebHost.h"
 #include "WebTools.h"
 #include "registry/Registry.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -51,10 +51,7 @@ double ms(qint64 ns) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    PrepareWebEngineEnvironment();
-    QApplication app(argc, argv);
+    WebBenchApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
     QTemporaryDir dir;
     Registry::SetDefaultFileName(dir.filePath(QStringLiteral("registry.json")));

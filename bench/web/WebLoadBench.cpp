@@ -2,10 +2,10 @@
 // against a bare QWebEngineView loading the same page (load to loadFinished), alternating
 // in the same run. Prints medians and the ratio.
 #include "HttpServer.h"
+#include "WebBenchApplication.h"
 #include "WebHost.h"
 #include "WebTools.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -51,10 +51,7 @@ double median(std::vector<double> v) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    PrepareWebEngineEnvironment();
-    QApplication app(argc, argv);
+    WebBenchApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 30;
     WebToolsInitialization();
     WebHostInitialization();

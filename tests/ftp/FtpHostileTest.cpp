@@ -48,12 +48,7 @@ void meter(TSocketHook& hook, std::function<qint64()> bytes, qint64& most) {
 } // namespace
 
 TEST_F(HostileServerTest, DropAtStorLeavesTheNextActiveUploadWorking) {
-    QJsonObject script;
-    QJsonObject r;
-    r["STOR"] = replies({"!close", "150 Ok to send data\r\n"});
-    script["replies"] = r;
-    ASSERT_NO_FATAL_FAILURE(start(script));
-    ASSERT_NO_FATAL_FAILURE(login());
+    ASSERT_NO_FATAL_FAILURE(startAnswering("STOR", {"!close", "150 Ok to send data\r\n"}));
     const QString file = m_dir.filePath("page.html");
     ASSERT_TRUE(WriteFile(file, PatternBytes(3000)));
     reset();

@@ -140,12 +140,8 @@ TEST_F(ScriptedTest, SixProxyKindsSendTheirCommands) {
 }
 
 TEST_F(ScriptedTest, SizeAnswered550Or502AndTypeLetters) {
-    QJsonObject script;
-    QJsonObject r;
-    r["SIZE"] = replies({"550 No such file\r\n", "502 SIZE not implemented\r\n"});
-    script["replies"] = r;
-    ASSERT_NO_FATAL_FAILURE(start(script));
-    ASSERT_NO_FATAL_FAILURE(login());
+    ASSERT_NO_FATAL_FAILURE(
+        startAnswering("SIZE", {"550 No such file\r\n", "502 SIZE not implemented\r\n"}));
     const QString file = m_dir.filePath("f.bin");
     ASSERT_TRUE(WriteFile(file, PatternBytes(3000)));
     const QRegularExpression transferCommands("^(TYPE|SIZE|STOR|REST [^0])");
@@ -234,12 +230,8 @@ TEST_F(ScriptedTest, PreliminaryRepliesAnnounceTheTransferSize) {
 }
 
 TEST_F(ScriptedTest, PassiveRepliesCannotPointElsewhere) {
-    QJsonObject script;
-    QJsonObject r;
-    r["PASV"] = replies({"227 Entering Passive Mode (127,0,0,x,1,2)\r\n"});
-    script["replies"] = r;
-    ASSERT_NO_FATAL_FAILURE(start(script));
-    ASSERT_NO_FATAL_FAILURE(login());
+    ASSERT_NO_FATAL_FAILURE(
+        startAnswering("PASV", {"227 Entering Passive Mode (127,0,0,x,1,2)\r\n"}));
     m_client->SetPassive(true);
     reset();
     m_client->RetrieveFile("r.bin", m_dir.filePath("r.bin"), false);
@@ -379,12 +371,7 @@ TEST_F(ScriptedTest, OperationsNeedAnIdleConnection) {
 }
 
 TEST_F(ScriptedTest, RefusedPortEndsTheTransferAndItsListener) {
-    QJsonObject script;
-    QJsonObject r;
-    r["PORT"] = replies({"500 PORT not accepted\r\n"});
-    script["replies"] = r;
-    ASSERT_NO_FATAL_FAILURE(start(script));
-    ASSERT_NO_FATAL_FAILURE(login());
+    ASSERT_NO_FATAL_FAILURE(startAnswering("PORT", {"500 PORT not accepted\r\n"}));
     const QString file = m_dir.filePath("f.bin");
     ASSERT_TRUE(WriteFile(file, "abc"));
     reset();

@@ -104,6 +104,16 @@ protected:
         m_log.Attach(*m_client);
     }
 
+    // Starts a server that answers command with the replies in turn, and logs in.
+    void startAnswering(const char* command, std::initializer_list<const char*> texts) {
+        QJsonObject answers;
+        answers[QLatin1String(command)] = replies(texts);
+        QJsonObject script;
+        script["replies"] = answers;
+        ASSERT_NO_FATAL_FAILURE(start(script));
+        ASSERT_NO_FATAL_FAILURE(login());
+    }
+
     void login() {
         m_client->Login();
         ASSERT_TRUE(WaitUntil([&] { return m_log.Has("loggedin") || m_log.Has("quit"); }))
