@@ -200,6 +200,8 @@ private:
     void restStorStep(const QString& reply);
     void uploadRestReplyStep(const QString& reply);
     void storReplyStep(const QString& reply);
+    // The reply that ends a STOR or RETR: positive completes it once the data is through too.
+    void transferReplied(const QString& reply);
     void finalReplyStep(const QString& reply);
     void uploadStartStep();
     void sendStep();

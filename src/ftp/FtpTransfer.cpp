@@ -174,7 +174,13 @@ void TFtpClient::restReplied(const QString& reply, const QString& command, TRepl
 void TFtpClient::storReplyStep(const QString& reply) {
     if (reply.startsWith(QLatin1Char('1'))) {
         m_replyStep = &TFtpClient::finalReplyStep;
-    } else if (FtpReply::Positive(reply)) {
+    } else {
+        transferReplied(reply);
+    }
+}
+
+void TFtpClient::transferReplied(const QString& reply) {
+    if (FtpReply::Positive(reply)) {
         m_replyDone = true;
         if (m_dataDone)
             completeTransfer();
@@ -354,13 +360,8 @@ void TFtpClient::retrReplyStep(const QString& reply) {
                 m_announcedSize = *size;
             ReportInfo(13, QString::number(*size));
         }
-    } else if (FtpReply::Positive(reply)) {
-        m_replyDone = true;
-        if (m_dataDone)
-            completeTransfer();
     } else {
-        transferRefused(reply);
-        FinishOperation();
+        transferReplied(reply);
     }
 }
 
