@@ -205,6 +205,10 @@ TEST_F(SaneSourceTest, AreaChosenOnThePreviewSetsTheScannedSize) {
     // The backend's size: whole pixels of the chosen millimetres at 75 dpi.
     const QSize expected(int(chosen.width() * 75 / 25.4), int(chosen.height() * 75 / 25.4));
     EXPECT_EQ(QImage("tmp0.bmp").size(), expected);
+    PIX* pix = pixRead("tmp0.bmp");
+    ASSERT_NE(pix, nullptr) << "the OCR engine's reader takes it";
+    EXPECT_EQ(pixGetWidth(pix), expected.width());
+    pixDestroy(&pix);
     EXPECT_TRUE(errors.empty());
 }
 
