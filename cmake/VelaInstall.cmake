@@ -19,7 +19,8 @@ endif()
 get_property(VELA_SOURCES GLOBAL PROPERTY VELA_DATA_SOURCES)
 if(VELA_SOURCES)
     set_target_properties(${VELA_SOURCES} PROPERTIES INSTALL_RPATH "$ORIGIN/..")
-    install(TARGETS ${VELA_SOURCES} LIBRARY DESTINATION ${VELA_INSTALL_LIBRARYDIR}/sources)
+    # The source manager looks for its sources in the twain_32 folder beside itself.
+    install(TARGETS ${VELA_SOURCES} LIBRARY DESTINATION ${VELA_INSTALL_LIBRARYDIR}/twain_32)
 endif()
 
 set(VELA_DATA ${PROJECT_SOURCE_DIR}/data)

@@ -1,6 +1,7 @@
 #include "TwainAcquire.h"
 
 #include "GlobalMemory.h"
+#include "ProgramFolders.h"
 #include "TwainText.h"
 
 #include <QCoreApplication>
@@ -59,7 +60,7 @@ void TTwainAcquire::SetAppProductName(const QString& value) {
 QString TTwainAcquire::LibraryFolder() {
     if (!libraryFolderOverride().isEmpty())
         return libraryFolderOverride();
-    return QCoreApplication::applicationDirPath();
+    return ProgramLibraryFolder(QCoreApplication::applicationDirPath());
 }
 
 void TTwainAcquire::SetLibraryFolder(const QString& folder) {

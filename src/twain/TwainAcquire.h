@@ -53,7 +53,8 @@ public:
     TTwainErrorEvent OnTwainError;
     TTwainNewImageEvent OnNewImage;
 
-    // Where LoadSourceManager looks for the library: the executable's folder unless set.
+    // Where LoadSourceManager looks for the library: the program's library folder (the
+    // executable's own folder but in an installed copy) unless set.
     static QString LibraryFolder();
     static void SetLibraryFolder(const QString& folder);
     // The window the source manager's dialogs and the source's interface belong to: the

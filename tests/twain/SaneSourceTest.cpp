@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QSet>
 #include <QTest>
@@ -276,6 +277,25 @@ protected:
         return cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
     }
 };
+
+// An installed copy finds its libraries, source manager and SANE source in its library folder.
+TEST_F(ScanCommandTest, InstalledCopyFindsItsScannerParts) {
+    const QString prefix = dir.filePath("prefix");
+    QProcess install;
+    install.start(VELA_CMAKE, {"--install", VELA_BUILD_DIR, "--prefix", prefix});
+    ASSERT_TRUE(install.waitForFinished(120000));
+    ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("VELA_TWAIN_SOURCES"); // the installed sources folder, not the test's
+    cli.setProcessEnvironment(environment);
+    const QString out = dir.filePath("installed.bmp");
+    cli.start(prefix + "/bin/vela-cli",
+              {"scan", "--no-ui", "--source", "Noname frontend-tester (test:1)", out});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_EQ(QImage(out).size(), QSize(157, 196));
+}
 
 TEST_F(ScanCommandTest, ListsSourcesAndWritesPagesWithTheChosenSettings) {
     QByteArray listed;
