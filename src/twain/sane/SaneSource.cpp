@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QWidget>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <new>
@@ -117,10 +118,10 @@ void SaneSource::enumerate() {
 TW_UINT16 SaneSource::identity(TW_UINT16 msg, TW_IDENTITY* id) {
     switch (msg) {
     case MSG_GETFIRST:
+        // SANE stays initialised for the open that usually follows; the module's unloading
+        // or the source's closing exits it.
         enumerate();
         m_enumerated = 0;
-        if (!m_device)
-            exit();
         [[fallthrough]];
     case MSG_GETNEXT:
         if (m_enumerated >= m_devices.size())
@@ -137,8 +138,12 @@ TW_UINT16 SaneSource::identity(TW_UINT16 msg, TW_IDENTITY* id) {
     case MSG_OPENDS: {
         if (m_device)
             return fail(TWCC_MAXCONNECTIONS);
-        enumerate();
         const QString product = TwainFieldText(id->ProductName);
+        // Looking for devices can take seconds (networks, USB): the list just enumerated is
+        // used when it has the source.
+        if (!m_initialised || std::none_of(m_devices.begin(), m_devices.end(),
+                                           [&](const Device& d) { return d.product == product; }))
+            enumerate();
         for (const Device& d : m_devices) {
             if (d.product != product)
                 continue;
