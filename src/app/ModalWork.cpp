@@ -65,9 +65,14 @@ public:
 
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override {
+        // The event's type first: the filter sees every event of the program, also those of
+        // Qt's internal objects (single-shot timers, queued calls), which are left untouched.
+        const QEvent::Type type = event->type();
+        if (type != QEvent::ShortcutOverride && type != QEvent::Close && !isUserInput(type) &&
+            !isDrag(type))
+            return false;
         if (!receiver->isWidgetType() && !receiver->isWindowType())
             return false;
-        const QEvent::Type type = event->type();
         if (type == QEvent::ShortcutOverride) {
             // Taken, so that no shortcut fires now; the key itself is held back below.
             event->accept();
