@@ -295,6 +295,25 @@ TEST_F(ScanCommandTest, InstalledCopyFindsItsScannerParts) {
     ASSERT_TRUE(cli.waitForFinished(60000));
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
     EXPECT_EQ(QImage(out).size(), QSize(157, 196));
+    // The other commands' module is found there too.
+    cli.start(prefix + "/bin/vela-cli", {"--help"});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const QByteArray usage = cli.readAllStandardError();
+    EXPECT_TRUE(usage.contains("vela-cli ocr") && usage.contains("vela-cli scan")) << usage.data();
+}
+
+// Loading the web engine took longer than scanning a page: a scan leaves it out.
+TEST_F(ScanCommandTest, ScanningLoadsNoWebEngine) {
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_DEBUG", "files");
+    cli.setProcessEnvironment(environment);
+    cli.start(VELA_CLI, {"scan", "--list"});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0);
+    const QByteArray loaded = cli.readAllStandardError();
+    EXPECT_TRUE(loaded.contains("vela-cli-scan.so")) << "the loader tells what it loads";
+    EXPECT_FALSE(loaded.contains("libQt6WebEngineCore"));
 }
 
 TEST_F(ScanCommandTest, ListsSourcesAndWritesPagesWithTheChosenSettings) {
