@@ -3,6 +3,7 @@
 #include "CliCommand.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
@@ -66,6 +67,14 @@ int usage() {
     return 2;
 }
 
+// The ocr command reads pages in parallel itself; the engine's OpenMP threads on top of that
+// only compete for the same cores (a page took twice as long here). The variable is read when
+// the engine's libraries load, so it must be set before any module is.
+void limitEngineThreads(const char* command) {
+    if (std::strcmp(command, "ocr") == 0)
+        setenv("OMP_THREAD_LIMIT", "1", 0);
+}
+
 } // namespace
 
 bool CliRegistry::Add(CliCommand command) {
@@ -83,6 +92,7 @@ int main(int argc, char** argv) {
         loadAll(folder);
         return usage();
     }
+    limitEngineThreads(argv[1]);
     const CliCommand* command = nullptr;
     if (std::strchr(argv[1], '/') == nullptr && load(folder + "/vela-cli-" + argv[1] + ".so"))
         command = find(argv[1]);
