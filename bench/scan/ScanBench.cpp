@@ -1,12 +1,12 @@
 // The window's scan without the window: TWAIN through the source manager and the SANE source
-// into zScan.bmp, in a process that holds only what that needs (the window's own start-up is
-// not part of a scan). With --idle the session is opened and closed without a scan: the
+// into zScan.bmp, in a process that holds the window's GUI libraries and application object
+// but not the window (its own start-up is not part of a scan). With --idle the session is opened and closed without a scan: the
 // program's idle memory. The seconds from loading the source manager to its unloading, what a
 // scan takes in a running window, go to session.txt in OUT_FOLDER.
 // Usage: bench_scan SOURCE OUT_FOLDER [--idle]
 #include "TwainAcquire.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_scan SOURCE OUT_FOLDER [--idle]\n");
         return 2;
     }
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     const bool idle = argc > 3 && std::strcmp(argv[3], "--idle") == 0;
     const QString out = QDir(QString::fromLocal8Bit(argv[2])).filePath(QStringLiteral("zScan.bmp"));
     TTwainAcquire::SetLibraryFolder(QStringLiteral(VELA_TWAIN_DIR));
