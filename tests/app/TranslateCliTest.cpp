@@ -1,4 +1,5 @@
 // vela-cli translate against the web space and service stand-ins.
+#include "CliRun.h"
 #include "OcrTexts.h"
 #include "RenderedPage.h"
 #include "TranslationWorld.h"
@@ -10,19 +11,8 @@
 
 namespace {
 
-struct CliRun {
-    int Status = -1;
-    QString Errors;
-};
-
 CliRun translate(const QStringList& arguments) {
-    QProcess cli;
-    cli.start(QStringLiteral(VELA_CLI), QStringList{QStringLiteral("translate")} + arguments);
-    CliRun run;
-    if (cli.waitForFinished(120000))
-        run.Status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.Errors = QString::fromLocal8Bit(cli.readAllStandardError());
-    return run;
+    return RunVelaCli(QStringList{QStringLiteral("translate")} + arguments, 120000);
 }
 
 class TranslateCli : public ::testing::Test {

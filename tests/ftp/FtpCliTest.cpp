@@ -1,4 +1,5 @@
 // vela-cli put and get as a user runs them: exit status and the error on standard error.
+#include "CliRun.h"
 #include "FtpTestSupport.h"
 
 #include <QElapsedTimer>
@@ -7,23 +8,8 @@
 
 namespace {
 
-struct CliRun {
-    int ExitCode = -1;
-    QString Errors;
-};
-
 CliRun runCli(const QStringList& arguments) {
-    QProcess cli;
-    cli.start(QStringLiteral(VELA_CLI), arguments);
-    CliRun run;
-    if (!cli.waitForFinished(20000)) {
-        cli.kill();
-        cli.waitForFinished();
-        return run;
-    }
-    run.ExitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.Errors = QString::fromLocal8Bit(cli.readAllStandardError());
-    return run;
+    return RunVelaCli(arguments, 20000);
 }
 
 QStringList account(quint16 port) {
@@ -43,7 +29,7 @@ TEST(FtpCliTest, GetFailuresExitNonZeroAndKeepTheLocalFile) {
 
     const CliRun full =
         runCli(QStringList{"get"} + account(server.Port()) + QStringList{"r.bin", "/dev/full"});
-    EXPECT_NE(full.ExitCode, 0);
+    EXPECT_NE(full.Status, 0);
     EXPECT_TRUE(full.Errors.contains("FTP error 21: No space left on device")) << full.Errors;
 
     QTemporaryDir dir;
@@ -51,7 +37,7 @@ TEST(FtpCliTest, GetFailuresExitNonZeroAndKeepTheLocalFile) {
     ASSERT_TRUE(WriteFile(local, "precious"));
     const CliRun refused =
         runCli(QStringList{"get"} + account(server.Port()) + QStringList{"r.bin", local});
-    EXPECT_NE(refused.ExitCode, 0);
+    EXPECT_NE(refused.Status, 0);
     EXPECT_TRUE(refused.Errors.contains("FTP error 29")) << refused.Errors;
     EXPECT_EQ(ReadFile(local), "precious");
 }
@@ -67,8 +53,8 @@ TEST(FtpCliTest, TimeoutOptionBoundsASilentServer) {
     const CliRun run = runCli(QStringList{"get", "--timeout", "1"} + account(mute.Port()) +
                               QStringList{"r.bin", dir.filePath("r.bin")});
     EXPECT_LT(clock.elapsed(), 8000);
-    EXPECT_NE(run.ExitCode, 0);
+    EXPECT_NE(run.Status, 0);
     EXPECT_TRUE(run.Errors.contains("FTP error 7: Connection timed out")) << run.Errors;
     // A bad value is a usage error, not a transfer.
-    EXPECT_EQ(runCli({"put", "--timeout", "0", "--host", "127.0.0.1", "a", "b"}).ExitCode, 2);
+    EXPECT_EQ(runCli({"put", "--timeout", "0", "--host", "127.0.0.1", "a", "b"}).Status, 2);
 }

@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "MiDocument.h"
 #include "OcrTexts.h"
 #include "Recognition.h"
@@ -10,17 +11,10 @@
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
 CliRun runCli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(VELA_CLI), QStringList{QStringLiteral("ocr")} + args);
-    EXPECT_TRUE(process.waitForFinished(120000));
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    CliRun run = RunVelaCli(QStringList{QStringLiteral("ocr")} + args, 120000);
+    EXPECT_NE(run.Status, -1) << "vela-cli ocr crashed or did not end";
+    return run;
 }
 
 // Three visual lines of Japanese, shared by the window-side and command-line checks.
@@ -58,22 +52,22 @@ TEST_F(ThreeLinePage, CommandLinePrintsWhatTheWindowWouldShow) {
     // The page twice: the second run reloads the orientation data the first one freed.
     const CliRun lines = runCli({QStringLiteral("--lang"), QStringLiteral("ja"),
                                  QStringLiteral("--lines"), *s_path, *s_path});
-    EXPECT_EQ(lines.status, 0) << lines.err.toStdString();
+    EXPECT_EQ(lines.Status, 0) << lines.Errors.toStdString();
     const QByteArray once = Recognition::JoinLines(Recognition::RecognizeFile(
                                                        MiDocument::LanguageJapanese, *s_path, true),
                                                    QStringLiteral("\n"))
                                 .toUtf8();
-    EXPECT_EQ(lines.out, once + once);
+    EXPECT_EQ(lines.Output, once + once);
     EXPECT_EQ(once.count('\n'), 3);
     // Standard error carries the progress only.
-    EXPECT_EQ(lines.err, QStringLiteral("[1/2] %1\n[2/2] %1\n").arg(*s_path).toLocal8Bit());
+    EXPECT_EQ(lines.Errors, QStringLiteral("[1/2] %1\n[2/2] %1\n").arg(*s_path));
 }
 
 TEST_F(ThreeLinePage, EnglishIgnoresTheLinesSwitch) {
     const CliRun with = runCli({QStringLiteral("--lines"), *s_path});
     const CliRun without = runCli({QStringLiteral("--lang"), QStringLiteral("en"), *s_path});
-    EXPECT_EQ(with.status, 0);
-    EXPECT_EQ(with.out, without.out);
+    EXPECT_EQ(with.Status, 0);
+    EXPECT_EQ(with.Output, without.Output);
 }
 
 TEST_F(ThreeLinePage, UnreadableFilesFailClearlyAndTheOthersAreStillRead) {
@@ -82,13 +76,13 @@ TEST_F(ThreeLinePage, UnreadableFilesFailClearlyAndTheOthersAreStillRead) {
     const QString missing = s_dir->filePath(QStringLiteral("missing.png"));
     const CliRun run = runCli({QStringLiteral("--lang"), QStringLiteral("ja"), empty, missing,
                                QStringLiteral("--lines"), *s_path});
-    EXPECT_EQ(run.status, 1);
-    const QString err = QString::fromLocal8Bit(run.err);
+    EXPECT_EQ(run.Status, 1);
+    const QString err = run.Errors;
     EXPECT_TRUE(err.contains(QStringLiteral("vela-cli ocr: \"%1\" is empty").arg(empty)))
         << err.toStdString();
     EXPECT_TRUE(err.contains(missing));
     EXPECT_EQ(err.count(QStringLiteral("vela-cli ocr: ")), 2);
-    EXPECT_EQ(run.out.count('\n'), 3);
+    EXPECT_EQ(run.Output.count('\n'), 3);
 }
 
 TEST_F(ThreeLinePage, ParallelJobsPrintEachTextInTheOrderGivenWithProgress) {
@@ -100,15 +94,15 @@ TEST_F(ThreeLinePage, ParallelJobsPrintEachTextInTheOrderGivenWithProgress) {
     const CliRun run =
         runCli({QStringLiteral("--lang"), QStringLiteral("ja"), QStringLiteral("--lines"),
                 QStringLiteral("--jobs"), QStringLiteral("2"), *s_path, missing, shortPage});
-    EXPECT_EQ(run.status, 1);
-    const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 5) << run.out.toStdString();
+    EXPECT_EQ(run.Status, 1);
+    const QStringList lines = QString::fromUtf8(run.Output).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 5) << run.Output.toStdString();
     for (int i = 0; i < 3; ++i)
         EXPECT_LT(RenderedPage::CharacterErrorRate(OcrTexts::Japanese()[i], lines[i], false), 0.05)
             << lines[i].toStdString();
     EXPECT_LT(RenderedPage::CharacterErrorRate(OcrTexts::Japanese()[4], lines[3], false), 0.05)
         << lines[3].toStdString();
-    const QString err = QString::fromLocal8Bit(run.err);
+    const QString err = run.Errors;
     for (const QString& progress :
          {QStringLiteral("[1/3] "), QStringLiteral("[2/3] "), QStringLiteral("[3/3] ")})
         EXPECT_EQ(err.count(progress), 1) << err.toStdString();
@@ -124,9 +118,9 @@ TEST(OcrCommandLine, BadArgumentsShowTheUsage) {
           QStringList{QStringLiteral("--jobs"), QStringLiteral("0"), QStringLiteral("x.png")},
           QStringList{QStringLiteral("--jobs"), QStringLiteral("two"), QStringLiteral("x.png")}}) {
         const CliRun run = runCli(args);
-        EXPECT_EQ(run.status, 2);
-        EXPECT_TRUE(run.err.startsWith("usage: vela-cli ocr")) << run.err.toStdString();
-        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_EQ(run.Status, 2);
+        EXPECT_TRUE(run.Errors.startsWith("usage: vela-cli ocr")) << run.Errors.toStdString();
+        EXPECT_TRUE(run.Output.isEmpty());
     }
 }
 
