@@ -2,6 +2,9 @@
 
 #include <QFileInfo>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 ReplacingFile::ReplacingFile(const QString& fileName)
     : m_fileName(fileName), m_temp(fileName + QStringLiteral(".XXXXXX")) {}
@@ -20,10 +23,24 @@ bool ReplacingFile::Open() {
 bool ReplacingFile::Commit() {
     if (!m_temp.isOpen() || !m_temp.flush() || m_temp.error() != QFile::NoError)
         return false;
-    if (std::rename(QFile::encodeName(m_temp.fileName()).constData(),
-                    QFile::encodeName(m_fileName).constData()) != 0)
+    const QByteArray temp = QFile::encodeName(m_temp.fileName());
+    const QByteArray target = QFile::encodeName(m_fileName);
+    m_temp.close();
+    // Swapped, not renamed over: ext4 writes a file renamed over another out to disk at once,
+    // which cost more than the scan, while a swap is just as atomic and leaves the new file to
+    // the usual write-back. The old file then goes under the temporary name.
+    // Only a plain file is swapped: a rename over a folder fails, as it should.
+    struct stat old {};
+    if (::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode) &&
+        ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) ==
+            0) {
+        ::unlink(temp.constData());
+        m_temp.setAutoRemove(false);
+        return true;
+    }
+    // No old file to swap with, or a file system without swaps.
+    if (std::rename(temp.constData(), target.constData()) != 0)
         return false;
     m_temp.setAutoRemove(false);
-    m_temp.close();
     return true;
 }

@@ -2,7 +2,9 @@
 #include "MakeDib.h"
 #include "TwainAcquire.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -78,6 +80,21 @@ TEST_F(BitmapFileTest, LongerHeadersAndTopDownRowsAreWrittenTruthfully) {
     b = file();
     EXPECT_EQ(std::int32_t(le32(b, 14 + 8)), 6) << "stored bottom-up";
     expectPattern(topDown);
+}
+
+TEST_F(BitmapFileTest, ReplacingAFileLeavesOnlyTheNewOneAndNeverTouchesAFolder) {
+    const auto entries = [&] {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    };
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(save(MakeDib({.width = 30 + i, .height = 5, .bits = 8})));
+    EXPECT_EQ(QImage(path()).width(), 32);
+    EXPECT_EQ(entries(), QStringList{"out.bmp"}) << "the old pages are gone";
+
+    ASSERT_TRUE(QDir(dir.path()).mkpath("folder.bmp/inside"));
+    EXPECT_FALSE(save(MakeDib({.width = 8, .height = 8, .bits = 8}), "folder.bmp"));
+    EXPECT_TRUE(QFileInfo(path("folder.bmp/inside")).isDir());
+    EXPECT_EQ(entries(), (QStringList{"folder.bmp", "out.bmp"}));
 }
 
 TEST_F(BitmapFileTest, CompressedImageWithoutSizeGivesAnEmptyFile) {
