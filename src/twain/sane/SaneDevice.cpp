@@ -1,6 +1,7 @@
 #include "SaneDevice.h"
 
 #include "GlobalMemory.h"
+#include "ReaderThreads.h"
 
 #include <algorithm>
 #include <cmath>
@@ -368,6 +369,7 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
         const double dpi = SANE_UNFIX(w);
         return dpi < 1.0 ? int(w) : int(dpi + 0.5);
     }();
+    const ReaderThreads readers;
     SANE_Status status = sane_start(m_handle);
     SANE_Parameters p{};
     if (status == SANE_STATUS_GOOD)
@@ -443,6 +445,8 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
             sane_read(m_handle, buffer.data(), SANE_Int(std::min(buffer.size(), lineBytes)), &got);
     }
     GlobalUnlock(page.dib);
+    if (status == SANE_STATUS_EOF)
+        readers.WaitForEnd(std::chrono::milliseconds(250));
     if (status != SANE_STATUS_GOOD && status != SANE_STATUS_EOF) {
         GlobalFree(page.dib);
         page.dib = nullptr;
