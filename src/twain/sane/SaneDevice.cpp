@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::size_t MaxPageBytes = std::size_t(1) << 31; // a DIB's size must fit 32 bits
 constexpr std::size_t ReadBytes = 256 * 1024;
+// Less than any pipe holds, so that a reader thread has written it all and can end.
+constexpr std::size_t PageTail = 4096;
 
 struct DibShape {
     std::uint16_t bits = 0;
@@ -418,10 +420,19 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
     std::vector<unsigned char> buffer(lineBytes * std::max<std::size_t>(1, ReadBytes / lineBytes));
     std::size_t filled = 0;
     int row = 0;
+    bool readerAwaited = false;
     while (row < p.lines) {
         SANE_Int got = 0;
-        const std::size_t wanted =
-            std::min(buffer.size() - filled, lineBytes * std::size_t(p.lines - row) - filled);
+        const std::size_t left = lineBytes * std::size_t(p.lines - row) - filled;
+        std::size_t wanted = std::min(buffer.size() - filled, left);
+        // A backend may cancel its reader thread as soon as the page's last bytes are read:
+        // those are read only once the reader, having written them, has ended by itself.
+        if (left > PageTail) {
+            wanted = std::min(wanted, left - PageTail);
+        } else if (!readerAwaited) {
+            readers.WaitForEnd(std::chrono::milliseconds(100));
+            readerAwaited = true;
+        }
         status = sane_read(m_handle, buffer.data() + filled, SANE_Int(wanted), &got);
         if (status != SANE_STATUS_GOOD)
             break;
@@ -445,8 +456,6 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
             sane_read(m_handle, buffer.data(), SANE_Int(std::min(buffer.size(), lineBytes)), &got);
     }
     GlobalUnlock(page.dib);
-    if (status == SANE_STATUS_EOF)
-        readers.WaitForEnd(std::chrono::milliseconds(250));
     if (status != SANE_STATUS_GOOD && status != SANE_STATUS_EOF) {
         GlobalFree(page.dib);
         page.dib = nullptr;
