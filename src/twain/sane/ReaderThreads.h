@@ -3,11 +3,11 @@
 #include <chrono>
 #include <vector>
 
-// Backends that read the device in a thread of their own stop that thread in sane_cancel by
-// asynchronous cancellation. Cancelled while it was ending by itself, the thread can leave the
-// program loader's lock taken, and every later library load or unload (sane_exit's among
-// them) hangs. The threads a scan started are therefore given a bounded moment to end by
-// themselves once the page has been read to its end, before anything cancels them.
+// Backends that read the device in a thread of their own stop that thread by asynchronous
+// cancellation, some as soon as the page's last bytes are delivered. Cancelled while it was
+// ending by itself, the thread can leave the program loader's lock taken, and every later
+// library load or unload (sane_exit's among them) hangs. The last bytes of a page are therefore
+// read only once the threads the scan started have ended, within a bounded wait.
 class ReaderThreads {
 public:
     ReaderThreads(); // notes the threads that run before the scan starts
