@@ -146,12 +146,9 @@ bool WriteDibAsBitmap(const unsigned char* dib, std::size_t size, QIODevice& fil
         !writeAll(file, info.data(), info.size()))
         return false;
     const unsigned char* pixels = dib + layout.PixelOffset();
-    const std::uint64_t rowsPerChunk = std::max<std::uint64_t>(1, ChunkBytes / layout.rowSize);
-    FileAlignedBuffer chunk(fileHeader.size() + info.size(),
-                            layout.topDown ? std::min<std::uint64_t>(rowsPerChunk, layout.height) *
-                                                 layout.rowSize
-                                           : std::min<std::uint64_t>(ChunkBytes, layout.imageSize));
+    const std::uint64_t pixelOffset = fileHeader.size() + info.size();
     if (!layout.topDown) {
+        FileAlignedBuffer chunk(pixelOffset, std::min<std::uint64_t>(ChunkBytes, layout.imageSize));
         for (std::uint64_t done = 0; done < layout.imageSize;) {
             const std::uint64_t count =
                 std::min<std::uint64_t>(ChunkBytes, layout.imageSize - done);
@@ -163,6 +160,9 @@ bool WriteDibAsBitmap(const unsigned char* dib, std::size_t size, QIODevice& fil
         return true;
     }
     // Top-down rows are written from the last.
+    const std::uint64_t rowsPerChunk = std::max<std::uint64_t>(1, ChunkBytes / layout.rowSize);
+    FileAlignedBuffer chunk(pixelOffset,
+                            std::min<std::uint64_t>(rowsPerChunk, layout.height) * layout.rowSize);
     for (std::uint64_t done = 0; done < layout.height;) {
         const std::uint64_t count = std::min<std::uint64_t>(rowsPerChunk, layout.height - done);
         for (std::uint64_t i = 0; i < count; ++i) {

@@ -4,9 +4,9 @@
 #include <QTemporaryFile>
 
 // A file that replaces another only once it is complete: the bytes go to a temporary file
-// beside it, renamed over the old one by Commit, so a reader sees the old file or the whole new
-// one. Unlike QSaveFile it does not wait for the disk: a scanned page is read back at once, and
-// waiting for the disk took longer than scanning it.
+// beside it, put in the old one's place by Commit, so a reader sees the old file or the whole
+// new one. Unlike QSaveFile it does not wait for the disk: a scanned page is read back at once,
+// and waiting for the disk took longer than scanning it.
 class ReplacingFile {
 public:
     explicit ReplacingFile(const QString& fileName);
