@@ -1,8 +1,10 @@
 #include "SaneDevice.h"
 
+#include "DibFile.h"
 #include "GlobalMemory.h"
 #include "ReaderThreads.h"
 
+#include <QBuffer>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -287,23 +289,15 @@ TW_UINT16 SaneDevice::Preview(QImage& image, const std::function<bool(int)>& pro
     if (cc != TWCC_SUCCESS)
         return cc;
     // The DIB behind a bitmap file header is what the image reader takes.
-    const auto* dib = static_cast<const unsigned char*>(GlobalLock(page.dib));
-    const std::size_t size = GlobalSize(page.dib);
-    if (!dib || size < 40) {
-        GlobalFree(page.dib);
-        return TWCC_LOWMEMORY;
-    }
-    const std::uint32_t colours = dib[14] <= 8 ? 1u << dib[14] : 0;
-    QByteArray file(14, '\0');
-    file[0] = 'B';
-    file[1] = 'M';
-    const std::uint32_t fileSize = std::uint32_t(14 + size), offset = 14 + 40 + 4 * colours;
-    std::memcpy(file.data() + 2, &fileSize, 4);
-    std::memcpy(file.data() + 10, &offset, 4);
-    file.append(reinterpret_cast<const char*>(dib), qsizetype(size));
+    QBuffer bitmap;
+    bitmap.open(QIODevice::WriteOnly);
+    const bool written = WriteDibAsBitmap(static_cast<const unsigned char*>(GlobalLock(page.dib)),
+                                          GlobalSize(page.dib), bitmap);
     GlobalUnlock(page.dib);
     GlobalFree(page.dib);
-    image = QImage::fromData(file, "BMP");
+    if (!written)
+        return TWCC_LOWMEMORY;
+    image = QImage::fromData(bitmap.data(), "BMP");
     return image.isNull() ? TWCC_LOWMEMORY : TWCC_SUCCESS;
 }
 
