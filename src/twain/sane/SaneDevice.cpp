@@ -31,6 +31,11 @@ DibShape shapeOf(const SANE_Parameters& p) {
     return s;
 }
 
+// An option's word as a number: fixed-point words unfixed, integers as they are.
+double wordValue(const SANE_Option_Descriptor* d, SANE_Word w) {
+    return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : double(w);
+}
+
 // One SANE line into one DIB row.
 void convertLine(const SANE_Parameters& p, const unsigned char* in, unsigned char* out) {
     const int width = p.pixels_per_line;
@@ -131,7 +136,7 @@ std::optional<double> SaneDevice::number(const char* name) const {
         sane_control_option(m_handle, index, SANE_ACTION_GET_VALUE, &word, nullptr) !=
             SANE_STATUS_GOOD)
         return std::nullopt;
-    return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(word) : double(word);
+    return wordValue(d, word);
 }
 
 QStringList SaneDevice::stringList(const char* name) const {
@@ -152,7 +157,7 @@ QStringList SaneDevice::Resolutions() const {
     if (index < 0)
         return list;
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, index);
-    const auto value = [d](SANE_Word w) { return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : w; };
+    const auto value = [d](SANE_Word w) { return wordValue(d, w); };
     if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST) {
         for (SANE_Int i = 1; i <= d->constraint.word_list[0]; ++i)
             list << QString::number(int(value(d->constraint.word_list[i])));
@@ -191,10 +196,8 @@ std::optional<std::pair<double, double>> mmRange(const SANE_Option_Descriptor* d
     if (!d || d->unit != SANE_UNIT_MM || d->constraint_type != SANE_CONSTRAINT_RANGE ||
         d->size != sizeof(SANE_Word) || (d->type != SANE_TYPE_FIXED && d->type != SANE_TYPE_INT))
         return std::nullopt;
-    const auto value = [d](SANE_Word w) {
-        return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : double(w);
-    };
-    return std::pair{value(d->constraint.range->min), value(d->constraint.range->max)};
+    return std::pair{wordValue(d, d->constraint.range->min),
+                     wordValue(d, d->constraint.range->max)};
 }
 
 } // namespace
@@ -220,8 +223,7 @@ double SaneDevice::AreaStep() const {
         index < 0 ? nullptr : sane_get_option_descriptor(m_handle, index);
     if (!mmRange(d))
         return 0.1;
-    const SANE_Word quant = d->constraint.range->quant;
-    const double step = d->type == SANE_TYPE_FIXED ? SANE_UNFIX(quant) : double(quant);
+    const double step = wordValue(d, d->constraint.range->quant);
     return step > 0 ? step : d->type == SANE_TYPE_FIXED ? 0.1 : 1.0;
 }
 
@@ -246,7 +248,7 @@ int SaneDevice::previewResolution(double widestMm) const {
     if (index < 0)
         return 0;
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, index);
-    const auto value = [d](SANE_Word w) { return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : w; };
+    const auto value = [d](SANE_Word w) { return wordValue(d, w); };
     if (d->constraint_type == SANE_CONSTRAINT_RANGE)
         return int(std::clamp(wanted, double(value(d->constraint.range->min)),
                               double(value(d->constraint.range->max))));
