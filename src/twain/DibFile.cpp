@@ -147,30 +147,22 @@ bool WriteDibAsBitmap(const unsigned char* dib, std::size_t size, QIODevice& fil
         return false;
     const unsigned char* pixels = dib + layout.PixelOffset();
     const std::uint64_t pixelOffset = fileHeader.size() + info.size();
-    if (!layout.topDown) {
-        FileAlignedBuffer chunk(pixelOffset, std::min<std::uint64_t>(ChunkBytes, layout.imageSize));
-        for (std::uint64_t done = 0; done < layout.imageSize;) {
-            const std::uint64_t count =
-                std::min<std::uint64_t>(ChunkBytes, layout.imageSize - done);
+    // Top-down rows go out from the last, so their pieces hold whole rows.
+    const std::uint64_t piece =
+        layout.topDown ? std::max<std::uint64_t>(1, ChunkBytes / layout.rowSize) * layout.rowSize
+                       : ChunkBytes;
+    FileAlignedBuffer chunk(pixelOffset, std::min(piece, layout.imageSize));
+    for (std::uint64_t done = 0; done < layout.imageSize;) {
+        const std::uint64_t count = std::min(piece, layout.imageSize - done);
+        if (!layout.topDown) {
             std::memcpy(chunk.Data(), pixels + done, count);
-            if (!writeAll(file, chunk.Data(), count))
-                return false;
-            done += count;
+        } else {
+            for (std::uint64_t at = 0; at < count; at += layout.rowSize) {
+                const std::uint64_t row = layout.height - 1 - (done + at) / layout.rowSize;
+                std::memcpy(chunk.Data() + at, pixels + row * layout.rowSize, layout.rowSize);
+            }
         }
-        return true;
-    }
-    // Top-down rows are written from the last.
-    const std::uint64_t rowsPerChunk = std::max<std::uint64_t>(1, ChunkBytes / layout.rowSize);
-    FileAlignedBuffer chunk(pixelOffset,
-                            std::min<std::uint64_t>(rowsPerChunk, layout.height) * layout.rowSize);
-    for (std::uint64_t done = 0; done < layout.height;) {
-        const std::uint64_t count = std::min<std::uint64_t>(rowsPerChunk, layout.height - done);
-        for (std::uint64_t i = 0; i < count; ++i) {
-            const std::uint64_t source = layout.height - 1 - (done + i);
-            std::memcpy(chunk.Data() + i * layout.rowSize, pixels + source * layout.rowSize,
-                        layout.rowSize);
-        }
-        if (!writeAll(file, chunk.Data(), count * layout.rowSize))
+        if (!writeAll(file, chunk.Data(), count))
             return false;
         done += count;
     }

@@ -29,17 +29,15 @@ bool ReplacingFile::Commit() {
     // Swapped, not renamed over: ext4 writes a file renamed over another out to disk at once,
     // which cost more than the scan, while a swap is just as atomic and leaves the new file to
     // the usual write-back. The old file then goes under the temporary name.
-    // Only a plain file is swapped: a rename over a folder fails, as it should.
+    // Only a plain file is swapped: a rename over a folder fails, as it should. Without an old
+    // file, or on a file system without swaps, the new one is renamed into place.
     struct stat old {};
-    if (::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode) &&
-        ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) ==
-            0) {
+    const bool swapped =
+        ::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode) &&
+        ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0;
+    if (swapped)
         ::unlink(temp.constData());
-        m_temp.setAutoRemove(false);
-        return true;
-    }
-    // No old file to swap with, or a file system without swaps.
-    if (std::rename(temp.constData(), target.constData()) != 0)
+    else if (std::rename(temp.constData(), target.constData()) != 0)
         return false;
     m_temp.setAutoRemove(false);
     return true;
