@@ -16,6 +16,7 @@ constexpr std::size_t MaxPageBytes = std::size_t(1) << 31; // a DIB's size must 
 constexpr std::size_t ReadBytes = 256 * 1024;
 // Less than any pipe holds, so that a reader thread has written it all and can end.
 constexpr std::size_t PageTail = 4096;
+constexpr std::chrono::milliseconds ReaderEndWait(100);
 
 struct DibShape {
     std::uint16_t bits = 0;
@@ -368,6 +369,12 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
         return dpi < 1.0 ? int(w) : int(dpi + 0.5);
     }();
     const ReaderThreads readers;
+    // A reader cancelled while it ends by itself can die holding a lock the program needs later
+    // (the loader's, malloc's): give it a moment to end first.
+    const auto cancel = [&] {
+        readers.WaitForEnd(ReaderEndWait);
+        sane_cancel(m_handle);
+    };
     SANE_Status status = sane_start(m_handle);
     SANE_Parameters p{};
     if (status == SANE_STATUS_GOOD)
@@ -376,7 +383,7 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
                        (p.depth == 1 || p.depth == 8 || p.depth == 16) && p.last_frame &&
                        p.pixels_per_line > 0 && p.lines > 0 && p.bytes_per_line > 0;
     if (status != SANE_STATUS_GOOD || !known) {
-        sane_cancel(m_handle);
+        cancel();
         return status != SANE_STATUS_GOOD ? ConditionOf(status) : TWCC_BADVALUE;
     }
     const DibShape shape = shapeOf(p);
@@ -384,7 +391,7 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
     if (shape.rowSize > (MaxPageBytes - header) / std::size_t(p.lines) ||
         std::size_t(p.bytes_per_line) * 8 <
             std::size_t(p.pixels_per_line) * (shape.bits == 24 ? 3 : 1) * std::size_t(p.depth)) {
-        sane_cancel(m_handle);
+        cancel();
         return TWCC_LOWMEMORY;
     }
     const std::size_t size = header + shape.rowSize * std::size_t(p.lines);
@@ -393,7 +400,7 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
     if (!dib) {
         GlobalFree(page.dib);
         page.dib = nullptr;
-        sane_cancel(m_handle);
+        cancel();
         return TWCC_LOWMEMORY;
     }
     const auto put32 = [](unsigned char* at, std::uint32_t v) { std::memcpy(at, &v, 4); };
@@ -426,7 +433,7 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
         if (left > PageTail) {
             wanted = std::min(wanted, left - PageTail);
         } else if (!readerAwaited) {
-            readers.WaitForEnd(std::chrono::milliseconds(100));
+            readers.WaitForEnd(ReaderEndWait);
             readerAwaited = true;
         }
         status = sane_read(m_handle, buffer.data() + filled, SANE_Int(wanted), &got);
@@ -455,7 +462,7 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
     if (status != SANE_STATUS_GOOD && status != SANE_STATUS_EOF) {
         GlobalFree(page.dib);
         page.dib = nullptr;
-        sane_cancel(m_handle);
+        cancel();
         return status == SANE_STATUS_CANCELLED ? ScanCancelled : ConditionOf(status);
     }
     if (progress)
