@@ -1,8 +1,8 @@
 // The window's scan without the window: TWAIN through the source manager and the SANE source
 // into zScan.bmp, in a process that holds the window's GUI libraries and application object
-// but not the window (its own start-up is not part of a scan). With --idle the session is opened and closed without a scan: the
-// program's idle memory. The seconds from loading the source manager to its unloading, what a
-// scan takes in a running window, go to session.txt in OUT_FOLDER.
+// but not the window (its own start-up is not part of a scan). With --idle the session is
+// opened and closed without a scan: the program's idle memory. The seconds from loading the source
+// manager to its unloading, what a scan takes in a running window, go to session.txt in OUT_FOLDER.
 // Usage: bench_scan SOURCE OUT_FOLDER [--idle]
 #include "TwainAcquire.h"
 

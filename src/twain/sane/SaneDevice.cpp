@@ -158,12 +158,12 @@ QStringList SaneDevice::Resolutions() const {
     if (index < 0)
         return list;
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, index);
-    const auto value = [d](SANE_Word w) { return wordValue(d, w); };
     if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST) {
         for (SANE_Int i = 1; i <= d->constraint.word_list[0]; ++i)
-            list << QString::number(int(value(d->constraint.word_list[i])));
+            list << QString::number(int(wordValue(d, d->constraint.word_list[i])));
     } else if (d->constraint_type == SANE_CONSTRAINT_RANGE) {
-        const double lo = value(d->constraint.range->min), hi = value(d->constraint.range->max);
+        const double lo = wordValue(d, d->constraint.range->min),
+                     hi = wordValue(d, d->constraint.range->max);
         for (int dpi : {75, 100, 150, 200, 300, 600, 1200})
             if (dpi >= lo && dpi <= hi)
                 list << QString::number(dpi);
@@ -249,16 +249,15 @@ int SaneDevice::previewResolution(double widestMm) const {
     if (index < 0)
         return 0;
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, index);
-    const auto value = [d](SANE_Word w) { return wordValue(d, w); };
     if (d->constraint_type == SANE_CONSTRAINT_RANGE)
-        return int(std::clamp(wanted, double(value(d->constraint.range->min)),
-                              double(value(d->constraint.range->max))));
+        return int(std::clamp(wanted, wordValue(d, d->constraint.range->min),
+                              wordValue(d, d->constraint.range->max)));
     if (d->constraint_type != SANE_CONSTRAINT_WORD_LIST || d->constraint.word_list[0] < 1)
         return 0;
     // The lowest listed resolution that reaches the wanted one, else the highest.
     double best = 0;
     for (SANE_Int i = 1; i <= d->constraint.word_list[0]; ++i) {
-        const double dpi = value(d->constraint.word_list[i]);
+        const double dpi = wordValue(d, d->constraint.word_list[i]);
         if ((dpi >= wanted && (best < wanted || dpi < best)) || (best < wanted && dpi > best))
             best = dpi;
     }
@@ -369,8 +368,7 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
         return dpi < 1.0 ? int(w) : int(dpi + 0.5);
     }();
     const ReaderThreads readers;
-    // A reader cancelled while it ends by itself can die holding a lock the program needs later
-    // (the loader's, malloc's): give it a moment to end first.
+    // The backend's reader is let end by itself before it is cancelled (see ReaderThreads.h).
     const auto cancel = [&] {
         readers.WaitForEnd(ReaderEndWait);
         sane_cancel(m_handle);
