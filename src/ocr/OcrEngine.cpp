@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <dlfcn.h>
 #include <leptonica/allheaders.h>
 #include <string>
 #include <tesseract/baseapi.h>
@@ -17,6 +18,17 @@ namespace {
 // our own messages, so the engine's chatter goes nowhere.
 void quietEngine(tesseract::TessBaseAPI& api) {
     api.SetVariable("debug_file", "/dev/null");
+}
+
+// The engine's OpenMP teams compete with the program's other threads for the cores and spin
+// while they wait: on two cores a page took twice as long with them. With no active level of
+// parallel regions allowed, this thread runs each region alone whatever thread count the
+// engine asks for (OMP_THREAD_LIMIT is read when the libraries load, too early to set here).
+// Looked up in the engine's runtime, so an engine built without OpenMP needs nothing.
+void runEngineOnThisThread() {
+    using SetLevels = void (*)(int);
+    if (auto set = reinterpret_cast<SetLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels")))
+        set(0);
 }
 
 } // namespace
@@ -49,6 +61,7 @@ bool OcrEngineInstalled() {
 
 OcrEngine::OcrEngine() {
     setMsgSeverity(L_SEVERITY_NONE);
+    runEngineOnThisThread();
 }
 
 OcrEngine::~OcrEngine() = default;
