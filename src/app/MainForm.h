@@ -185,7 +185,9 @@ private:
     void createMenus();
     void createTimers();
     void createScanner();
-    bool ScannedImageWritten() const;
+    // True when this scan wrote the scanned image; otherwise the image shown before it is
+    // the current one again.
+    bool ScannedImageWritten();
     void connectHandlers();
     void readSettings();
     void writeSettings();
@@ -208,6 +210,12 @@ private:
     QList<FormBounds> m_normalHistory;
     bool m_outerSizeApplied = false;
     bool m_destroyed = false;
+    // One scanner session at a time: its dialog and its loop let other clicks through.
+    bool m_scanSession = false;
+    // What the viewer showed before the scan's first image, and the stamp of the scan file
+    // then, so that a page that could not be written never brings back an older one.
+    QString m_imageBeforeScan;
+    QByteArray m_scanFileBefore;
     // Made on the first recognition; keeps the engine loaded between pages.
     std::unique_ptr<RecognitionThread> m_recognitionThread;
     // An upload runs from the click until the page is stored or the upload failed; a failure

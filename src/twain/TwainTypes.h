@@ -136,6 +136,9 @@ constexpr TW_UINT16 TWCC_DENIED = 16;
 constexpr TW_UINT16 TWCC_PAPERJAM = 20;
 constexpr TW_UINT16 TWCC_PAPERDOUBLEFEED = 21;
 constexpr TW_UINT16 TWCC_CHECKDEVICEONLINE = 23;
+// From later versions of the standard: a scanner's cover open, and no paper in its feeder.
+constexpr TW_UINT16 TWCC_INTERLOCK = 24;
+constexpr TW_UINT16 TWCC_NOMEDIA = 29;
 
 // Data groups.
 constexpr TW_UINT32 DG_CONTROL = 0x0001;

@@ -54,10 +54,9 @@ TEST_F(SessionTest, DefaultSourceIsLookedUpAmongTheInstalledSources) {
     EXPECT_EQ(twain.OpenSourceManager(), 0);
     QString name = "x";
     twain.SelectSource(true, name);
-    EXPECT_TRUE(name.isEmpty());
-    EXPECT_EQ(errors, (Errors{{3, 1}})) << "no default: the raw failure";
+    EXPECT_EQ(name, "Vela Test Source") << "none remembered: the first source found";
+    EXPECT_TRUE(errors.empty());
 
-    errors.clear();
     setDefaultSource("Gone Scanner");
     twain.SelectSource(true, name);
     EXPECT_EQ(name, "Gone Scanner");
@@ -73,6 +72,16 @@ TEST_F(SessionTest, DefaultSourceIsLookedUpAmongTheInstalledSources) {
     EXPECT_EQ(twain.CloseSession(), 0);
     EXPECT_TRUE(twain.UnloadSourceManager());
     EXPECT_TRUE(errors.empty());
+
+    // No source at all: the raw failure, and no name.
+    ASSERT_TRUE(QFile::remove(sources("test.ds")));
+    ASSERT_TRUE(twain.LoadSourceManager());
+    twain.OpenSourceManager();
+    twain.SelectSource(true, name);
+    EXPECT_TRUE(name.isEmpty());
+    EXPECT_EQ(errors, (Errors{{3, 1}}));
+    twain.CloseSession();
+    twain.UnloadSourceManager();
 }
 
 TEST_F(SessionTest, TransferCountAnswersAndConditionCodes) {

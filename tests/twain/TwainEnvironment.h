@@ -32,6 +32,21 @@ public:
         if (f.open(QIODevice::WriteOnly))
             f.write(text);
     }
+    // The SANE source in place of the scripted one, on SANE's test backend with test.conf
+    // as given, configured in a folder of the test's own.
+    void UseSane(const QByteArray& testConfig) const {
+        QFile::remove(Sources("test.ds"));
+        QFile::link(VELA_SANE_SOURCE, Sources("sane.ds"));
+        m_dir.mkdir("sane");
+        SaneConfig("dll.conf", "test\n");
+        SaneConfig("test.conf", testConfig);
+        setenv("SANE_CONFIG_DIR", qPrintable(m_dir.filePath("sane")), 1);
+    }
+    void SaneConfig(const QString& name, const QByteArray& text) const {
+        QFile f(m_dir.filePath("sane/" + name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(text);
+    }
     void SetDefaultSource(const QString& name) const {
         Registry(m_dir.filePath("registry.json")).SetValue(Key, Value, name);
     }

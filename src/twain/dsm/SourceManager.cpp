@@ -134,9 +134,12 @@ TW_UINT16 SourceManager::identityCall(TW_IDENTITY* origin, TW_UINT16 msg, TW_IDE
         return TWRC_SUCCESS;
     case MSG_GETDEFAULT: {
         const QString name = defaultSource();
-        if (name.isEmpty() || sources.empty())
+        if (sources.empty())
             return Fail(TWCC_NODS);
-        if (const DataSource* source = m_modules.FindByName(name)) {
+        // With none remembered yet, a new user's first scan goes to the first source found.
+        if (name.isEmpty()) {
+            *identity = sources.front().identity;
+        } else if (const DataSource* source = m_modules.FindByName(name)) {
             *identity = source->identity;
         } else {
             // The remembered source is gone: its name is all the manager still knows.

@@ -32,6 +32,23 @@ DibShape shapeOf(const SANE_Parameters& p) {
     return s;
 }
 
+// The bytes of a SANE line that convertLine reads.
+std::size_t lineBytesRead(const SANE_Parameters& p) {
+    const std::size_t samples = p.format == SANE_FRAME_RGB ? 3 : 1;
+    if (p.depth == 1)
+        return (std::size_t(p.pixels_per_line) + 7) / 8 * samples;
+    return std::size_t(p.pixels_per_line) * samples * std::size_t(p.depth) / 8;
+}
+
+// Frames convertLine knows, with lines long enough for what it reads. The length may be
+// unknown (-1): hand-held and sheet-fed scanners tell it only by ending the page.
+bool readable(const SANE_Parameters& p) {
+    return (p.format == SANE_FRAME_GRAY || p.format == SANE_FRAME_RGB) &&
+           (p.depth == 1 || p.depth == 8 || p.depth == 16) && p.last_frame &&
+           p.pixels_per_line > 0 && (p.lines > 0 || p.lines == -1) && p.bytes_per_line > 0 &&
+           std::size_t(p.bytes_per_line) >= lineBytesRead(p);
+}
+
 // An option's word as a number: fixed-point words unfixed, integers as they are.
 double wordValue(const SANE_Option_Descriptor* d, SANE_Word w) {
     return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : double(w);
@@ -47,6 +64,12 @@ void convertLine(const SANE_Parameters& p, const unsigned char* in, unsigned cha
             out[1] = in[1];
             out[2] = in[0];
         }
+    } else if (p.format == SANE_FRAME_RGB && p.depth == 1) {
+        // Each three bytes hold eight pixels: red's bits, green's, blue's, the first pixel in
+        // the highest bit; 1 is full intensity.
+        for (std::size_t x = 0; x < std::size_t(width); ++x)
+            for (std::size_t c = 0; c < 3; ++c)
+                out[3 * x + 2 - c] = (in[x / 8 * 3 + c] >> (7 - x % 8)) & 1 ? 255 : 0;
     } else if (p.format == SANE_FRAME_RGB) {
         const int step = p.depth == 16 ? 2 : 1;
         const int high = p.depth == 16 ? 1 : 0; // little-endian high byte
@@ -79,11 +102,13 @@ TW_UINT16 SaneDevice::ConditionOf(SANE_Status status) {
     case SANE_STATUS_GOOD:
         return TWCC_SUCCESS;
     case SANE_STATUS_DEVICE_BUSY:
-        return TWCC_CHECKDEVICEONLINE;
+        return TWCC_MAXCONNECTIONS; // in use by another program
     case SANE_STATUS_JAMMED:
         return TWCC_PAPERJAM;
+    case SANE_STATUS_COVER_OPEN:
+        return TWCC_INTERLOCK;
     case SANE_STATUS_NO_DOCS:
-        return TWCC_OPERATIONERROR;
+        return TWCC_NOMEDIA;
     case SANE_STATUS_NO_MEM:
         return TWCC_LOWMEMORY;
     case SANE_STATUS_IO_ERROR:
@@ -279,7 +304,7 @@ TW_UINT16 SaneDevice::Preview(QImage& image, const std::function<bool(int)>& pro
         setNumber(SANE_NAME_SCAN_RESOLUTION, previewDpi);
     setNumber(SANE_NAME_PREVIEW, 1);
     ScannedPage page;
-    const TW_UINT16 cc = scanPage(page, progress);
+    const TW_UINT16 cc = ScanPage(page, progress);
     sane_cancel(m_handle);
     setNumber(SANE_NAME_PREVIEW, 0);
     if (dpi)
@@ -334,26 +359,8 @@ void SaneDevice::SetResolution(int dpi) {
     setInt(SANE_NAME_SCAN_RESOLUTION, dpi);
 }
 
-TW_UINT16 SaneDevice::Scan(std::vector<ScannedPage>& pages,
-                           const std::function<bool(int)>& progress, int maxPages) {
-    for (;;) {
-        ScannedPage page;
-        const TW_UINT16 cc = scanPage(page, progress);
-        if (cc == TWCC_OPERATIONERROR && m_feeder && !pages.empty())
-            break; // the feeder ran empty after at least one page
-        if (cc != TWCC_SUCCESS) {
-            FreePages(pages);
-            return cc;
-        }
-        pages.push_back(page);
-        if (!m_feeder || (maxPages > 0 && pages.size() >= std::size_t(maxPages)))
-            break;
-    }
-    sane_cancel(m_handle);
-    return TWCC_SUCCESS;
-}
-
-TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>& progress) {
+TW_UINT16 SaneDevice::ScanPage(ScannedPage& page, const std::function<bool(int)>& progress,
+                               const std::function<void()>& started) {
     // Options cannot be read while the device scans.
     const int dpi = [&] {
         const int index = optionIndex(SANE_NAME_SCAN_RESOLUTION);
@@ -369,106 +376,154 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
     }();
     const ReaderThreads readers;
     // The backend's reader is let end by itself before it is cancelled (see ReaderThreads.h).
+    bool readerAwaited = false;
+    const auto awaitReader = [&] {
+        if (!readerAwaited)
+            readers.WaitForEnd(ReaderEndWait);
+        readerAwaited = true;
+    };
     const auto cancel = [&] {
-        readers.WaitForEnd(ReaderEndWait);
+        awaitReader();
         sane_cancel(m_handle);
     };
     SANE_Status status = sane_start(m_handle);
     SANE_Parameters p{};
     if (status == SANE_STATUS_GOOD)
         status = sane_get_parameters(m_handle, &p);
-    const bool known = (p.format == SANE_FRAME_GRAY || p.format == SANE_FRAME_RGB) &&
-                       (p.depth == 1 || p.depth == 8 || p.depth == 16) && p.last_frame &&
-                       p.pixels_per_line > 0 && p.lines > 0 && p.bytes_per_line > 0;
-    if (status != SANE_STATUS_GOOD || !known) {
+    if (status != SANE_STATUS_GOOD || !readable(p)) {
         cancel();
         return status != SANE_STATUS_GOOD ? ConditionOf(status) : TWCC_BADVALUE;
     }
+    if (started)
+        started();
     const DibShape shape = shapeOf(p);
     const std::size_t header = 40 + 4 * std::size_t(shape.colours);
-    if (shape.rowSize > (MaxPageBytes - header) / std::size_t(p.lines) ||
-        std::size_t(p.bytes_per_line) * 8 <
-            std::size_t(p.pixels_per_line) * (shape.bits == 24 ? 3 : 1) * std::size_t(p.depth)) {
+    const std::size_t maxRows =
+        shape.rowSize < MaxPageBytes - header ? (MaxPageBytes - header) / shape.rowSize : 0;
+    const bool known = p.lines > 0;
+    if (maxRows == 0 || (known && std::size_t(p.lines) > maxRows)) {
         cancel();
         return TWCC_LOWMEMORY;
     }
-    const std::size_t size = header + shape.rowSize * std::size_t(p.lines);
-    page.dib = GlobalAlloc(size);
-    auto* dib = static_cast<unsigned char*>(GlobalLock(page.dib));
-    if (!dib) {
-        GlobalFree(page.dib);
+    // A page of known length goes straight into its DIB from the bottom up; one of unknown
+    // length into rows from the top, turned over once it has ended.
+    unsigned char* dib = nullptr;
+    std::vector<unsigned char> grown;
+    if (known) {
+        page.dib = GlobalAlloc(header + shape.rowSize * std::size_t(p.lines));
+        dib = static_cast<unsigned char*>(GlobalLock(page.dib));
+        if (!dib) {
+            GlobalFree(page.dib);
+            page.dib = nullptr;
+            cancel();
+            return TWCC_LOWMEMORY;
+        }
+    }
+    const auto freePage = [&] {
+        if (page.dib) {
+            GlobalUnlock(page.dib);
+            GlobalFree(page.dib);
+        }
         page.dib = nullptr;
-        cancel();
-        return TWCC_LOWMEMORY;
-    }
-    const auto put32 = [](unsigned char* at, std::uint32_t v) { std::memcpy(at, &v, 4); };
-    put32(dib, 40);
-    put32(dib + 4, std::uint32_t(p.pixels_per_line));
-    put32(dib + 8, std::uint32_t(p.lines));
-    dib[12] = 1;
-    dib[14] = std::uint8_t(shape.bits);
-    put32(dib + 20, std::uint32_t(shape.rowSize * std::size_t(p.lines)));
-    put32(dib + 24, std::uint32_t(dpi * 10000 / 254));
-    put32(dib + 28, std::uint32_t(dpi * 10000 / 254));
-    for (std::uint32_t i = 0; i < shape.colours; ++i) {
-        const auto grey = std::uint8_t(i * 255 / (shape.colours - 1));
-        dib[40 + 4 * i] = dib[41 + 4 * i] = dib[42 + 4 * i] = grey;
-    }
+    };
+    const std::size_t rows = known ? std::size_t(p.lines) : maxRows;
+    const auto rowAt = [&](std::size_t row) {
+        if (known)
+            return dib + header + shape.rowSize * (rows - 1 - row);
+        grown.resize((row + 1) * shape.rowSize); // grows by doubling underneath
+        return grown.data() + shape.rowSize * row;
+    };
 
-    // Lines arrive top first; the DIB stores them from the bottom. Reads take many lines at a
-    // time: one read per line cost more than the conversion.
+    // Reads take many lines at a time: one read per line cost more than the conversion.
     const std::size_t lineBytes = std::size_t(p.bytes_per_line);
     std::vector<unsigned char> buffer(lineBytes * std::max<std::size_t>(1, ReadBytes / lineBytes));
     std::size_t filled = 0;
-    int row = 0;
-    bool readerAwaited = false;
-    while (row < p.lines) {
-        SANE_Int got = 0;
-        const std::size_t left = lineBytes * std::size_t(p.lines - row) - filled;
-        std::size_t wanted = std::min(buffer.size() - filled, left);
-        // A backend may cancel its reader thread as soon as the page's last bytes are read:
-        // those are read only once the reader, having written them, has ended by itself.
-        if (left > PageTail) {
-            wanted = std::min(wanted, left - PageTail);
-        } else if (!readerAwaited) {
-            readers.WaitForEnd(ReaderEndWait);
-            readerAwaited = true;
-        }
-        status = sane_read(m_handle, buffer.data() + filled, SANE_Int(wanted), &got);
-        if (status != SANE_STATUS_GOOD)
-            break;
-        filled += std::size_t(std::clamp<SANE_Int>(got, 0, SANE_Int(wanted)));
-        const std::size_t lines = filled / lineBytes;
-        for (std::size_t i = 0; i < lines; ++i, ++row) {
-            convertLine(p, buffer.data() + i * lineBytes,
-                        dib + header + shape.rowSize * std::size_t(p.lines - 1 - row));
-            if ((row + 1) % 64 == 0 && progress && !progress((row + 1) * 100 / p.lines))
+    std::size_t row = 0;
+    try {
+        while (row < rows) {
+            SANE_Int got = 0;
+            std::size_t wanted = buffer.size() - filled;
+            if (known) {
+                // A backend may cancel its reader thread as soon as the page's last bytes are
+                // read: those are read only once the reader, having written them, has ended.
+                const std::size_t left = lineBytes * (rows - row) - filled;
+                wanted = std::min(wanted, left > PageTail ? left - PageTail : left);
+                if (left <= PageTail)
+                    awaitReader();
+            }
+            status = sane_read(m_handle, buffer.data() + filled, SANE_Int(wanted), &got);
+            if (status != SANE_STATUS_GOOD)
+                break;
+            filled += std::size_t(std::clamp<SANE_Int>(got, 0, SANE_Int(wanted)));
+            const std::size_t lines = std::min(filled / lineBytes, rows - row);
+            for (std::size_t i = 0; i < lines; ++i, ++row)
+                convertLine(p, buffer.data() + i * lineBytes, rowAt(row));
+            filled -= lines * lineBytes;
+            std::memmove(buffer.data(), buffer.data() + lines * lineBytes, filled);
+            if (progress && !progress(known ? int(row * 100 / rows) : 0)) {
                 status = SANE_STATUS_CANCELLED;
+                break;
+            }
         }
-        if (status != SANE_STATUS_GOOD)
-            break;
-        filled -= lines * lineBytes;
-        std::memmove(buffer.data(), buffer.data() + lines * lineBytes, filled);
+    } catch (const std::bad_alloc&) {
+        status = SANE_STATUS_NO_MEM;
     }
+    if (!known && status == SANE_STATUS_GOOD)
+        status = SANE_STATUS_NO_MEM; // longer than any page we can hand over
     // The rest of the page up to its end, so that a feeder can start the next one.
     for (int i = 0; status == SANE_STATUS_GOOD && i < 64; ++i) {
         SANE_Int got = 0;
         status =
             sane_read(m_handle, buffer.data(), SANE_Int(std::min(buffer.size(), lineBytes)), &got);
     }
-    GlobalUnlock(page.dib);
+    if (status == SANE_STATUS_EOF)
+        awaitReader(); // it has written its last
     if (status != SANE_STATUS_GOOD && status != SANE_STATUS_EOF) {
-        GlobalFree(page.dib);
-        page.dib = nullptr;
+        freePage();
         cancel();
         return status == SANE_STATUS_CANCELLED ? ScanCancelled : ConditionOf(status);
     }
+    if (row == 0) {
+        freePage();
+        cancel();
+        return TWCC_BUMMER; // the page ended before its first line
+    }
+    if (known && row < rows) {
+        // Ended early: cut to the lines received, which sit at the top of the block.
+        std::memmove(dib + header, dib + header + shape.rowSize * (rows - row),
+                     shape.rowSize * row);
+    } else if (!known) {
+        page.dib = GlobalAlloc(header + shape.rowSize * row);
+        dib = static_cast<unsigned char*>(GlobalLock(page.dib));
+        if (!dib) {
+            freePage();
+            sane_cancel(m_handle);
+            return TWCC_LOWMEMORY;
+        }
+        for (std::size_t r = 0; r < row; ++r)
+            std::memcpy(dib + header + shape.rowSize * (row - 1 - r),
+                        grown.data() + shape.rowSize * r, shape.rowSize);
+    }
+    const auto put32 = [](unsigned char* at, std::uint32_t v) { std::memcpy(at, &v, 4); };
+    put32(dib, 40);
+    put32(dib + 4, std::uint32_t(p.pixels_per_line));
+    put32(dib + 8, std::uint32_t(row));
+    dib[12] = 1;
+    dib[14] = std::uint8_t(shape.bits);
+    put32(dib + 20, std::uint32_t(shape.rowSize * row));
+    put32(dib + 24, std::uint32_t(dpi * 10000 / 254));
+    put32(dib + 28, std::uint32_t(dpi * 10000 / 254));
+    for (std::uint32_t i = 0; i < shape.colours; ++i) {
+        const auto grey = std::uint8_t(i * 255 / (shape.colours - 1));
+        dib[40 + 4 * i] = dib[41 + 4 * i] = dib[42 + 4 * i] = grey;
+    }
+    GlobalUnlock(page.dib);
     if (progress)
         progress(100);
     TW_IMAGEINFO& info = page.info;
     info.XResolution.Whole = info.YResolution.Whole = TW_INT16(dpi);
     info.ImageWidth = p.pixels_per_line;
-    info.ImageLength = p.lines;
+    info.ImageLength = TW_INT32(row);
     info.SamplesPerPixel = shape.bits == 24 ? 3 : 1;
     for (int i = 0; i < info.SamplesPerPixel; ++i)
         info.BitsPerSample[i] = shape.bits == 24 ? 8 : TW_INT16(shape.bits);
@@ -476,6 +531,10 @@ TW_UINT16 SaneDevice::scanPage(ScannedPage& page, const std::function<bool(int)>
     info.PixelType = shape.bits == 24 ? TWPT_RGB : shape.bits == 1 ? TWPT_BW : TWPT_GRAY;
     info.Compression = TWCP_NONE;
     return TWCC_SUCCESS;
+}
+
+void SaneDevice::EndScan() {
+    sane_cancel(m_handle);
 }
 
 void FreePages(std::vector<ScannedPage>& pages) {

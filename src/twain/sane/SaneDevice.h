@@ -45,11 +45,13 @@ public:
     // they were.
     TW_UINT16 Preview(QImage& image, const std::function<bool(int)>& progress);
 
-    // Scans one page, or the pages of the feeder up to maxPages (all when below 1); progress
-    // gets 0..100 and answers false to cancel. Returns the TWAIN condition code of a failure
-    // (TWCC_SUCCESS when all went well).
-    TW_UINT16 Scan(std::vector<ScannedPage>& pages, const std::function<bool(int)>& progress,
-                   int maxPages = 0);
+    // Scans one page; progress gets 0..100 and answers false to cancel, started runs once the
+    // device has begun the page. Returns the TWAIN condition code of a failure (TWCC_SUCCESS
+    // when all went well). A feeder's next page follows with the next call; EndScan ends it.
+    TW_UINT16 ScanPage(ScannedPage& page, const std::function<bool(int)>& progress,
+                       const std::function<void()>& started = {});
+    void EndScan();
+    bool Feeder() const { return m_feeder; }
 
     static TW_UINT16 ConditionOf(SANE_Status status);
 
@@ -61,7 +63,6 @@ private:
     std::optional<double> number(const char* name) const;
     int previewResolution(double widestMm) const;
     QStringList stringList(const char* name) const;
-    TW_UINT16 scanPage(ScannedPage& page, const std::function<bool(int)>& progress);
 
     SANE_Handle m_handle;
     bool m_feeder = false;

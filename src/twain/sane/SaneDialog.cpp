@@ -143,6 +143,11 @@ void SaneDialog::SetStatus(const QString& text) {
     lblStatus->setText(text);
 }
 
+void SaneDialog::reject() {
+    // QDialog would only hide itself, and the application would wait for ever.
+    close();
+}
+
 void SaneDialog::closeEvent(QCloseEvent* event) {
     event->accept();
     if (OnClose)

@@ -53,6 +53,9 @@ public:
     QPushButton* btnScan = nullptr;
     QPushButton* btnCancel = nullptr;
 
+    // Escape goes where the close box goes: the session must hear of it.
+    void reject() override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -4,12 +4,14 @@
 #include "GlobalMemory.h"
 #include "SaneDevice.h"
 #include "SaneDialog.h"
+#include "SaneScan.h"
 #include "ThreadQueue.h"
 #include "TwainText.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <functional>
@@ -49,15 +51,34 @@ private:
     void enumerate();
     TW_UINT16 identity(TW_UINT16 msg, TW_IDENTITY* id);
     TW_UINT16 enable(const TW_USERINTERFACE& ui);
-    std::optional<TW_UINT16>
-    runFromDialog(const std::function<TW_UINT16(const std::function<bool(int)>&)>& scan);
+    void startScan();
+    // Lets the application's events run until done() holds; false when the scan was
+    // cancelled meanwhile by the dialog being closed.
+    void waitFor(const std::function<bool()>& done);
+    void watchScan();
+    TW_UINT16 transfer(TW_HANDLE* handle);
+    TW_UINT16 endTransfer(TW_PENDINGXFERS& pending);
     void scanFromDialog();
     void previewFromDialog();
     TW_UINT16 setCapability(const TW_CAPABILITY& cap, TW_UINT16 msg);
-    void post(TW_UINT16 msg) { TwainPostThreadMessage(WM_TWAIN_SOURCE, msg, m_id); }
+    void post(TW_UINT16 msg) {
+        TwainPostThreadMessage(WM_TWAIN_SOURCE, msg, m_id);
+        // Wakes the application's loop at once, also when posted from the scan's thread.
+        if (QCoreApplication::instance())
+            QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::None));
+    }
+    // Also called from the watch's own timeout: the watch stays (its code goes with this
+    // module, so it is never left to a later deletion) until the source closes.
+    void endScan() {
+        if (m_watch)
+            m_watch->stop();
+        m_scan.reset();
+        m_announced = false;
+    }
     void closeSource() {
+        endScan();
+        m_watch.reset();
         m_dialog.reset();
-        FreePages(m_pages);
         m_device.reset();
         exit();
         // What one session negotiated is not the next one's.
@@ -73,10 +94,12 @@ private:
     QString m_product;
     TW_UINT32 m_id = 0;
     std::unique_ptr<SaneDialog> m_dialog;
-    bool m_scanning = false;
+    bool m_previewing = false;
     bool m_cancel = false;
-    std::vector<ScannedPage> m_pages;
-    std::size_t m_next = 0;
+    std::unique_ptr<SaneScan> m_scan;
+    std::unique_ptr<QTimer> m_watch; // the dialog's view of the scan
+    bool m_announced = false;        // images ready has been posted
+    TW_IMAGEINFO m_info{};           // of the page handed over last
     // Settings the application negotiated; unset means the device's own.
     std::optional<ScanMode> m_mode;
     int m_resolution = 0;
@@ -151,7 +174,9 @@ TW_UINT16 SaneSource::identity(TW_UINT16 msg, TW_IDENTITY* id) {
             const SANE_Status status = sane_open(d.name.toUtf8().constData(), &handle);
             if (status != SANE_STATUS_GOOD) {
                 exit();
-                return fail(SaneDevice::ConditionOf(status));
+                // A device that cannot be found any more is gone.
+                return fail(status == SANE_STATUS_INVAL ? TWCC_CHECKDEVICEONLINE
+                                                        : SaneDevice::ConditionOf(status));
             }
             m_device = std::make_unique<SaneDevice>(handle);
             m_product = product;
@@ -159,7 +184,7 @@ TW_UINT16 SaneSource::identity(TW_UINT16 msg, TW_IDENTITY* id) {
             return TWRC_SUCCESS;
         }
         exit();
-        return fail(TWCC_NODS);
+        return fail(TWCC_CHECKDEVICEONLINE);
     }
     case MSG_CLOSEDS:
         closeSource();
@@ -170,16 +195,21 @@ TW_UINT16 SaneSource::identity(TW_UINT16 msg, TW_IDENTITY* id) {
 }
 
 TW_UINT16 SaneSource::enable(const TW_USERINTERFACE& ui) {
-    FreePages(m_pages);
-    m_next = 0;
+    endScan();
     if (!ui.ShowUI) {
         if (m_mode)
             m_device->SetMode(*m_mode);
         if (m_resolution)
             m_device->SetResolution(m_resolution);
-        const TW_UINT16 cc = m_device->Scan(m_pages, {}, m_transferCount);
-        if (cc != TWCC_SUCCESS)
+        startScan();
+        // Enabling succeeds with the first page in; a scan that fails before it fails here.
+        waitFor([this] { return m_scan->PageWaiting() || m_scan->Ended(); });
+        if (!m_scan->PageWaiting()) {
+            const TW_UINT16 cc = m_scan->Result();
+            endScan();
             return fail(cc == ScanCancelled ? TWCC_OPERATIONERROR : cc);
+        }
+        m_announced = true;
         post(MSG_XFERREADY);
         return TWRC_SUCCESS;
     }
@@ -190,6 +220,8 @@ TW_UINT16 SaneSource::enable(const TW_USERINTERFACE& ui) {
         if (w == ui.hParent)
             parent = w;
     m_dialog = std::make_unique<SaneDialog>(m_product, *m_device, parent);
+    if (ui.ModalUI)
+        m_dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     if (m_mode)
         m_dialog->cmbMode->setCurrentIndex(*m_mode == ScanMode::Color  ? 0
                                            : *m_mode == ScanMode::Gray ? 1
@@ -199,7 +231,9 @@ TW_UINT16 SaneSource::enable(const TW_USERINTERFACE& ui) {
     m_dialog->OnScan = [this] { scanFromDialog(); };
     m_dialog->OnPreview = [this] { previewFromDialog(); };
     m_dialog->OnClose = [this] {
-        if (m_scanning)
+        if (m_scan && !m_scan->Ended())
+            m_scan->Cancel(); // told once the scan has ended
+        else if (m_previewing)
             m_cancel = true;
         else
             post(MSG_CLOSEDSREQ);
@@ -208,52 +242,117 @@ TW_UINT16 SaneSource::enable(const TW_USERINTERFACE& ui) {
     return TWRC_SUCCESS;
 }
 
-// Runs a scan of the dialog's with its progress, the buttons off, and closing the dialog
-// meanwhile cancelling it; a cancel becomes a close request.
-std::optional<TW_UINT16>
-SaneSource::runFromDialog(const std::function<TW_UINT16(const std::function<bool(int)>&)>& scan) {
-    if (m_scanning)
-        return std::nullopt;
-    m_scanning = true;
+void SaneSource::startScan() {
+    m_scan = std::make_unique<SaneScan>(*m_device, m_transferCount, [] {
+        if (QCoreApplication::instance())
+            QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::None));
+    });
+}
+
+void SaneSource::waitFor(const std::function<bool()>& done) {
+    while (!done()) {
+        m_scan->Wait(std::chrono::milliseconds(10));
+        QCoreApplication::processEvents();
+    }
+}
+
+void SaneSource::scanFromDialog() {
+    if (m_scan || m_previewing)
+        return;
+    m_dialog->SetBusy(true);
+    m_dialog->SetStatus(QString());
+    m_dialog->Apply();
+    startScan();
+    // The dialog follows the scan from the application's loop: progress, the first page
+    // announced, a failure shown, a cancel told as the close request.
+    if (!m_watch) {
+        m_watch = std::make_unique<QTimer>();
+        m_watch->setInterval(30);
+        QObject::connect(m_watch.get(), &QTimer::timeout, [this] { watchScan(); });
+    }
+    m_watch->start();
+}
+
+void SaneSource::watchScan() {
+    if (!m_scan || !m_dialog)
+        return;
+    m_dialog->SetProgress(m_scan->Progress());
+    if (m_announced)
+        return;
+    if (m_scan->PageWaiting()) {
+        m_announced = true;
+        post(MSG_XFERREADY);
+    } else if (m_scan->Ended()) {
+        const TW_UINT16 cc = m_scan->Result();
+        endScan();
+        m_dialog->SetBusy(false);
+        m_dialog->SetProgress(0);
+        if (cc == ScanCancelled)
+            post(MSG_CLOSEDSREQ);
+        else
+            m_dialog->SetStatus(QStringLiteral("スキャンできませんでした (%1)").arg(cc));
+    }
+}
+
+// Hands over the next page once it is complete, the application's events running meanwhile.
+TW_UINT16 SaneSource::transfer(TW_HANDLE* handle) {
+    if (!m_scan)
+        return fail(TWCC_SEQERROR);
+    waitFor([this] { return m_scan->PageWaiting() || m_scan->Ended(); });
+    ScannedPage page;
+    if (!m_scan->Take(page)) {
+        const TW_UINT16 cc = m_scan->Result();
+        if (cc == ScanCancelled)
+            return TWRC_CANCEL;
+        return fail(cc == TWCC_SUCCESS ? TWCC_SEQERROR : cc);
+    }
+    *handle = page.dib; // the application owns it now
+    m_info = page.info;
+    return TWRC_XFERDONE;
+}
+
+// The pages still to come: known once the device has begun the next page or the scan ended.
+// A scan that goes on counts as a number it cannot tell yet; a failure or cancel still to be
+// told counts as one more, whose transfer tells it.
+TW_UINT16 SaneSource::endTransfer(TW_PENDINGXFERS& pending) {
+    if (!m_scan) {
+        pending.Count = 0;
+        return TWRC_SUCCESS;
+    }
+    waitFor([this] { return m_scan->NextKnown(); });
+    if (!m_scan->MorePending())
+        pending.Count = 0;
+    else if (!m_scan->Ended())
+        pending.Count = 0xFFFF;
+    else
+        pending.Count = TW_UINT16(m_scan->PageWaiting() ? 1 : 0) +
+                        TW_UINT16(m_scan->Result() != TWCC_SUCCESS ? 1 : 0);
+    return TWRC_SUCCESS;
+}
+
+void SaneSource::previewFromDialog() {
+    if (m_scan || m_previewing)
+        return;
+    m_previewing = true;
     m_cancel = false;
     m_dialog->SetBusy(true);
     m_dialog->SetStatus(QString());
     m_dialog->Apply();
-    const TW_UINT16 cc = scan([this](int percent) {
+    QImage image;
+    const TW_UINT16 cc = m_device->Preview(image, [this](int percent) {
         m_dialog->SetProgress(percent);
         QCoreApplication::processEvents();
         return !m_cancel;
     });
-    m_scanning = false;
+    m_previewing = false;
     m_dialog->SetBusy(false);
-    if (cc == ScanCancelled || m_cancel) {
-        post(MSG_CLOSEDSREQ);
-        return std::nullopt;
-    }
-    return cc;
-}
-
-void SaneSource::scanFromDialog() {
-    const std::optional<TW_UINT16> cc = runFromDialog([this](const auto& progress) {
-        return m_device->Scan(m_pages, progress, m_transferCount);
-    });
-    if (cc == TWCC_SUCCESS) {
-        m_dialog->hide();
-        post(MSG_XFERREADY);
-    } else if (cc) {
-        m_dialog->SetStatus(QStringLiteral("スキャンできませんでした (%1)").arg(*cc));
-    }
-}
-
-void SaneSource::previewFromDialog() {
-    QImage image;
-    const std::optional<TW_UINT16> cc =
-        runFromDialog([&](const auto& progress) { return m_device->Preview(image, progress); });
-    if (cc == TWCC_SUCCESS)
-        m_dialog->ShowPreview(image);
-    else if (cc)
-        m_dialog->SetStatus(QStringLiteral("プレビューできませんでした (%1)").arg(*cc));
     m_dialog->SetProgress(0);
+    if (cc == ScanCancelled || m_cancel)
+        post(MSG_CLOSEDSREQ);
+    else if (cc == TWCC_SUCCESS)
+        m_dialog->ShowPreview(image);
+    else
+        m_dialog->SetStatus(QStringLiteral("プレビューできませんでした (%1)").arg(cc));
 }
 
 TW_UINT16 SaneSource::setCapability(const TW_CAPABILITY& cap, TW_UINT16 msg) {
@@ -315,6 +414,8 @@ TW_UINT16 SaneSource::Entry(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
     case DAT_USERINTERFACE:
         if (msg == MSG_ENABLEDS)
             return enable(*static_cast<TW_USERINTERFACE*>(data));
+        endScan();
+        m_watch.reset();
         m_dialog.reset();
         return TWRC_SUCCESS;
     case DAT_EVENT: {
@@ -327,24 +428,17 @@ TW_UINT16 SaneSource::Entry(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
         return TWRC_NOTDSEVENT;
     }
     case DAT_IMAGENATIVEXFER:
-        if (m_next >= m_pages.size())
-            return fail(TWCC_SEQERROR);
-        *static_cast<TW_HANDLE*>(data) = m_pages[m_next].dib;
-        m_pages[m_next].dib = nullptr; // the application owns it now
-        return TWRC_XFERDONE;
+        return transfer(static_cast<TW_HANDLE*>(data));
     case DAT_IMAGEINFO:
-        if (m_next >= m_pages.size())
-            return fail(TWCC_SEQERROR);
-        *static_cast<TW_IMAGEINFO*>(data) = m_pages[m_next].info;
+        *static_cast<TW_IMAGEINFO*>(data) = m_info;
         return TWRC_SUCCESS;
     case DAT_PENDINGXFERS: {
-        if (msg == MSG_ENDXFER && m_next < m_pages.size())
-            ++m_next;
-        if (msg == MSG_RESET) {
-            FreePages(m_pages);
-            m_next = 0;
-        }
-        static_cast<TW_PENDINGXFERS*>(data)->Count = TW_UINT16(m_pages.size() - m_next);
+        auto& pending = *static_cast<TW_PENDINGXFERS*>(data);
+        if (msg == MSG_ENDXFER)
+            return endTransfer(pending);
+        if (msg == MSG_RESET)
+            endScan();
+        pending.Count = m_scan && m_scan->MorePending() ? 0xFFFF : 0;
         return TWRC_SUCCESS;
     }
     default:

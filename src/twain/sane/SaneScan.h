@@ -1,0 +1,60 @@
+#pragma once
+
+#include "SaneDevice.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// Reads a device's pages on a thread of its own, so that the application's window stays
+// responsive: one page, or a feeder's pages up to a count. Each page is handed over as soon as
+// it is complete; at most one complete page waits to be taken while the next comes in, so a
+// batch of any length holds about two pages in memory. A failure ends the batch and keeps the
+// pages already read.
+class SaneScan {
+public:
+    // ready runs on the scan's thread whenever a page is complete or the scan has ended.
+    SaneScan(SaneDevice& device, int maxPages, std::function<void()> ready);
+    // Cancels the scan and waits for its thread.
+    ~SaneScan();
+    SaneScan(const SaneScan&) = delete;
+    SaneScan& operator=(const SaneScan&) = delete;
+
+    void Cancel();
+    int Progress() const { return m_progress; }
+
+    // A complete page, if one waits; it is the caller's then.
+    bool Take(ScannedPage& page);
+    bool PageWaiting() const;
+    // Whether another page may follow the ones taken: one waits, the device has begun one, or
+    // the scan ended with a failure or cancel still to be told.
+    bool MorePending() const;
+    // Whether it is known what follows the pages taken (a page waits, has begun, or the scan
+    // has ended).
+    bool NextKnown() const;
+    bool Ended() const;
+    // How the scan ended: TWCC_SUCCESS, ScanCancelled or a condition code.
+    TW_UINT16 Result() const;
+    // Waits at most `limit` for news from the scan's thread.
+    void Wait(std::chrono::milliseconds limit) const;
+
+private:
+    void run(int maxPages);
+
+    SaneDevice& m_device;
+    std::function<void()> m_ready;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::deque<ScannedPage> m_pages;
+    int m_started = 0; // pages the device has begun
+    int m_taken = 0;
+    bool m_ended = false;
+    TW_UINT16 m_result = TWCC_SUCCESS;
+    std::atomic<bool> m_cancel{false};
+    std::atomic<int> m_progress{0};
+    std::thread m_thread;
+};
