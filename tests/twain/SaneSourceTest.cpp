@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QProcess>
@@ -17,7 +18,11 @@
 #include <QTest>
 #include <QTimer>
 #include <allheaders.h>
+#include <arpa/inet.h>
 #include <functional>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -317,6 +322,75 @@ TEST_F(SaneSourceTest, ColourAtOneBitIsUnpackedToFullIntensities) {
         for (int x = 0; x < one.width(); ++x)
             white += one.pixel(x, y) == qRgb(255, 255, 255);
     EXPECT_NEAR(white, one.width() * one.height() / 2, one.width() * one.height() / 5);
+    EXPECT_TRUE(errors.empty());
+}
+
+// Whether something answers on a loopback port.
+bool listening(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(std::uint16_t(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected =
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+// A scanner shared on the network by saned, reached through SANE's net backend. This SANE's
+// net backend reaches saned only on its standard port.
+TEST_F(SaneSourceTest, NetworkScannerIsListedAndGivesTheLocalScansPixels) {
+    const QString served = dir.filePath("saned");
+    ASSERT_TRUE(QDir().mkpath(served));
+    for (const auto& [name, text] : {std::pair<QString, QByteArray>{"dll.conf", "test\n"},
+                                     {"test.conf", TestConfig},
+                                     {"saned.conf", "127.0.0.1\n"}}) {
+        QFile f(served + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    if (listening(6566))
+        GTEST_SKIP() << "port 6566 is taken on this machine, so saned cannot serve the test";
+    QProcess saned;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("SANE_CONFIG_DIR", served);
+    saned.setProcessEnvironment(environment);
+    saned.start("saned", {"-l", "-e", "-b", "127.0.0.1", "-p", "6566"});
+    ASSERT_TRUE(saned.waitForStarted(5000)) << "saned (sane-utils) is installed";
+    QElapsedTimer clock;
+    clock.start();
+    while (!listening(6566) && saned.state() == QProcess::Running && clock.elapsed() < 10000)
+        QTest::qWait(50);
+    struct Stop {
+        QProcess& p;
+        ~Stop() {
+            p.terminate();
+            if (!p.waitForFinished(5000)) {
+                p.kill();
+                p.waitForFinished(5000);
+            }
+        }
+    } stop{saned};
+    ASSERT_EQ(saned.state(), QProcess::Running) << saned.readAllStandardError().toStdString();
+    writeConfig("dll.conf", "test\nnet\n");
+    writeConfig("net.conf", "connect_timeout = 5\n127.0.0.1\n");
+
+    ASSERT_TRUE(twain.LoadSourceManager());
+    twain.OpenSourceManager();
+    const QStringList names = twain.SourceNames();
+    twain.CloseSession();
+    twain.UnloadSourceManager();
+    EXPECT_TRUE(names.contains("net:127.0.0.1:test:0")) << names.join('|').toStdString();
+
+    twain.SetSHOWhideUI(false);
+    setDefaultSource("net:127.0.0.1:test:0");
+    EXPECT_EQ(scan(), 0);
+    const QImage network("tmp0.bmp");
+    setDefaultSource("Noname frontend-tester (test:0)");
+    EXPECT_EQ(scan(), 0);
+    EXPECT_EQ(QImage("tmp0.bmp").size(), QSize(157, 196));
+    EXPECT_EQ(network, QImage("tmp0.bmp"));
     EXPECT_TRUE(errors.empty());
 }
 

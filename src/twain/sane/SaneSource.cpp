@@ -110,7 +110,8 @@ private:
 void SaneSource::enumerate() {
     m_devices.clear();
     const SANE_Device** list = nullptr;
-    if (!init() || sane_get_devices(&list, SANE_TRUE) != SANE_STATUS_GOOD || !list)
+    // Network scanners too: most office scanners are (shared by saned, eSCL, ...).
+    if (!init() || sane_get_devices(&list, SANE_FALSE) != SANE_STATUS_GOOD || !list)
         return;
     for (int i = 0; list[i] && i < 64; ++i) {
         const QString vendor = QString::fromUtf8(list[i]->vendor ? list[i]->vendor : "");
