@@ -2,6 +2,7 @@
 
 #include "FileDrop.h"
 #include "MainForm.h"
+#include "PageSource.h"
 
 #include <QFileInfo>
 
@@ -26,7 +27,7 @@ bool listed(const QString& fileName, const char* list) {
 } // namespace
 
 bool IsImageFile(const QString& fileName) {
-    return listed(fileName, ImageExtensions);
+    return listed(fileName, ImageExtensions) || PageSource::IsDocumentFile(fileName);
 }
 
 bool IsTextFile(const QString& fileName) {

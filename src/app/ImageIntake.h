@@ -17,7 +17,8 @@ inline constexpr qint64 MaxTextFileBytes = 64 * 1024 * 1024;
 // The file's extension, dot included, lower case; empty when the name has none.
 QString LowerExtension(const QString& fileName);
 // An extension is accepted when it occurs anywhere in the list string, so ".jp" and a
-// bare "." pass, ".jpeg" does not, and a name without extension never does.
+// bare "." pass, ".jpeg" does not, and a name without extension never does. Documents of
+// pages (.pdf, .tif, .tiff) are images too.
 bool IsImageFile(const QString& fileName);
 bool IsTextFile(const QString& fileName);
 

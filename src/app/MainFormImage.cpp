@@ -3,9 +3,10 @@
 #include "MainForm.h"
 #include "MiDocView.h"
 #include "MiDocument.h"
+#include "PageSource.h"
+#include "PlacesDialogs.h"
 #include "RichEdit.h"
 #include "RtfReader.h"
-#include "PlacesDialogs.h"
 #include "TextDecoding.h"
 #include "VelaError.h"
 
@@ -29,7 +30,8 @@ void TfrmMain::OpenImage(const QString& FileName, int Mode) {
 void TfrmMain::ShowImage(const QString& FileName) {
     Cursors::ScopedScreenCursor busy(Cursors::crHourGlass);
     MiDocument document;
-    document.Create(FileName);
+    // A document (PDF, TIFF) shows its first page.
+    PageSource(FileName).Open(0, document);
     try {
         DocView->SetFitMode(3);
         DocView->SetDocument(document);

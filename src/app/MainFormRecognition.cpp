@@ -1,10 +1,12 @@
 #include "Cursors.h"
+#include "DocumentRecognition.h"
 #include "MainForm.h"
 #include "MiDocView.h"
 #include "MiDocument.h"
 #include "ModalWork.h"
 #include "OcrMonitor.h"
 #include "PageImage.h"
+#include "PageSource.h"
 #include "Recognition.h"
 #include "RecognitionThread.h"
 #include "RichEdit.h"
@@ -35,18 +37,26 @@ bool TfrmMain::RecognizeImage(int LanguageId, const QString& FileName, QStringLi
     bool opened = false;
     struct ProgressShown {
         TMiDocView* view;
-        ~ProgressShown() { view->SetProgress(-1); }
+        ~ProgressShown() {
+            view->SetProgress(-1);
+            view->SetProgressPage(0, 0);
+        }
     } progressShown{DocView};
     try {
         ModalWork::Run(
             *m_recognitionThread, monitor,
             [&] {
-                lines = Recognition::RecognizeFile(
-                    LanguageId, FileName, wantLineBreaks,
+                // A document's pages all go into the text; the viewer keeps its first page.
+                const PageSource source(FileName);
+                lines = DocumentRecognition::Recognize(
+                    LanguageId, source, wantLineBreaks,
                     [&](const MiDocument& document) { page = PageImage(document); },
                     [&] { opened = true; }, &monitor);
             },
-            [this](int percent) { DocView->SetProgress(percent); });
+            [this, &monitor](int percent) {
+                DocView->SetProgress(percent);
+                DocView->SetProgressPage(monitor.Page(), monitor.PageCount());
+            });
     } catch (const OcrCancelled&) {
         return false;
     } catch (...) {

@@ -45,6 +45,16 @@ void TMiDocView::SetProgress(int percent) {
     viewport()->update();
 }
 
+void TMiDocView::SetProgressPage(int page, int count) {
+    if (count < 2)
+        page = count = 0;
+    if (page == m_progressPage && count == m_progressPages)
+        return;
+    m_progressPage = page;
+    m_progressPages = count;
+    viewport()->update();
+}
+
 void TMiDocView::ClearPage() {
     m_page = QImage();
     relayout();
@@ -151,7 +161,11 @@ void TMiDocView::paintProgress(QPainter& painter) const {
     painter.setPen(Qt::white);
     painter.drawText(QRect(inner.left(), inner.top(), inner.width(), line),
                      Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("認識中 %1%").arg(m_progress));
+                     m_progressPages > 1 ? QStringLiteral("認識中 %1/%2 %3%")
+                                               .arg(m_progressPage)
+                                               .arg(m_progressPages)
+                                               .arg(m_progress)
+                                         : QStringLiteral("認識中 %1%").arg(m_progress));
     painter.drawText(QRect(inner.left(), inner.top(), inner.width(), line),
                      Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Esc: 中止"));
     const QRect bar(inner.left(), inner.bottom() - line + line / 4, inner.width(), line / 2);

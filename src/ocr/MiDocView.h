@@ -37,6 +37,11 @@ public:
     // A running recognition's progress (0 to 100) drawn over the page; negative hides it.
     int Progress() const { return m_progress; }
     void SetProgress(int percent);
+    // In a run over several pages: the page being read (from 1) of count, named beside the
+    // percentage; a count below 2 names none.
+    void SetProgressPage(int page, int count);
+    int ProgressPage() const { return m_progressPage; }
+    int ProgressPages() const { return m_progressPages; }
 
     // Scale of the shown page against its pixels; 0 without a page.
     double Scale() const { return m_scale; }
@@ -60,4 +65,6 @@ private:
     int m_fitMode = FitPage;
     double m_scale = 0;
     int m_progress = -1;
+    int m_progressPage = 0;
+    int m_progressPages = 0;
 };

@@ -166,7 +166,13 @@ void MiDocument::Create(const QString& fileName) {
     if (!pix)
         throw VelaError(
             QStringLiteral("\"%1\" is damaged: the image cannot be decoded").arg(fileName));
-    replacePix(pix);
+    Create(PixPtr(pix), fileName);
+}
+
+void MiDocument::Create(PixPtr page, const QString& fileName) {
+    if (IsOpen())
+        throw VelaError(QStringLiteral("The document is already open"));
+    replacePix(page.release());
     m_fileName = QFileInfo(fileName).absoluteFilePath();
     m_image.reset();
     m_quarterTurns = 0;
@@ -262,6 +268,14 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     if (!line.isEmpty())
         lines.append(line);
     it.reset();
+    if (Recognised) {
+        try {
+            Recognised(api);
+        } catch (...) {
+            api.Clear();
+            throw;
+        }
+    }
     api.Clear();
     m_image = MiImage(MiLayout(lines.join(QStringLiteral("\r\n")), MiWords(std::move(words))));
 }

@@ -2,14 +2,18 @@
 
 #include "ImageHeader.h"
 #include "MiImage.h"
+#include "PixPtr.h"
 #include "PreparationSteps.h"
 
 class OcrMonitor;
 
 #include <QString>
+#include <functional>
 #include <optional>
 
-struct Pix;
+namespace tesseract {
+class TessBaseAPI;
+}
 
 // The OCR engine's document: one image file opened, optionally recognised, then closed.
 // Every failure raises VelaError with the engine's message.
@@ -29,6 +33,8 @@ public:
 
     // Opens and decodes the image file (the first page of a multi-page file).
     void Create(const QString& fileName);
+    // Opens a page decoded elsewhere (a page of a document, PageSource) from fileName.
+    void Create(PixPtr page, const QString& fileName);
     // Recognises the open image. A page captured poorly is prepared first as it needs
     // (PagePreparation: cut out of a dark surround, light evened, small text enlarged);
     // orient turns the page upright (0, 90, 180 or 270 degrees), straighten removes a small
@@ -51,6 +57,10 @@ public:
     double AppliedDeskew() const { return m_deskew; }
     // How the last OCR prepared the page before turning it (nothing for a clean page).
     const PreparationSteps& AppliedPreparation() const { return m_preparation; }
+
+    // Called by OCR while the engine still holds the page's results (for writers that take
+    // them from the engine itself); a failure it raises ends OCR.
+    std::function<void(tesseract::TessBaseAPI& engine)> Recognised;
 
     // The Tesseract language of a language id; raises for ids other than 9 and 17.
     static QString LanguageCode(int languageId);

@@ -65,8 +65,16 @@ QString JoinLines(const QStringList& lines, const QString& lineBreak) {
 QStringList RecognizeFile(int languageId, const QString& fileName, bool wantLineBreaks,
                           const std::function<void(const MiDocument&)>& show,
                           const std::function<void()>& closed, OcrMonitor* monitor) {
+    return RecognizeOpened(
+        languageId, [&](MiDocument& document) { document.Create(fileName); }, wantLineBreaks, show,
+        closed, monitor);
+}
+
+QStringList RecognizeOpened(int languageId, const std::function<void(MiDocument&)>& open,
+                            bool wantLineBreaks, const std::function<void(const MiDocument&)>& show,
+                            const std::function<void()>& closed, OcrMonitor* monitor) {
     MiDocument document;
-    document.Create(fileName);
+    open(document);
     struct Closer {
         MiDocument& document;
         const std::function<void()>& closed;

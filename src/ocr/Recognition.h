@@ -42,4 +42,11 @@ QStringList RecognizeFile(int languageId, const QString& fileName, bool wantLine
                           const std::function<void(const MiDocument&)>& show = {},
                           const std::function<void()>& closed = {}, OcrMonitor* monitor = nullptr);
 
+// As RecognizeFile, with a new document opened by open (a page of a document: PageSource).
+QStringList RecognizeOpened(int languageId, const std::function<void(MiDocument&)>& open,
+                            bool wantLineBreaks,
+                            const std::function<void(const MiDocument&)>& show = {},
+                            const std::function<void()>& closed = {},
+                            OcrMonitor* monitor = nullptr);
+
 } // namespace Recognition

@@ -29,7 +29,10 @@ TEST(ImageIntakeExtensions, SubstringRuleOfTheExtensionLists) {
     EXPECT_TRUE(IsImageFile(QStringLiteral("/a/photo.jpg")));
     EXPECT_TRUE(IsImageFile(QStringLiteral("/a/photo.jp")));
     EXPECT_FALSE(IsImageFile(QStringLiteral("/a/scan.jpeg")));
-    EXPECT_FALSE(IsImageFile(QStringLiteral("/a/scan.tif")));
+    // Documents of pages are named whole, outside the substring rule.
+    EXPECT_TRUE(IsImageFile(QStringLiteral("/a/scan.TIF")));
+    EXPECT_TRUE(IsImageFile(QStringLiteral("/a/book.pdf")));
+    EXPECT_FALSE(IsImageFile(QStringLiteral("/a/scan.ti")));
     EXPECT_FALSE(IsImageFile(QStringLiteral("/a/README")));
     // The extension is the name's own: a dot in a folder name does not count.
     EXPECT_FALSE(IsImageFile(QStringLiteral("/a/b.png/README")));

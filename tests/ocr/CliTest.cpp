@@ -116,7 +116,8 @@ TEST(OcrCommandLine, BadArgumentsShowTheUsage) {
           QStringList{QStringLiteral("--lang"), QStringLiteral("fr"), QStringLiteral("x.png")},
           QStringList{QStringLiteral("--bogus"), QStringLiteral("x.png")},
           QStringList{QStringLiteral("--jobs"), QStringLiteral("0"), QStringLiteral("x.png")},
-          QStringList{QStringLiteral("--jobs"), QStringLiteral("two"), QStringLiteral("x.png")}}) {
+          QStringList{QStringLiteral("--jobs"), QStringLiteral("two"), QStringLiteral("x.png")},
+          QStringList{QStringLiteral("--format"), QStringLiteral("docx"), QStringLiteral("x.png")}}) {
         const CliRun run = runCli(args);
         EXPECT_EQ(run.Status, 2);
         EXPECT_TRUE(run.Errors.startsWith("usage: vela-cli ocr")) << run.Errors.toStdString();

@@ -2,7 +2,9 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QRegularExpression>
 #include <QTransform>
 #include <algorithm>
@@ -104,6 +106,27 @@ double CharacterErrorRate(const QString& truth, const QString& recognised, bool 
         std::swap(previous, current);
     }
     return double(previous[size_t(b.size())]) / double(a.size());
+}
+
+void WriteTextPdf(const QString& path, const QList<QStringList>& pages, QSizeF millimetres,
+                  const QString& family) {
+    QPdfWriter pdf(path);
+    pdf.setResolution(Dpi);
+    pdf.setPageSize(QPageSize(millimetres, QPageSize::Millimeter));
+    pdf.setPageMargins(QMarginsF());
+    QPainter painter(&pdf);
+    QFont font(family);
+    font.setPointSize(12);
+    painter.setFont(font);
+    for (qsizetype p = 0; p < pages.size(); ++p) {
+        if (p > 0)
+            pdf.newPage();
+        int y = Dpi / 2 + painter.fontMetrics().ascent();
+        for (const QString& line : pages[p]) {
+            painter.drawText(Dpi / 2, y, line);
+            y += painter.fontMetrics().lineSpacing() * 3 / 2;
+        }
+    }
 }
 
 } // namespace RenderedPage

@@ -1,0 +1,197 @@
+#include "PageSource.h"
+
+#include "ImageHeader.h"
+#include "MiDocument.h"
+#include "VelaError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPdfDocument>
+#include <cmath>
+#include <cstdio>
+#include <leptonica/allheaders.h>
+
+namespace {
+
+int fileFormat(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return IFF_UNKNOWN;
+    QByteArray head = file.read(16);
+    head.resize(16, '\0');
+    l_int32 format = IFF_UNKNOWN;
+    findFileFormatBuffer(reinterpret_cast<const l_uint8*>(head.constData()), &format);
+    return format;
+}
+
+QString pdfFailure(QPdfDocument::Error error) {
+    switch (error) {
+    case QPdfDocument::Error::IncorrectPassword:
+    case QPdfDocument::Error::UnsupportedSecurityScheme:
+        return QStringLiteral("it is encrypted and needs a password to be read");
+    case QPdfDocument::Error::FileNotFound:
+        return QStringLiteral("it cannot be opened");
+    default:
+        return QStringLiteral("it is damaged or not a PDF file");
+    }
+}
+
+void checkPixels(qint64 width, qint64 height, const QString& name) {
+    if (width <= 0 || height <= 0)
+        throw VelaError(QStringLiteral("%1 has no pixels").arg(name));
+    if (width * height > ImageHeader::MaxPixels)
+        throw VelaError(QStringLiteral("%1 is too large: %2 x %3 pixels (at most %4 million "
+                                       "pixels are accepted)")
+                            .arg(name)
+                            .arg(width)
+                            .arg(height)
+                            .arg(ImageHeader::MaxPixels / 1'000'000));
+}
+
+// The rendered page on white paper, as the fewest bits hold it: a page with only black and
+// white stays bilevel (stored compactly as G4 later), a grey one 8-bit grey, else colour.
+PixPtr pixOfRendering(const QImage& rendered) {
+    const QImage image = rendered.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int w = image.width();
+    const int h = image.height();
+    auto onWhite = [](QRgb p, int c) { return c + 255 - qAlpha(p); };
+    bool grey = true;
+    bool bilevel = true;
+    for (int y = 0; y < h && grey; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int r = onWhite(line[x], qRed(line[x]));
+            if (r != onWhite(line[x], qGreen(line[x])) || r != onWhite(line[x], qBlue(line[x]))) {
+                grey = false;
+                break;
+            }
+            bilevel = bilevel && (r == 0 || r == 255);
+        }
+    }
+    PixPtr pix(pixCreate(w, h, grey ? 8 : 32));
+    if (!pix)
+        throw VelaError(QStringLiteral("There is not enough memory for a page"));
+    l_uint32* data = pixGetData(pix.get());
+    const int wpl = pixGetWpl(pix.get());
+    for (int y = 0; y < h; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        l_uint32* out = data + qsizetype(y) * wpl;
+        for (int x = 0; x < w; ++x) {
+            const QRgb p = line[x];
+            if (grey) {
+                SET_DATA_BYTE(out, x, onWhite(p, qRed(p)));
+            } else {
+                composeRGBPixel(onWhite(p, qRed(p)), onWhite(p, qGreen(p)), onWhite(p, qBlue(p)),
+                                out + x);
+            }
+        }
+    }
+    if (grey && bilevel)
+        pix.reset(pixThresholdToBinary(pix.get(), 128));
+    if (!pix)
+        throw VelaError(QStringLiteral("There is not enough memory for a page"));
+    pixSetResolution(pix.get(), PageSource::PdfDpi, PageSource::PdfDpi);
+    return pix;
+}
+
+} // namespace
+
+PageSource::PageSource(const QString& fileName) : m_fileName(fileName) {
+    if (!QFileInfo(fileName).isFile())
+        throw VelaError(QStringLiteral("Cannot open \"%1\": no such file").arg(fileName));
+    m_format = fileFormat(fileName);
+    if (m_format == IFF_LPDF) {
+        m_kind = Kind::Pdf;
+        m_pdf = std::make_unique<QPdfDocument>();
+        const QPdfDocument::Error error = m_pdf->load(fileName);
+        if (error != QPdfDocument::Error::None)
+            throw VelaError(
+                QStringLiteral("Cannot read \"%1\": %2").arg(fileName, pdfFailure(error)));
+        m_pageCount = m_pdf->pageCount();
+    } else if (L_FORMAT_IS_TIFF(m_format)) {
+        m_kind = Kind::Tiff;
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            throw VelaError(
+                QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
+        m_bytes = file.readAll();
+        FILE* stream = fopenReadFromMemory(reinterpret_cast<const l_uint8*>(m_bytes.constData()),
+                                           size_t(m_bytes.size()));
+        l_int32 count = 0;
+        if (!stream || tiffGetCount(stream, &count) != 0)
+            count = 0;
+        if (stream)
+            std::fclose(stream);
+        m_pageCount = count;
+    } else {
+        m_pageCount = 1;
+    }
+    if (m_pageCount <= 0)
+        throw VelaError(QStringLiteral("\"%1\" is damaged: it has no pages").arg(fileName));
+    if (m_pageCount > MaxPages)
+        throw VelaError(QStringLiteral("\"%1\" has %2 pages; at most %3 pages are read")
+                            .arg(fileName)
+                            .arg(m_pageCount)
+                            .arg(MaxPages));
+}
+
+PageSource::~PageSource() = default;
+
+bool PageSource::IsDocumentFile(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    return suffix == QLatin1String("pdf") || suffix == QLatin1String("tif") ||
+           suffix == QLatin1String("tiff");
+}
+
+QString PageSource::pageName(int index) const {
+    return QStringLiteral("Page %1 of \"%2\"").arg(index + 1).arg(m_fileName);
+}
+
+bool PageSource::PageIsJpegFile(int index) const {
+    return m_kind == Kind::Image && index == 0 && m_format == IFF_JFIF_JPEG;
+}
+
+void PageSource::Open(int index, MiDocument& document) const {
+    if (index < 0 || index >= m_pageCount)
+        throw VelaError(QStringLiteral("\"%1\" has no page %2").arg(m_fileName).arg(index + 1));
+    switch (m_kind) {
+    case Kind::Image:
+        document.Create(m_fileName);
+        return;
+    case Kind::Tiff:
+        document.Create(tiffPage(index), m_fileName);
+        return;
+    case Kind::Pdf:
+        document.Create(pdfPage(index), m_fileName);
+        return;
+    }
+}
+
+PixPtr PageSource::tiffPage(int index) const {
+    const auto* data = reinterpret_cast<const l_uint8*>(m_bytes.constData());
+    const size_t size = size_t(m_bytes.size());
+    l_int32 w = 0, h = 0, bps = 0, spp = 0, res = 0, cmap = 0, format = 0;
+    if (readHeaderMemTiff(data, size, index, &w, &h, &bps, &spp, &res, &cmap, &format) != 0)
+        throw VelaError(QStringLiteral("%1 is damaged: it cannot be read").arg(pageName(index)));
+    checkPixels(w, h, pageName(index));
+    PixPtr pix(pixReadMemTiff(data, size, index));
+    if (!pix)
+        throw VelaError(QStringLiteral("%1 is damaged: it cannot be decoded").arg(pageName(index)));
+    return pix;
+}
+
+PixPtr PageSource::pdfPage(int index) const {
+    std::lock_guard lock(m_mutex);
+    const QSizeF points = m_pdf->pagePointSize(index);
+    const QSize pixels(int(std::lround(points.width() * PdfDpi / 72.0)),
+                       int(std::lround(points.height() * PdfDpi / 72.0)));
+    checkPixels(pixels.width(), pixels.height(), pageName(index));
+    QPdfDocumentRenderOptions options;
+    options.setRenderFlags(QPdfDocumentRenderOptions::RenderFlag::Annotations);
+    const QImage rendered = m_pdf->render(index, pixels, options);
+    if (rendered.isNull())
+        throw VelaError(
+            QStringLiteral("%1 is damaged: it cannot be rendered").arg(pageName(index)));
+    return pixOfRendering(rendered);
+}

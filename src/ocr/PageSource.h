@@ -1,0 +1,51 @@
+#pragma once
+
+#include "PixPtr.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <mutex>
+
+class MiDocument;
+class QPdfDocument;
+
+// The pages of one input file: a single image, every page of a multi-page TIFF as stored, or
+// every page of a PDF rendered at 300 dpi (also a page that carries text of its own, so that
+// all pages are read the same way). Opening reads only what counting the pages needs; a page
+// is decoded when it is asked for, so a long document never sits in memory whole.
+// Every failure raises VelaError naming the file. Pages may be asked for from several threads.
+class PageSource final {
+public:
+    static constexpr int PdfDpi = 300;
+    static constexpr int MaxPages = 2000;
+
+    explicit PageSource(const QString& fileName);
+    ~PageSource();
+    PageSource(const PageSource&) = delete;
+    PageSource& operator=(const PageSource&) = delete;
+
+    // True for names that this source reads as documents (PDF, TIFF) rather than as one image.
+    static bool IsDocumentFile(const QString& fileName);
+
+    const QString& FileName() const { return m_fileName; }
+    int PageCount() const { return m_pageCount; }
+    // Opens page index (0-based) in document; the per-page pixel limit applies.
+    void Open(int index, MiDocument& document) const;
+    // The file's own bytes can stand for page index in a PDF (a JPEG file's only page).
+    bool PageIsJpegFile(int index) const;
+
+private:
+    enum class Kind { Image, Tiff, Pdf };
+    PixPtr tiffPage(int index) const;
+    PixPtr pdfPage(int index) const;
+    QString pageName(int index) const;
+
+    QString m_fileName;
+    Kind m_kind = Kind::Image;
+    int m_format = 0;
+    int m_pageCount = 0;
+    QByteArray m_bytes; // a TIFF's bytes, read once
+    std::unique_ptr<QPdfDocument> m_pdf;
+    mutable std::mutex m_mutex; // the PDF library renders one page at a time
+};

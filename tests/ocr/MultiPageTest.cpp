@@ -1,0 +1,265 @@
+#include "CliRun.h"
+#include "MiDocument.h"
+#include "OcrTexts.h"
+#include "PageSource.h"
+#include "PixPtr.h"
+#include "RenderedPage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPdfDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+CliRun ocr(const QStringList& args) {
+    CliRun run = RunVelaCli(QStringList{QStringLiteral("ocr")} + args, 180000);
+    EXPECT_NE(run.Status, -1) << "vela-cli ocr crashed or did not end";
+    return run;
+}
+
+QString tool(const QString& program, const QStringList& args) {
+    QProcess process;
+    process.start(program, args);
+    EXPECT_TRUE(process.waitForFinished(60000)) << program.toStdString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QString withoutSpaces(QString text) {
+    static const QRegularExpression spaces(QStringLiteral("\\s+"));
+    return text.remove(spaces);
+}
+
+// Each image listed in pdfimages -list: page, width, height, encoding, x-ppi.
+struct PdfImage {
+    int page, width, height;
+    QString encoding;
+    int ppi;
+};
+
+QList<PdfImage> pdfImages(const QString& pdf) {
+    QList<PdfImage> images;
+    const QStringList rows =
+        tool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split(QLatin1Char('\n'));
+    for (const QString& row : rows.mid(2)) {
+        const QStringList f = row.simplified().split(QLatin1Char(' '));
+        if (f.size() >= 14)
+            images.append({f[0].toInt(), f[3].toInt(), f[4].toInt(), f[8], f[12].toInt()});
+    }
+    return images;
+}
+
+class MultiPage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { s_dir = new QTemporaryDir; }
+    static void TearDownTestSuite() { delete s_dir; }
+    static QString path(const QString& name) { return s_dir->filePath(name); }
+    static QTemporaryDir* s_dir;
+};
+
+QTemporaryDir* MultiPage::s_dir = nullptr;
+
+TEST_F(MultiPage, PdfPagesReadAsSinglePagesAndBecomeASearchablePdfOfTheSameSize) {
+    const QStringList english = OcrTexts::English();
+    const QList<QStringList> pages{english.mid(0, 2), english.mid(2, 2), english.mid(4, 1)};
+    const QSizeF size(160, 40);
+    RenderedPage::WriteTextPdf(path(QStringLiteral("doc.pdf")), pages, size);
+    QStringList singles;
+    for (int p = 0; p < 3; ++p) {
+        singles.append(path(QStringLiteral("page%1.pdf").arg(p)));
+        RenderedPage::WriteTextPdf(singles.back(), {pages[p]}, size);
+    }
+
+    const CliRun whole = ocr({QStringLiteral("--jobs"), QStringLiteral("2"), QStringLiteral("-o"),
+                              path(QStringLiteral("doc.txt")), path(QStringLiteral("doc.pdf"))});
+    ASSERT_EQ(whole.Status, 0) << whole.Errors.toStdString();
+    EXPECT_TRUE(whole.Output.isEmpty());
+    EXPECT_TRUE(whole.Errors.contains(QStringLiteral("doc.pdf page 3/3")));
+    QFile text(path(QStringLiteral("doc.txt")));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    const QByteArray wholeText = text.readAll();
+
+    const CliRun one = ocr(singles);
+    ASSERT_EQ(one.Status, 0) << one.Errors.toStdString();
+    // Each page alone gives the same text; the document sets its pages apart by a blank line.
+    QList<QByteArray> pageTexts = one.Output.split('\n');
+    pageTexts.removeLast();
+    ASSERT_EQ(pageTexts.size(), 5) << one.Output.toStdString();
+    const QByteArray expected = pageTexts[0] + '\n' + pageTexts[1] + "\n\n" + pageTexts[2] + '\n' +
+                                pageTexts[3] + "\n\n" + pageTexts[4] + '\n';
+    EXPECT_EQ(wholeText, expected);
+    EXPECT_LT(RenderedPage::CharacterErrorRate(english.join(QLatin1Char(' ')),
+                                               QString::fromUtf8(wholeText), false),
+              0.03)
+        << wholeText.toStdString();
+
+    // The searchable PDF: an old file of that name is replaced once the new one is whole.
+    const QString searchable = path(QStringLiteral("searchable.pdf"));
+    QFile old(searchable);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    const CliRun pdf = ocr({QStringLiteral("--jobs"), QStringLiteral("2"),
+                            QStringLiteral("--format"), QStringLiteral("pdf"), QStringLiteral("-o"),
+                            searchable, path(QStringLiteral("doc.pdf"))});
+    ASSERT_EQ(pdf.Status, 0) << pdf.Errors.toStdString();
+    // Nothing of the output is left beside it.
+    EXPECT_TRUE(QDir(s_dir->path())
+                    .entryList({QStringLiteral(".searchable*")}, QDir::Hidden | QDir::Files)
+                    .isEmpty());
+
+    const QString layer = tool(QStringLiteral("pdftotext"), {searchable, QStringLiteral("-")});
+    const QStringList layerPages = layer.split(QLatin1Char('\f'));
+    ASSERT_GE(layerPages.size(), 3);
+    const QList<QByteArray> expectedPages{pageTexts[0] + ' ' + pageTexts[1],
+                                          pageTexts[2] + ' ' + pageTexts[3], pageTexts[4]};
+    for (int p = 0; p < 3; ++p)
+        EXPECT_EQ(layerPages[p].simplified(), QString::fromUtf8(expectedPages[p]).simplified());
+
+    // Page images: the page's size at 300 dpi, grey, so stored as JPEG.
+    QPdfDocument input;
+    ASSERT_EQ(input.load(path(QStringLiteral("doc.pdf"))), QPdfDocument::Error::None);
+    const QSizeF points = input.pagePointSize(0);
+    const QList<PdfImage> images = pdfImages(searchable);
+    ASSERT_EQ(images.size(), 3);
+    for (const PdfImage& image : images) {
+        EXPECT_EQ(image.width, qRound(points.width() * 300 / 72));
+        EXPECT_EQ(image.height, qRound(points.height() * 300 / 72));
+        EXPECT_EQ(image.encoding, QStringLiteral("jpeg"));
+        EXPECT_EQ(image.ppi, 300);
+    }
+
+    // Word boxes of the text layer lie on the engine's boxes of the same page.
+    PageSource source(path(QStringLiteral("doc.pdf")));
+    MiDocument document;
+    source.Open(1, document);
+    document.OCR(MiDocument::LanguageEnglish, true, true);
+    const MiWords& words = document.Images(0).Layout().Words();
+    const QString bbox =
+        tool(QStringLiteral("pdftotext"),
+             {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("2"),
+              QStringLiteral("-l"), QStringLiteral("2"), searchable, QStringLiteral("-")});
+    static const QRegularExpression wordTag(
+        QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+                       "yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    int matched = 0;
+    auto it = wordTag.globalMatch(bbox);
+    for (int i = 0; it.hasNext() && i < words.Count(); ++i) {
+        const auto m = it.next();
+        const MiWord& word = words.Item(i);
+        ASSERT_EQ(m.captured(5), word.Text().toHtmlEscaped());
+        // The layer sets a word on its line: it starts at the word's left edge and ends short of
+        // the right edge by at most the space after it (the engine's renderer spreads a word
+        // over its letters and that space); vertically it covers most of the word.
+        const MiRect r = word.Rects(0);
+        const double px = 300.0 / 72.0;
+        const double left = m.captured(1).toDouble() * px, right = m.captured(3).toDouble() * px;
+        const double top = m.captured(2).toDouble() * px, bottom = m.captured(4).toDouble() * px;
+        EXPECT_NEAR(left, r.Left, 3) << word.Text().toStdString();
+        EXPECT_LE(right, r.Right + 3) << word.Text().toStdString();
+        EXPECT_GE(right, r.Right - 30) << word.Text().toStdString();
+        const double overlap = std::min(bottom, double(r.Bottom)) - std::max(top, double(r.Top));
+        EXPECT_GE(overlap, 0.7 * (r.Bottom - r.Top)) << word.Text().toStdString();
+        ++matched;
+    }
+    EXPECT_EQ(matched, words.Count());
+    EXPECT_GE(matched, 15);
+}
+
+TEST_F(MultiPage, BilevelTiffPagesKeepTheirPixelsAndJapaneseComesBackFromTheTextLayer) {
+    const QStringList japanese = OcrTexts::Japanese();
+    const QList<QStringList> pages{japanese.mid(0, 1), japanese.mid(1, 2), japanese.mid(3, 2)};
+    const QString tiff = path(QStringLiteral("doc.tif"));
+    QStringList singles;
+    QList<QSize> sizes;
+    for (int p = 0; p < 3; ++p) {
+        const QString grey =
+            RenderedPage::SavePng(RenderedPage::Paragraph(pages[p], QStringLiteral("IPAMincho")),
+                                  path(QStringLiteral("grey%1.png").arg(p)));
+        PixPtr read(pixRead(grey.toLocal8Bit().constData()));
+        PixPtr bilevel(pixThresholdToBinary(read.get(), 128));
+        pixSetResolution(bilevel.get(), 300, 300);
+        singles.append(path(QStringLiteral("jpage%1.png").arg(p)));
+        sizes.append({pixGetWidth(bilevel.get()), pixGetHeight(bilevel.get())});
+        ASSERT_EQ(pixWrite(singles.back().toLocal8Bit().constData(), bilevel.get(), IFF_PNG), 0);
+        ASSERT_EQ(pixWriteTiff(tiff.toLocal8Bit().constData(), bilevel.get(), IFF_TIFF_G4,
+                               p == 0 ? "w" : "a"),
+                  0);
+    }
+
+    const QString searchable = path(QStringLiteral("japanese.pdf"));
+    const CliRun pdf = ocr({QStringLiteral("--lang"), QStringLiteral("ja"),
+                            QStringLiteral("--lines"), QStringLiteral("--format"),
+                            QStringLiteral("pdf"), QStringLiteral("-o"), searchable, tiff});
+    ASSERT_EQ(pdf.Status, 0) << pdf.Errors.toStdString();
+    const CliRun one = ocr({QStringLiteral("--lang"), QStringLiteral("ja"),
+                            QStringLiteral("--lines"), singles[0], singles[1], singles[2]});
+    ASSERT_EQ(one.Status, 0) << one.Errors.toStdString();
+    EXPECT_LT(RenderedPage::CharacterErrorRate(japanese.join(QString()),
+                                               QString::fromUtf8(one.Output), true),
+              0.05)
+        << one.Output.toStdString();
+
+    // The text layer gives back the characters the engine read, page by page in its order.
+    const QString layer = tool(QStringLiteral("pdftotext"),
+                               {QStringLiteral("-raw"), searchable, QStringLiteral("-")});
+    EXPECT_EQ(withoutSpaces(layer), withoutSpaces(QString::fromUtf8(one.Output)))
+        << layer.toStdString();
+    EXPECT_EQ(layer.count(QLatin1Char('\f')), 3);
+
+    const QList<PdfImage> images = pdfImages(searchable);
+    ASSERT_EQ(images.size(), 3);
+    for (int p = 0; p < 3; ++p) {
+        EXPECT_EQ(images[p].page, p + 1);
+        EXPECT_EQ(QSize(images[p].width, images[p].height), sizes[p]);
+        EXPECT_EQ(images[p].encoding, QStringLiteral("ccitt"));
+        EXPECT_EQ(images[p].ppi, 300);
+    }
+}
+
+TEST_F(MultiPage, DamagedEncryptedTooLongAndTooLargePdfsFailClearlyAndKeepTheOldOutput) {
+    const QString damaged = path(QStringLiteral("damaged.pdf"));
+    QFile file(damaged);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >>\nendobj\ntrailer <<");
+    file.close();
+    const QString plain = path(QStringLiteral("plain.pdf"));
+    RenderedPage::WriteTextPdf(plain, {{QStringLiteral("secret")}}, QSizeF(100, 30));
+    const QString encrypted = path(QStringLiteral("encrypted.pdf"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("qpdf"),
+                                {QStringLiteral("--encrypt"), QStringLiteral("user"),
+                                 QStringLiteral("owner"), QStringLiteral("256"),
+                                 QStringLiteral("--"), plain, encrypted}),
+              0);
+    const QString tooLong = path(QStringLiteral("long.pdf"));
+    RenderedPage::WriteTextPdf(tooLong, QList<QStringList>(PageSource::MaxPages + 1, QStringList()),
+                               QSizeF(20, 20));
+    const QString tooLarge = path(QStringLiteral("large.pdf"));
+    RenderedPage::WriteTextPdf(tooLarge, {{QStringLiteral("x")}}, QSizeF(2000, 2000));
+
+    const QString out = path(QStringLiteral("kept.pdf"));
+    QFile old(out);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    const CliRun run = ocr({QStringLiteral("--format"), QStringLiteral("pdf"), QStringLiteral("-o"),
+                            out, damaged, encrypted, tooLong, tooLarge});
+    EXPECT_EQ(run.Status, 1);
+    const QString err = run.Errors;
+    EXPECT_TRUE(err.contains(QStringLiteral("\"%1\": it is damaged").arg(damaged)))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("\"%1\": it is encrypted").arg(encrypted)))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("\"%1\" has 2001 pages; at most 2000").arg(tooLong)))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("Page 1 of \"%1\" is too large").arg(tooLarge)))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("\"%1\" was not written").arg(out)))
+        << err.toStdString();
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old"));
+}
+
+} // namespace
