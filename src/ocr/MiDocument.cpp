@@ -6,6 +6,8 @@
 #include "PagePreparation.h"
 #include "PixPtr.h"
 #include "VelaError.h"
+#include "VerticalReading.h"
+#include "WordJoin.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,30 +19,6 @@
 #include <tesseract/resultiterator.h>
 
 namespace {
-
-// Japanese is written without spaces: a space is kept only between two non-CJK
-// neighbours (Latin words inside Japanese text).
-bool isCjk(char32_t c) {
-    return (c >= 0x3000 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x4DBF) ||
-           (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
-           (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x20000 && c <= 0x2FFFF);
-}
-
-char32_t firstCodePoint(const QString& s) {
-    const auto u = s.toUcs4();
-    return u.isEmpty() ? 0 : u.front();
-}
-
-char32_t lastCodePoint(const QString& s) {
-    const auto u = s.toUcs4();
-    return u.isEmpty() ? 0 : u.back();
-}
-
-QString takeText(char* text) {
-    QString s = QString::fromUtf8(text).trimmed();
-    delete[] text;
-    return s;
-}
 
 // Which way is up: the clockwise quarter turns that make the page upright, from the
 // orientation data run on a reduced copy (orientation needs shapes, not detail).
@@ -221,6 +199,19 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     }
     report(monitor, PercentBeforeWords);
 
+    EngineMonitor engineMonitor(monitor);
+    const bool japanese = languageId == LanguageJapanese;
+    // Japanese set in columns is read column by column; every other page as it always was.
+    if (japanese) {
+        if (std::optional<MiLayout> vertical =
+                VerticalReading::Read(m_pix, engineMonitor.get(), m_fileName)) {
+            if (monitor && monitor->Cancelled())
+                throw OcrCancelled();
+            m_image = MiImage(std::move(*vertical));
+            return;
+        }
+    }
+
     // Loaded only now, so that a page that cannot be turned or straightened costs no load,
     // and the orientation data can be gone before recognition reaches its peak.
     auto& api = OcrEngine::Instance().Recognizer(language);
@@ -228,7 +219,6 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     api.SetImage(m_pix);
     if (pixGetXRes(m_pix) < 70)
         api.SetSourceResolution(300);
-    EngineMonitor engineMonitor(monitor);
     const int recognized = api.Recognize(engineMonitor.get());
     if (monitor && monitor->Cancelled()) {
         api.Clear();
@@ -240,7 +230,6 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
             QStringLiteral("The OCR engine failed to recognise \"%1\"").arg(m_fileName));
     }
 
-    const bool japanese = languageId == LanguageJapanese;
     QList<MiWord> words;
     QStringList lines;
     QString line;
@@ -253,16 +242,13 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
                 lines.append(line);
                 line.clear();
             }
-            const QString text = takeText(it->GetUTF8Text(tesseract::RIL_WORD));
+            const QString text = WordJoin::Taken(it->GetUTF8Text(tesseract::RIL_WORD));
             if (text.isEmpty())
                 continue;
             int left = 0, top = 0, right = 0, bottom = 0;
             it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom);
             words.append(MiWord(text, {MiRect{left, top, right, bottom}}));
-            if (!line.isEmpty() &&
-                (!japanese || (!isCjk(lastCodePoint(line)) && !isCjk(firstCodePoint(text)))))
-                line += QLatin1Char(' ');
-            line += text;
+            WordJoin::Append(line, text, japanese);
         } while (it->Next(tesseract::RIL_WORD));
     }
     if (!line.isEmpty())

@@ -2,8 +2,8 @@
 
 #include "VelaError.h"
 
-MiWord::MiWord(QString text, QList<MiRect> rects)
-    : m_text(std::move(text)), m_rects(std::move(rects)) {}
+MiWord::MiWord(QString text, QList<MiRect> rects, bool vertical)
+    : m_text(std::move(text)), m_rects(std::move(rects)), m_vertical(vertical) {}
 
 MiRect MiWord::Rects(int index) const {
     if (index < 0 || index >= m_rects.size())

@@ -17,9 +17,11 @@ struct MiRect {
 class MiWord {
 public:
     MiWord() = default;
-    MiWord(QString text, QList<MiRect> rects);
+    MiWord(QString text, QList<MiRect> rects, bool vertical = false);
 
     const QString& Text() const { return m_text; }
+    // The word stands in a column of vertical text.
+    bool Vertical() const { return m_vertical; }
     int RectCount() const { return static_cast<int>(m_rects.size()); }
     // Raises VelaError for an index that is not there.
     MiRect Rects(int index) const;
@@ -27,6 +29,7 @@ public:
 private:
     QString m_text;
     QList<MiRect> m_rects;
+    bool m_vertical = false;
 };
 
 class MiWords {

@@ -13,12 +13,21 @@ bool UsesLineMode(int languageId, bool wantLineBreaks) {
 }
 
 bool ReadNextLine(const MiWords& words, int& wordIndex, QString& line) {
-    const int limit = words.Item(wordIndex).Rects(0).Bottom + 4;
+    const MiWord& first = words.Item(wordIndex);
+    // Columns follow each other leftwards as lines do downwards: the limit of a column is
+    // its first word's left edge - 4, and a word whose right edge lies left of it starts the
+    // next column. A change of direction always starts a new line.
+    const int limit = first.Vertical() ? first.Rects(0).Left - 4 : first.Rects(0).Bottom + 4;
+    const auto beyond = [&](const MiWord& word) {
+        if (word.Vertical() != first.Vertical())
+            return true;
+        return first.Vertical() ? word.Rects(0).Right < limit : word.Rects(0).Top > limit;
+    };
     line.clear();
     int index = wordIndex;
     for (; index < words.Count(); ++index) {
         const MiWord& word = words.Item(index);
-        if (index > wordIndex && word.Rects(0).Top > limit)
+        if (index > wordIndex && beyond(word))
             break;
         line += word.Text();
     }

@@ -18,7 +18,9 @@ bool UsesLineMode(int languageId, bool wantLineBreaks);
 
 // One step of line mode: the line that starts at wordIndex. Its limit is that word's
 // bottom + 4; the words that follow join while their top is not below the limit, with
-// no separator. wordIndex moves to the word that starts the next line; returns whether
+// no separator. A column of vertical words is a line in the same way, turned: its limit is its
+// first word's left edge - 4, and the words join while their right edge is not left of it.
+// wordIndex moves to the word that starts the next line; returns whether
 // there is one. Raises VelaError when wordIndex names no word.
 bool ReadNextLine(const MiWords& words, int& wordIndex, QString& line);
 

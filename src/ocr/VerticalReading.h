@@ -1,0 +1,24 @@
+#pragma once
+
+#include "MiLayout.h"
+
+#include <optional>
+
+struct Pix;
+namespace tesseract {
+class ETEXT_DESC;
+}
+
+// Japanese set vertically: columns read top to bottom and taken from right to left, with the
+// engine's vertical model, beside any horizontal block of the same page (a heading) read with
+// the horizontal one. Ruby beside the kanji is left out.
+namespace VerticalReading {
+
+// The layout of an upright page when some of its text runs vertically, else none (the page
+// is read as horizontal text). Words stay in reading order and carry their direction; the
+// text has a line per horizontal text line and per paragraph of columns. monitor is passed to
+// the engine; after a cancel the layout is incomplete, and the caller raises. Raises
+// VelaError, naming fileName, when the engine fails.
+std::optional<MiLayout> Read(Pix* page, tesseract::ETEXT_DESC* monitor, const QString& fileName);
+
+} // namespace VerticalReading
