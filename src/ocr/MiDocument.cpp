@@ -52,8 +52,12 @@ int uprightQuarterTurns(Pix* pix) {
 // none is found. Leptonica's own deskew wants a confidence of 3, which a short
 // paragraph of dense Japanese lines does not reach although its angle is exact; a
 // weaker vote suffices here because a wrong small turn costs little.
-double skewAngle(Pix* pix) {
+// Columns of vertical text are measured as lines on a copy turned by a quarter (a turn
+// straightens the same either way).
+double skewAngle(Pix* pix, bool columns) {
     PixPtr binary(pixConvertTo1(pix, 130));
+    if (binary && columns)
+        binary.reset(pixRotateOrth(binary.get(), 1));
     if (!binary)
         return 0;
     l_float32 angle = 0, confidence = 0;
@@ -185,8 +189,9 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     if (PixPtr large = PagePreparation::Enlarge(m_pix, &m_preparation))
         replacePix(large.release());
     report(monitor, PercentBeforeWords / 2);
+    const bool japanese = languageId == LanguageJapanese;
     if (straighten) {
-        const double angle = skewAngle(m_pix);
+        const double angle = skewAngle(m_pix, japanese && VerticalReading::RunsVertically(m_pix));
         if (angle != 0) {
             Pix* straight = pixRotate(m_pix, float(angle * M_PI / 180.0),
                                       pixGetDepth(m_pix) == 1 ? L_ROTATE_SHEAR : L_ROTATE_AREA_MAP,
@@ -200,7 +205,6 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     report(monitor, PercentBeforeWords);
 
     EngineMonitor engineMonitor(monitor);
-    const bool japanese = languageId == LanguageJapanese;
     // Japanese set in columns is read column by column; every other page as it always was.
     if (japanese) {
         if (std::optional<MiLayout> vertical =

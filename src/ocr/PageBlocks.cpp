@@ -151,8 +151,9 @@ std::vector<Block> Find(Pix* page) {
         });
     }
     const int width = pixGetWidth(page), height = pixGetHeight(page);
-    // Back to page pixels, with a margin of a quarter character the engine reads better with.
-    const int margin = size * Reduction / 4;
+    // Back to page pixels, with a margin of half a character: punctuation hanging below a
+    // column and the engine itself want room.
+    const int margin = size * Reduction / 2;
     for (Block& b : blocks) {
         b.left = std::max(0, b.left * Reduction - margin);
         b.top = std::max(0, b.top * Reduction - margin);

@@ -2,6 +2,7 @@
 
 #include "OcrEngine.h"
 #include "PageBlocks.h"
+#include "UprightNumbers.h"
 #include "VelaError.h"
 #include "WordJoin.h"
 
@@ -77,17 +78,19 @@ std::vector<Line> recognisedLines(tesseract::TessBaseAPI& api) {
     return lines;
 }
 
+// How far apart a column's characters follow each other.
+int pitchOf(const Line& column) {
+    qsizetype characters = 0;
+    for (const Word& w : column.words)
+        characters += w.text.size();
+    return int((column.box.Bottom - column.box.Top) / std::max<qsizetype>(1, characters));
+}
+
 // Ruby stands beside its kanji at half their size: as columns of its own, whose characters
 // follow each other at half the body's pitch, or as narrow words beside a column's middle.
 void leaveOutRuby(std::vector<Line>& columns) {
-    const auto pitch = [](const Line& c) {
-        qsizetype characters = 0;
-        for (const Word& w : c.words)
-            characters += w.text.size();
-        return int((c.box.Bottom - c.box.Top) / std::max<qsizetype>(1, characters));
-    };
-    const int body = medianOf(columns, pitch);
-    std::erase_if(columns, [&](const Line& c) { return pitch(c) * 10 < body * 7; });
+    const int body = medianOf(columns, pitchOf);
+    std::erase_if(columns, [&](const Line& c) { return pitchOf(c) * 10 < body * 7; });
     for (Line& column : columns) {
         const auto centre = [](const Word& w) { return (w.rect.Left + w.rect.Right) / 2; };
         const int middle = medianOf(column.words, centre);
@@ -101,6 +104,69 @@ void leaveOutRuby(std::vector<Line>& columns) {
     std::erase_if(columns, [](const Line& c) { return c.words.empty(); });
     for (Line& column : columns)
         fitBox(column);
+}
+
+void setRegion(tesseract::TessBaseAPI& api, Pix* page, const MiRect& r,
+               tesseract::PageSegMode mode) {
+    api.SetPageSegMode(mode);
+    api.SetImage(page);
+    if (pixGetXRes(page) < 70)
+        api.SetSourceResolution(300);
+    const int left = std::max(0, r.Left), top = std::max(0, r.Top);
+    api.SetRectangle(left, top, std::min(int(pixGetWidth(page)), r.Right) - left,
+                     std::min(int(pixGetHeight(page)), r.Bottom) - top);
+}
+
+// The digits the horizontal model reads in a cell, or nothing unless it reads one per piece.
+QString digitsIn(Pix* page, const UprightNumbers::Cell& cell, int em) {
+    auto& api = OcrEngine::Instance().Recognizer(QStringLiteral("jpn"));
+    const int pad = em / 4;
+    const MiRect& r = cell.rect;
+    setRegion(api, page, {r.Left - pad, r.Top - pad, r.Right + pad, r.Bottom + pad},
+              tesseract::PSM_SINGLE_WORD);
+    const QString digits =
+        api.Recognize(nullptr) == 0 ? WordJoin::Taken(api.GetUTF8Text()) : QString();
+    api.Clear();
+    const bool all = std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); });
+    return digits.size() == cell.digits && all ? digits : QString();
+}
+
+// A column holding numbers set across is read again in parts: the vertical model between the
+// numbers, the horizontal one for each number (the vertical model's word boxes are too loose
+// to put a number among its words afterwards).
+void readUprightNumbers(Pix* page, std::vector<Line>& columns) {
+    const int em = medianOf(columns, pitchOf);
+    for (Line& column : columns) {
+        MiRect area = column.box;
+        area.Left = std::max(0, area.Left - em / 8);
+        area.Right = std::min(int(pixGetWidth(page)), area.Right + em / 8);
+        std::vector<Word> words;
+        int top = area.Top - em / 4;
+        const auto readTo = [&](int bottom) {
+            if (bottom - top < em / 2)
+                return;
+            auto& api = OcrEngine::Instance().Recognizer(QStringLiteral("jpn_vert"));
+            setRegion(api, page, {area.Left, top, area.Right, bottom},
+                      tesseract::PSM_SINGLE_BLOCK_VERT_TEXT);
+            if (api.Recognize(nullptr) == 0)
+                for (const Line& line : recognisedLines(api))
+                    words.insert(words.end(), line.words.begin(), line.words.end());
+            api.Clear();
+        };
+        for (const UprightNumbers::Cell& cell : UprightNumbers::Find(page, area, em)) {
+            const QString digits = digitsIn(page, cell, em);
+            if (digits.isEmpty())
+                continue;
+            readTo(cell.rect.Top);
+            words.push_back({digits, cell.rect});
+            top = cell.rect.Bottom;
+        }
+        if (words.empty())
+            continue;
+        readTo(area.Bottom + em / 4);
+        column.words = std::move(words);
+        fitBox(column);
+    }
 }
 
 QString textOf(const Line& line) {
@@ -140,6 +206,10 @@ bool verticalModelInstalled() {
 
 namespace VerticalReading {
 
+bool RunsVertically(Pix* page) {
+    return verticalModelInstalled() && PageBlocks::AnyVertical(PageBlocks::Find(page));
+}
+
 std::optional<MiLayout> Read(Pix* page, tesseract::ETEXT_DESC* monitor, const QString& fileName) {
     if (!verticalModelInstalled())
         return std::nullopt;
@@ -167,6 +237,7 @@ std::optional<MiLayout> Read(Pix* page, tesseract::ETEXT_DESC* monitor, const QS
                 QStringLiteral("The OCR engine failed to recognise \"%1\"").arg(fileName));
         if (block.vertical) {
             leaveOutRuby(lines);
+            readUprightNumbers(page, lines);
             text += paragraphsOf(lines);
         } else {
             for (const Line& line : lines)

@@ -14,6 +14,9 @@ class ETEXT_DESC;
 // the horizontal one. Ruby beside the kanji is left out.
 namespace VerticalReading {
 
+// Some of the upright page's text runs vertically and the vertical model is installed.
+bool RunsVertically(Pix* page);
+
 // The layout of an upright page when some of its text runs vertically, else none (the page
 // is read as horizontal text). Words stay in reading order and carry their direction; the
 // text has a line per horizontal text line and per paragraph of columns. monitor is passed to

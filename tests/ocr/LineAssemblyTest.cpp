@@ -57,6 +57,21 @@ TEST(LineMode, APageWithoutWordsGivesNoLinesButReadingWordZeroRaises) {
     EXPECT_THROW(Recognition::ReadNextLine(none, index, line), VelaError);
 }
 
+TEST(LineMode, AColumnOfVerticalWordsIsALineAndColumnsFollowLeftwards) {
+    // Columns 50 pixels wide, 30 apart: a narrow word (、 at the column's right) stays in its
+    // column; the next column starts when a word's right edge lies left of the limit; a
+    // horizontal word after a column starts a line even where it overlaps it.
+    const auto vertical = [](const char* text, int left, int right, int top) {
+        return MiWord(QString::fromUtf8(text), {MiRect{left, top, right, top + 50}}, true);
+    };
+    const MiWords words({vertical("朝から", 200, 250, 0), vertical("、", 230, 248, 150),
+                         vertical("雨", 204, 249, 200), vertical("駅", 120, 170, 0),
+                         vertical("まで", 117, 166, 50), word("記録", 0, 40)});
+    EXPECT_EQ(Recognition::LinesOfWords(words),
+              QStringList({QStringLiteral("朝から、雨"), QStringLiteral("駅まで"),
+                           QStringLiteral("記録")}));
+}
+
 TEST(LineMode, AppliesOnlyToJapaneseWithTheBoxChecked) {
     EXPECT_TRUE(Recognition::UsesLineMode(17, true));
     EXPECT_FALSE(Recognition::UsesLineMode(17, false));
