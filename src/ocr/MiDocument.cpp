@@ -211,6 +211,8 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
                 VerticalReading::Read(m_pix, engineMonitor.get(), m_fileName)) {
             if (monitor && monitor->Cancelled())
                 throw OcrCancelled();
+            if (Recognised)
+                VerticalReading::HandOver(m_pix, Recognised, m_fileName);
             m_image = MiImage(std::move(*vertical));
             return;
         }

@@ -193,6 +193,10 @@ QStringList paragraphsOf(const std::vector<Line>& columns) {
     return paragraphs;
 }
 
+VelaError failed(const QString& fileName) {
+    return VelaError(QStringLiteral("The OCR engine failed to recognise \"%1\"").arg(fileName));
+}
+
 bool cancelled(tesseract::ETEXT_DESC* monitor) {
     return monitor && monitor->cancel && monitor->cancel(monitor->cancel_this, 0);
 }
@@ -233,8 +237,7 @@ std::optional<MiLayout> Read(Pix* page, tesseract::ETEXT_DESC* monitor, const QS
         if (cancelled(monitor))
             return MiLayout();
         if (status != 0)
-            throw VelaError(
-                QStringLiteral("The OCR engine failed to recognise \"%1\"").arg(fileName));
+            throw failed(fileName);
         if (block.vertical) {
             leaveOutRuby(lines);
             readUprightNumbers(page, lines);
@@ -249,6 +252,24 @@ std::optional<MiLayout> Read(Pix* page, tesseract::ETEXT_DESC* monitor, const QS
     }
     text.removeAll(QString());
     return MiLayout(text.join(QStringLiteral("\r\n")), MiWords(std::move(words)));
+}
+
+void HandOver(Pix* page, const std::function<void(tesseract::TessBaseAPI&)>& recognised,
+              const QString& fileName) {
+    auto& api = OcrEngine::Instance().Recognizer(QStringLiteral("jpn_vert"));
+    setRegion(api, page, {0, 0, int(pixGetWidth(page)), int(pixGetHeight(page))},
+              tesseract::PSM_SINGLE_BLOCK_VERT_TEXT);
+    if (api.Recognize(nullptr) != 0) {
+        api.Clear();
+        throw failed(fileName);
+    }
+    try {
+        recognised(api);
+    } catch (...) {
+        api.Clear();
+        throw;
+    }
+    api.Clear();
 }
 
 } // namespace VerticalReading

@@ -2,12 +2,14 @@
 
 #include "MiLayout.h"
 
+#include <functional>
 #include <optional>
 
 struct Pix;
 namespace tesseract {
 class ETEXT_DESC;
-}
+class TessBaseAPI;
+} // namespace tesseract
 
 // Japanese set vertically: columns read top to bottom and taken from right to left, with the
 // engine's vertical model, beside any horizontal block of the same page (a heading) read with
@@ -23,5 +25,12 @@ bool RunsVertically(Pix* page);
 // the engine; after a cancel the layout is incomplete, and the caller raises. Raises
 // VelaError, naming fileName, when the engine fails.
 std::optional<MiLayout> Read(Pix* page, tesseract::ETEXT_DESC* monitor, const QString& fileName);
+
+// For writers that take a page's results from the engine itself (hOCR, a PDF's text layer):
+// the whole page read once more as one block of columns with the vertical model, handed to
+// recognised while the engine holds it. Raises VelaError, naming fileName, when the engine
+// fails; a failure recognised raises ends it.
+void HandOver(Pix* page, const std::function<void(tesseract::TessBaseAPI&)>& recognised,
+              const QString& fileName);
 
 } // namespace VerticalReading

@@ -4,9 +4,11 @@
 #include "Recognition.h"
 #include "RenderedPage.h"
 #include "VerticalPage.h"
+#include "WordJoin.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <tesseract/baseapi.h>
 
 namespace {
 
@@ -16,14 +18,20 @@ double errorRate(const QString& truth, const QString& text) {
 
 // A vertical page with a horizontal heading gives the heading, then the columns from right to
 // left, each top to bottom: one line per column in line mode, one per paragraph otherwise,
-// and no ruby in either.
+// and no ruby in either; the engine holding the page is handed on as for a horizontal page.
 TEST(VerticalText, HeadingThenColumnsRightToLeftAsLinesOrParagraphs) {
     QTemporaryDir dir;
     const VerticalPage::Page page =
         VerticalPage::Render(OcrTexts::VerticalJapanese(), OcrTexts::VerticalHeading());
     MiDocument document;
     document.Create(RenderedPage::SavePng(page.image, dir.filePath(QStringLiteral("mixed.png"))));
+    // Writers of hOCR and searchable PDF take the page from the engine.
+    QString engineText;
+    document.Recognised = [&](tesseract::TessBaseAPI& engine) {
+        engineText = WordJoin::Taken(engine.GetUTF8Text());
+    };
     document.OCR(MiDocument::LanguageJapanese, true, true);
+    EXPECT_LE(errorRate(VerticalPage::Text(page), engineText), 0.1) << engineText.toStdString();
     const MiLayout& layout = document.Images(0).Layout();
     EXPECT_EQ(document.AppliedQuarterTurns(), 0);
 
