@@ -22,7 +22,8 @@ namespace {
 
 // Which way is up: the clockwise quarter turns that make the page upright, from the
 // orientation data run on a reduced copy (orientation needs shapes, not detail).
-int uprightQuarterTurns(Pix* pix) {
+// area (when set) is where on the page to look.
+int uprightQuarterTurns(Pix* pix, const std::optional<MiRect>& area) {
     const qint64 pixels = qint64(pixGetWidth(pix)) * pixGetHeight(pix);
     PixPtr small;
     int resolution = pixGetXRes(pix) > 0 ? pixGetXRes(pix) : 300;
@@ -33,6 +34,11 @@ int uprightQuarterTurns(Pix* pix) {
     auto& osd = OcrEngine::Instance().OrientationDetector();
     osd.SetImage(small ? small.get() : pix);
     osd.SetSourceResolution(resolution);
+    if (area) {
+        const int scale = small ? 2 : 1;
+        osd.SetRectangle(area->Left / scale, area->Top / scale, (area->Right - area->Left) / scale,
+                         (area->Bottom - area->Top) / scale);
+    }
     int degrees = 0;
     float confidence = 0;
     const char* script = nullptr;
@@ -51,9 +57,9 @@ int uprightQuarterTurns(Pix* pix) {
 // The skew of the text lines in degrees (the turn that straightens them), or 0 when
 // none is found. Leptonica's own deskew wants a confidence of 3, which a short
 // paragraph of dense Japanese lines does not reach although its angle is exact; a
-// weaker vote suffices here because a wrong small turn costs little.
-// Columns of vertical text are measured as lines on a copy turned by a quarter (a turn
-// straightens the same either way).
+// weaker vote suffices here because a wrong small turn costs little. Columns of vertical
+// text are measured as lines on a copy turned by a quarter (a turn straightens the same
+// either way).
 double skewAngle(Pix* pix, bool columns) {
     PixPtr binary(pixConvertTo1(pix, 130));
     if (binary && columns)
@@ -170,6 +176,7 @@ void MiDocument::requireOpen() const {
 void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* monitor) {
     requireOpen();
     const QString language = LanguageCode(languageId);
+    const bool japanese = languageId == LanguageJapanese;
     report(monitor, 0);
 
     // Orientation and skew are found on the prepared page: a shaded corner or a table
@@ -178,7 +185,8 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
         replacePix(prepared.release());
     report(monitor, PercentBeforeWords / 4);
     if (orient) {
-        m_quarterTurns = uprightQuarterTurns(m_pix);
+        m_quarterTurns = uprightQuarterTurns(
+            m_pix, japanese ? VerticalReading::OrientationArea(m_pix) : std::nullopt);
         if (m_quarterTurns != 0) {
             Pix* turned = pixRotateOrth(m_pix, m_quarterTurns);
             if (!turned)
@@ -189,7 +197,6 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     if (PixPtr large = PagePreparation::Enlarge(m_pix, &m_preparation))
         replacePix(large.release());
     report(monitor, PercentBeforeWords / 2);
-    const bool japanese = languageId == LanguageJapanese;
     if (straighten) {
         const double angle = skewAngle(m_pix, japanese && VerticalReading::RunsVertically(m_pix));
         if (angle != 0) {

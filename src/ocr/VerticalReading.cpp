@@ -214,6 +214,23 @@ bool RunsVertically(Pix* page) {
     return verticalModelInstalled() && PageBlocks::AnyVertical(PageBlocks::Find(page));
 }
 
+std::optional<MiRect> OrientationArea(Pix* page) {
+    if (!verticalModelInstalled())
+        return std::nullopt;
+    std::optional<MiRect> area;
+    long long largest = 0;
+    for (const PageBlocks::Block& b : PageBlocks::Find(page)) {
+        const long long size = (long long)(b.right - b.left) * (b.bottom - b.top);
+        if (!b.vertical || size <= largest)
+            continue;
+        largest = size;
+        const int half = std::min(b.right - b.left, (b.bottom - b.top) / 2) / 2;
+        const int middle = (b.left + b.right) / 2;
+        area = MiRect{middle - half, b.top, middle + half, b.bottom};
+    }
+    return area;
+}
+
 std::optional<MiLayout> Read(Pix* page, tesseract::ETEXT_DESC* monitor, const QString& fileName) {
     if (!verticalModelInstalled())
         return std::nullopt;

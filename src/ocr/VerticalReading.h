@@ -19,6 +19,11 @@ namespace VerticalReading {
 // Some of the upright page's text runs vertically and the vertical model is installed.
 bool RunsVertically(Pix* page);
 
+// Where orientation needs to look on a page set in columns, or none for other pages: the
+// middle of its largest block of columns, no wider than half its height. Orientation over
+// the whole of a dense page costs as much as reading it.
+std::optional<MiRect> OrientationArea(Pix* page);
+
 // The layout of an upright page when some of its text runs vertically, else none (the page
 // is read as horizontal text). Words stay in reading order and carry their direction; the
 // text has a line per horizontal text line and per paragraph of columns. monitor is passed to
