@@ -2,6 +2,7 @@
 
 #include "MiDocument.h"
 #include "OcrEngine.h"
+#include "PixPtr.h"
 #include "VelaError.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QTemporaryFile>
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/renderer.h>
@@ -54,12 +56,6 @@ std::optional<OutputWriter::Format> OutputWriter::FormatNamed(const QString& nam
     if (name == QLatin1String("pdf"))
         return Format::Pdf;
     return std::nullopt;
-}
-
-bool OutputWriter::FitsInputPage(const MiDocument& document) {
-    const PreparationSteps& steps = document.AppliedPreparation();
-    return document.AppliedQuarterTurns() == 0 && document.AppliedDeskew() == 0 && !steps.cut &&
-           steps.scale == 1.0;
 }
 
 OutputWriter::OutputWriter(Format format, const QString& target, const QString& title)
@@ -132,7 +128,55 @@ void OutputWriter::fail(const QString& why) {
     throw VelaError(m_failure);
 }
 
-void OutputWriter::AddPage(int order, const QByteArray& text, tesseract::TessBaseAPI* engine,
+void OutputWriter::AddText(int order, const QByteArray& text) {
+    addPage(order, text, nullptr, nullptr, {});
+}
+
+void OutputWriter::AddRecognised(int order, tesseract::TessBaseAPI& engine,
+                                 const MiDocument& document, Pix* original,
+                                 const QString& jpegFile) {
+    if (m_format != Format::Pdf) {
+        addPage(order, {}, &engine, nullptr, document.FileName());
+        return;
+    }
+    const PreparationSteps& steps = document.AppliedPreparation();
+    const bool sameShape =
+        document.AppliedQuarterTurns() == 0 && document.AppliedDeskew() == 0 && !steps.cut;
+    if (!original || !sameShape) {
+        addPage(order, {}, &engine, nullptr, {});
+        return;
+    }
+    if (steps.scale == 1.0) {
+        addPage(order, {}, &engine, original, jpegFile);
+        return;
+    }
+    // Read enlarged: the engine's page sets the page's size and the layer's scale, and the
+    // input's pixels go in as a JPEG of their own (made here, before waiting for the turn,
+    // unless the input is one).
+    if (!jpegFile.isEmpty()) {
+        addPage(order, {}, &engine, nullptr, jpegFile);
+        return;
+    }
+    int quality = 85;
+    engine.GetIntVariable("jpg_quality", &quality);
+    PixPtr plain(pixRemoveColormap(original, REMOVE_CMAP_BASED_ON_SRC));
+    l_uint8* data = nullptr;
+    size_t size = 0;
+    QTemporaryFile jpeg(QDir::temp().filePath(QStringLiteral("vela-page-XXXXXX.jpg")));
+    const bool written =
+        plain && pixWriteMemJpeg(&data, &size, plain.get(), quality, 0) == 0 && jpeg.open() &&
+        jpeg.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size) &&
+        jpeg.flush();
+    lept_free(data);
+    if (!written) {
+        // No room for the copy: the page goes in as the engine read it.
+        addPage(order, {}, &engine, nullptr, {});
+        return;
+    }
+    addPage(order, {}, &engine, nullptr, jpeg.fileName());
+}
+
+void OutputWriter::addPage(int order, const QByteArray& text, tesseract::TessBaseAPI* engine,
                            Pix* image, const QString& imageFile) {
     std::unique_lock lock(m_mutex);
     waitForTurn(order, lock);

@@ -33,27 +33,30 @@ public:
     OutputWriter(const OutputWriter&) = delete;
     OutputWriter& operator=(const OutputWriter&) = delete;
 
-    // Whether the recognised page still has the input page's geometry (not cut out, turned,
-    // straightened or enlarged), so that the text layer's boxes fit the input page.
-    static bool FitsInputPage(const MiDocument& document);
-
     // hOCR and PDF are made from the engine while it holds a page's results.
     bool NeedsEngine() const { return m_format != Format::Text; }
 
     // The page numbered order (0 for the first page of the output): written once every page
-    // before it has been written or skipped, waiting until then. text is the page's text
-    // (Text); engine holds its results (hOCR, PDF). For the PDF, image (when set) is the page
-    // as the input gave it, which the text layer's boxes fit, and imageFile a file whose own
-    // bytes can be kept for it (a JPEG); otherwise the page as the engine read it is stored.
-    // Raises VelaError when the output fails; that failure is final.
-    void AddPage(int order, const QByteArray& text, tesseract::TessBaseAPI* engine,
-                 Pix* image = nullptr, const QString& imageFile = {});
+    // before it has been written or skipped, waiting until then. Raises VelaError when the
+    // output fails; that failure is final.
+    // A page of text.
+    void AddText(int order, const QByteArray& text);
+    // A recognised page, while engine holds its results. original is the page as the input
+    // gave it, and jpegFile (when set) a JPEG file whose own bytes are that page. The PDF
+    // stores the input's page wherever the text layer fits it (also when the engine read it
+    // enlarged); a page the engine had to turn, straighten or cut out is stored as read.
+    void AddRecognised(int order, tesseract::TessBaseAPI& engine, const MiDocument& document,
+                       Pix* original, const QString& jpegFile = {});
     // The page numbered order has nothing to write (it could not be read).
     void SkipPage(int order);
     // Ends the output and puts it in place of the target; raises VelaError on failure.
     void Finish();
 
 private:
+    // image replaces the engine's page in the PDF; imageFile's own bytes (a JPEG) stand for
+    // the page's pixels while the engine's page still gives the page's size.
+    void addPage(int order, const QByteArray& text, tesseract::TessBaseAPI* engine, Pix* image,
+                 const QString& imageFile);
     void waitForTurn(int order, std::unique_lock<std::mutex>& lock);
     void advance();
     void fail(const QString& why);

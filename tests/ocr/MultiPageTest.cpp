@@ -67,11 +67,12 @@ TEST_F(MultiPage, PdfPagesReadAsSinglePagesAndBecomeASearchablePdfOfTheSameSize)
     const QStringList english = OcrTexts::English();
     const QList<QStringList> pages{english.mid(0, 2), english.mid(2, 2), english.mid(4, 1)};
     const QSizeF size(160, 40);
-    RenderedPage::WriteTextPdf(path(QStringLiteral("doc.pdf")), pages, size);
+    // Small type, which the engine reads enlarged.
+    RenderedPage::WriteTextPdf(path(QStringLiteral("doc.pdf")), pages, size, 7);
     QStringList singles;
     for (int p = 0; p < 3; ++p) {
         singles.append(path(QStringLiteral("page%1.pdf").arg(p)));
-        RenderedPage::WriteTextPdf(singles.back(), {pages[p]}, size);
+        RenderedPage::WriteTextPdf(singles.back(), {pages[p]}, size, 7);
     }
 
     const CliRun whole = ocr({QStringLiteral("--jobs"), QStringLiteral("2"), QStringLiteral("-o"),
@@ -102,9 +103,13 @@ TEST_F(MultiPage, PdfPagesReadAsSinglePagesAndBecomeASearchablePdfOfTheSameSize)
     QFile old(searchable);
     ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
     old.close();
+    // A JPEG after the document: its page follows the document's, as its own bytes.
+    const QString jpeg = path(QStringLiteral("photo.jpg"));
+    ASSERT_TRUE(RenderedPage::Paragraph(english.mid(0, 1), QStringLiteral("DejaVu Sans"))
+                    .save(jpeg, "JPEG", 90));
     const CliRun pdf = ocr({QStringLiteral("--jobs"), QStringLiteral("2"),
                             QStringLiteral("--format"), QStringLiteral("pdf"), QStringLiteral("-o"),
-                            searchable, path(QStringLiteral("doc.pdf"))});
+                            searchable, path(QStringLiteral("doc.pdf")), jpeg});
     ASSERT_EQ(pdf.Status, 0) << pdf.Errors.toStdString();
     // Nothing of the output is left beside it.
     EXPECT_TRUE(QDir(s_dir->path())
@@ -113,7 +118,7 @@ TEST_F(MultiPage, PdfPagesReadAsSinglePagesAndBecomeASearchablePdfOfTheSameSize)
 
     const QString layer = tool(QStringLiteral("pdftotext"), {searchable, QStringLiteral("-")});
     const QStringList layerPages = layer.split(QLatin1Char('\f'));
-    ASSERT_GE(layerPages.size(), 3);
+    ASSERT_EQ(layerPages.size(), 5); // four pages, each ending in a form feed
     const QList<QByteArray> expectedPages{pageTexts[0] + ' ' + pageTexts[1],
                                           pageTexts[2] + ' ' + pageTexts[3], pageTexts[4]};
     for (int p = 0; p < 3; ++p)
@@ -123,8 +128,17 @@ TEST_F(MultiPage, PdfPagesReadAsSinglePagesAndBecomeASearchablePdfOfTheSameSize)
     QPdfDocument input;
     ASSERT_EQ(input.load(path(QStringLiteral("doc.pdf"))), QPdfDocument::Error::None);
     const QSizeF points = input.pagePointSize(0);
-    const QList<PdfImage> images = pdfImages(searchable);
-    ASSERT_EQ(images.size(), 3);
+    QList<PdfImage> images = pdfImages(searchable);
+    ASSERT_EQ(images.size(), 4);
+    EXPECT_TRUE(layerPages[3].contains(QStringLiteral("quick brown fox")));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("pdfimages"),
+                                {QStringLiteral("-j"), QStringLiteral("-f"), QStringLiteral("4"),
+                                 searchable, path(QStringLiteral("kept"))}),
+              0);
+    QFile original(jpeg), kept(path(QStringLiteral("kept-000.jpg")));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly) && kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), original.readAll());
+    images.removeLast();
     for (const PdfImage& image : images) {
         EXPECT_EQ(image.width, qRound(points.width() * 300 / 72));
         EXPECT_EQ(image.height, qRound(points.height() * 300 / 72));
@@ -132,11 +146,12 @@ TEST_F(MultiPage, PdfPagesReadAsSinglePagesAndBecomeASearchablePdfOfTheSameSize)
         EXPECT_EQ(image.ppi, 300);
     }
 
-    // Word boxes of the text layer lie on the engine's boxes of the same page.
+    // Word boxes of the text layer lie on the engine's boxes of the same page, read enlarged.
     PageSource source(path(QStringLiteral("doc.pdf")));
     MiDocument document;
     source.Open(1, document);
     document.OCR(MiDocument::LanguageEnglish, true, true);
+    ASSERT_GT(document.AppliedPreparation().scale, 1.0);
     const MiWords& words = document.Images(0).Layout().Words();
     const QString bbox =
         tool(QStringLiteral("pdftotext"),
@@ -155,7 +170,7 @@ TEST_F(MultiPage, PdfPagesReadAsSinglePagesAndBecomeASearchablePdfOfTheSameSize)
         // the right edge by at most the space after it (the engine's renderer spreads a word
         // over its letters and that space); vertically it covers most of the word.
         const MiRect r = word.Rects(0);
-        const double px = 300.0 / 72.0;
+        const double px = pixGetXRes(document.Page()) / 72.0;
         const double left = m.captured(1).toDouble() * px, right = m.captured(3).toDouble() * px;
         const double top = m.captured(2).toDouble() * px, bottom = m.captured(4).toDouble() * px;
         EXPECT_NEAR(left, r.Left, 3) << word.Text().toStdString();

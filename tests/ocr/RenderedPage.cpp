@@ -109,14 +109,14 @@ double CharacterErrorRate(const QString& truth, const QString& recognised, bool 
 }
 
 void WriteTextPdf(const QString& path, const QList<QStringList>& pages, QSizeF millimetres,
-                  const QString& family) {
+                  int pointSize, const QString& family) {
     QPdfWriter pdf(path);
     pdf.setResolution(Dpi);
     pdf.setPageSize(QPageSize(millimetres, QPageSize::Millimeter));
     pdf.setPageMargins(QMarginsF());
     QPainter painter(&pdf);
     QFont font(family);
-    font.setPointSize(12);
+    font.setPointSize(pointSize);
     painter.setFont(font);
     for (qsizetype p = 0; p < pages.size(); ++p) {
         if (p > 0)

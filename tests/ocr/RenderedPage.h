@@ -20,10 +20,10 @@ QImage Rotated(const QImage& page, double degrees);
 // Writes a PNG carrying the page's resolution; returns the path.
 QString SavePng(const QImage& page, const QString& path);
 
-// A PDF whose pages Qt sets as text at 12 points, one entry of lines per page (so each page
-// also carries a text layer of its own).
+// A PDF whose pages Qt sets as text, one entry of lines per page (so each page also carries
+// a text layer of its own).
 void WriteTextPdf(const QString& path, const QList<QStringList>& pages, QSizeF millimetres,
-                  const QString& family = QStringLiteral("DejaVu Serif"));
+                  int pointSize = 12, const QString& family = QStringLiteral("DejaVu Serif"));
 
 // Edit distance of the two texts over the truth's length, whitespace ignored
 // (Japanese) or collapsed to single spaces (Latin).

@@ -135,10 +135,9 @@ private:
             original.reset(pixClone(document.Page()));
             document.Recognised = [&](tesseract::TessBaseAPI& engine) {
                 handed = true;
-                const bool fits = OutputWriter::FitsInputPage(document);
-                m_writer.AddPage(order, {}, &engine, fits ? original.get() : nullptr,
-                                 fits && source.PageIsJpegFile(unit.page) ? source.FileName()
-                                                                          : QString());
+                m_writer.AddRecognised(order, engine, document, original.get(),
+                                       source.PageIsJpegFile(unit.page) ? source.FileName()
+                                                                        : QString());
             };
         };
         const QStringList lines = Recognition::RecognizeOpened(m_language, open, m_lines);
@@ -149,7 +148,7 @@ private:
         if (unit.page > 0)
             text.prepend(QLatin1Char('\n'));
         handed = true;
-        m_writer.AddPage(order, text.toUtf8(), nullptr);
+        m_writer.AddText(order, text.toUtf8());
     }
 
     const int m_language;
