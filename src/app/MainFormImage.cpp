@@ -74,9 +74,9 @@ void TfrmMain::LoadTextFile(const QString& FileName) {
         throw EFileError(
             QStringLiteral("Cannot open \"%1\": %2").arg(FileName, file.errorString()));
     if (file.size() > ImageIntake::MaxTextFileBytes)
-        throw EFileError(QStringLiteral("\"%1\" is too large for the text pane (at most %2 MB)")
-                             .arg(FileName)
-                             .arg(ImageIntake::MaxTextFileBytes / (1024 * 1024)));
+        throw EFileError(
+            QStringLiteral("\"%1\" is too large for the text pane (at most %2 MB)")
+                .arg(FileName, QString::number(ImageIntake::MaxTextFileBytes / (1024 * 1024))));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw EFileError(

@@ -134,7 +134,8 @@ std::optional<FtpReply::Endpoint> FtpReply::PassiveEndpoint(const QString& reply
 QString FtpReply::PortArgument(const QString& address, std::uint16_t port) {
     QString host = address;
     host.replace(QLatin1Char('.'), QLatin1Char(','));
-    return QStringLiteral("%1,%2,%3").arg(host).arg(port / 256).arg(port % 256);
+    return QStringLiteral("%1,%2,%3")
+        .arg(host, QString::number(port / 256), QString::number(port % 256));
 }
 
 QString FtpReply::CommandEcho(const QString& commandLine) {

@@ -68,10 +68,8 @@ ImageHeader ImageHeader::Check(const uchar* data, qint64 size, const QString& fi
     if (pixels > MaxPixels)
         throw VelaError(QStringLiteral("\"%1\" is too large: %2 x %3 pixels (at most %4 million "
                                        "pixels are accepted)")
-                            .arg(fileName)
-                            .arg(width)
-                            .arg(height)
-                            .arg(MaxPixels / 1'000'000));
+                            .arg(fileName, QString::number(width), QString::number(height),
+                                 QString::number(MaxPixels / 1'000'000)));
 
     if (looksDamaged(data, size, format))
         throw VelaError(QStringLiteral("\"%1\" is damaged: its image data is missing or cut short")

@@ -25,9 +25,10 @@ QString describe(HRESULT code) {
 
 EOleSysError::EOleSysError(HRESULT code, const QString& operation)
     : VelaError(QStringLiteral("%1 (0x%2): %3")
-                    .arg(describe(code))
-                    .arg(static_cast<std::uint32_t>(code), 8, 16, QLatin1Char('0'))
-                    .arg(operation)),
+                    .arg(describe(code),
+                         QString::number(static_cast<std::uint32_t>(code), 16)
+                             .rightJustified(8, QLatin1Char('0')),
+                         operation)),
       m_code(code) {}
 
 void OleCheck(HRESULT hr, const char* operation) {

@@ -22,8 +22,8 @@ int PrintUrlToPdf(const char* command, const QString& url, const QString& out, i
     QString loadError;
     host.OnNavigateError = [&](TWebControl*, QObject*, const QVariant& failed, const QVariant&,
                                const QVariant& status, bool&) {
-        loadError =
-            QStringLiteral("cannot load %1 (error %2)").arg(failed.toString()).arg(status.toInt());
+        loadError = QStringLiteral("cannot load %1 (error %2)")
+                        .arg(failed.toString(), QString::number(status.toInt()));
     };
     try {
         host.NavigateUrl(url);

@@ -23,7 +23,7 @@ QString pageName(const QString& out, int page, bool batch) {
         return out;
     const QFileInfo info(out);
     const QString base = info.path() + '/' + info.completeBaseName();
-    return QStringLiteral("%1-%2.%3").arg(base).arg(page).arg(info.suffix());
+    return QStringLiteral("%1-%2.%3").arg(base, QString::number(page), info.suffix());
 }
 
 int runScan(int argc, char** argv) {

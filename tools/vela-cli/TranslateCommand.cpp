@@ -180,7 +180,8 @@ QString publish(const UploadSetup::Account& account, const QString& page, const 
         loop.quit();
     });
     bound.start(UploadBoundMs);
-    progress(QStringLiteral("connecting to %1:%2").arg(account.Host.Host).arg(account.Host.Port));
+    progress(QStringLiteral("connecting to %1:%2")
+                 .arg(account.Host.Host, QString::number(account.Host.Port)));
     client.Login();
     loop.exec();
     return stored ? QString() : failure;

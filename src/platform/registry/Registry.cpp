@@ -82,7 +82,7 @@ bool keepAside(const QString& fileName) {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
     QString aside = fileName + QStringLiteral(".damaged-") + stamp;
     for (int n = 1; QFileInfo::exists(aside); ++n)
-        aside = fileName + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
+        aside = fileName + QStringLiteral(".damaged-%1-%2").arg(stamp, QString::number(n));
     if (!QFile::rename(fileName, aside)) {
         fprintf(stderr,
                 "vela: the registry file \"%s\" cannot be read and cannot be kept "
