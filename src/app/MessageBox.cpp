@@ -1,6 +1,7 @@
 #include "MessageBox.h"
 
 #include "AlertSound.h"
+#include "Colors.h"
 #include "Cursors.h"
 #include "FlatButton.h"
 #include "VelaError.h"
@@ -12,7 +13,9 @@
 #include <QPointer>
 #include <QScreen>
 #include <QStyle>
+#include <QTextLayout>
 #include <QWindow>
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -48,11 +51,42 @@ int StrToInt(const QString& text) {
 }
 
 // A carriage return starts a new line, alone or before a line feed.
-QString labelText(const QString& message) {
+QString withLineFeeds(const QString& message) {
     QString text = message;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
+}
+
+// Lines wider than width wrap (between words, or anywhere in a word too long for a line, as an
+// address is); lines beyond maxLines are left out, the last one shown ending in an ellipsis.
+QString labelText(const QString& text, const QFont& font, int width, int maxLines) {
+    QStringList lines;
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+        if (paragraph.isEmpty()) {
+            lines << QString();
+            continue;
+        }
+        QTextLayout layout(paragraph, font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid() && lines.size() <= maxLines;
+             line = layout.createLine()) {
+            line.setLineWidth(width);
+            lines << paragraph.mid(line.textStart(), line.textLength()).trimmed();
+        }
+        layout.endLayout();
+        if (lines.size() > maxLines)
+            break;
+    }
+    if (lines.size() > maxLines) {
+        lines.resize(maxLines);
+        lines.back() =
+            QFontMetrics(font).elidedText(lines.back() + QChar(0x2026), Qt::ElideRight, width);
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 TFlatButton* answerButton(QWidget* panel, QDialog* form, const QString& caption, int result,
@@ -75,6 +109,8 @@ TfrmMessageBox::TfrmMessageBox(QWidget* parent)
     setProperty("windowClassName", QStringLiteral("TfrmMessageBox"));
     setWindowTitle(QStringLiteral("Confirm"));
     setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11));
+    // Black text and light flat buttons on a light form, in any palette of the desktop.
+    setPalette(LightControlPalette());
     setAttribute(Qt::WA_InputMethodEnabled, false);
     resize(322, 106);
 
@@ -141,8 +177,18 @@ int TfrmMessageBox::ModeNumber(const QString& mode) {
 void TfrmMessageBox::PrepareBox(QWidget* owner, const QString& caption, const QString& message,
                                 const QString& icon, const QString& mode, int defaultButton) {
     setWindowTitle(caption);
-    lblMsg->setText(labelText(message));
+    m_message = withLineFeeds(message);
+    QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    const QRect workArea = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 14, 1 << 14);
+    // The box stays within two thirds of the work area's width and within its height: a
+    // longer message wraps, and what does not fit is cut.
+    const QRect label = lblMsg->geometry();
+    const int maxWidth = std::max(workArea.width() * 2 / 3, 350) - label.x() - 36;
+    const int maxLines = std::max(1, (workArea.height() - label.y() - 100) /
+                                         QFontMetrics(lblMsg->font()).lineSpacing());
+    lblMsg->setText(labelText(m_message, lblMsg->font(), maxWidth, maxLines));
     lblMsg->adjustSize();
+    lblMsg->resize(std::min(lblMsg->width(), maxWidth), lblMsg->height());
 
     const char16_t first = icon.isEmpty() ? u'\0' : icon.at(0).toLower().unicode();
     switch (first) {
@@ -172,16 +218,10 @@ void TfrmMessageBox::PrepareBox(QWidget* owner, const QString& caption, const QS
     const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     setFixedSize(size.shrunkBy(frame));
     m_outerWidth = size.width();
-    QRect ownerFrame;
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (owner) {
+    QRect ownerFrame = workArea;
+    if (owner)
         ownerFrame = owner->isWindow() ? owner->frameGeometry()
                                        : QRect(owner->mapToGlobal(QPoint(0, 0)), owner->size());
-        screen = owner->screen();
-    }
-    const QRect workArea = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size);
-    if (!owner)
-        ownerFrame = workArea;
     move(BoxPosition(ownerFrame, size, workArea));
 
     m_mode = ModeNumber(mode);
@@ -226,7 +266,11 @@ void TfrmMessageBox::showEvent(QShowEvent* event) {
         target->setFocus(Qt::OtherFocusReason);
 }
 
-bool TfrmMessageBox::FormKeyDown(int key) {
+bool TfrmMessageBox::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    // Ctrl+N or Alt+Y mean something else to the user than the answer.
+    if ((key == Qt::Key_N || key == Qt::Key_Y) &&
+        (modifiers & (Qt::ControlModifier | Qt::AltModifier)))
+        return false;
     switch (key) {
     case Qt::Key_Escape:
         done(!btnMode3->isHidden() ? mrCancel : !btnMode2->isHidden() ? mrNo : mrYes);
@@ -248,13 +292,14 @@ bool TfrmMessageBox::FormKeyDown(int key) {
 
 bool TfrmMessageBox::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->parent() == pnlButton &&
-        FormKeyDown(static_cast<QKeyEvent*>(event)->key()))
+        FormKeyDown(static_cast<QKeyEvent*>(event)->key(),
+                    static_cast<QKeyEvent*>(event)->modifiers()))
         return true;
     return QDialog::eventFilter(watched, event);
 }
 
 void TfrmMessageBox::keyPressEvent(QKeyEvent* event) {
-    if (FormKeyDown(event->key()))
+    if (FormKeyDown(event->key(), event->modifiers()))
         return;
     QDialog::keyPressEvent(event);
 }

@@ -10,9 +10,9 @@ class QLabel;
 class TFlatButton;
 
 // The program's own message box: one to three answer buttons chosen by a mode string, an icon
-// with its alert sound, a size that follows the message, placed over the calling window and
-// kept on the screen, answers by the letters Y and N and by Escape. Shown modally it returns
-// mrYes, mrNo or mrCancel.
+// with its alert sound, a size that follows the message up to two thirds of the screen's width,
+// placed over the calling window and kept on the screen, answers by the letters Y and N and by
+// Escape. Shown modally it returns mrYes, mrNo or mrCancel.
 class TfrmMessageBox final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TfrmMessageBox)
@@ -28,6 +28,9 @@ public:
     void PrepareBox(QWidget* owner, const QString& caption, const QString& message,
                     const QString& icon, const QString& mode, int defaultButton);
 
+    // The message, its lines ended by line feeds; the label shows it wrapped and, when too long,
+    // cut.
+    const QString& Message() const { return m_message; }
     int Mode() const { return m_mode; }
     int DefaultButton() const { return m_defaultButton; }
 
@@ -56,7 +59,7 @@ protected:
 
 private:
     // The form sees keys before its buttons; true when the key gave the answer.
-    bool FormKeyDown(int key);
+    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
     void placeButtons();
 
     // Icon sources for "i", "?", "!" and "x".
@@ -64,6 +67,7 @@ private:
     QPixmap img1;
     QPixmap img2;
     QPixmap img4;
+    QString m_message;
     int m_mode = 1;
     int m_defaultButton = 1;
     int m_outerWidth = 322;

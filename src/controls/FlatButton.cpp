@@ -335,7 +335,7 @@ void TFlatButton::paintEnabled(QPainter& canvas, QImage&) const {
     Line(canvas, w - 1, h - 4, w - 1, 2, kHighlight);
     if (m_hot)
         RoundRect(canvas, 3, 3, w - 3, h - 3, 2, 2, kHotFrame, std::nullopt);
-    paintCaption(canvas, ToQColor(m_fontColor, &palette()), m_pressed ? 1 : 0);
+    paintCaption(canvas, ToQColor(m_fontColor, &LightControlPalette()), m_pressed ? 1 : 0);
 }
 
 void TFlatButton::paintDisabled(QPainter& canvas) const {

@@ -6,6 +6,7 @@
 #include "FontSubstitutions.h"
 #include "MainFormFixture.h"
 #include "MessageBoxDriver.h"
+#include "UploadSetup.h"
 #include "VelaError.h"
 
 #include <QApplication>
@@ -73,7 +74,7 @@ TEST_F(MessageBoxTest, OneLineMessageGivesTheSmallestBoxCentredOverItsOwner) {
 }
 
 TEST_F(MessageBoxTest, WideAndMultiLineMessagesGrowTheBox) {
-    const QString wide(60, QChar(0x3042)); // sixty hiragana "a"
+    const QString wide(30, QChar(0x3042)); // thirty hiragana "a"
     QRect label;
     QSize size;
     show(
@@ -157,6 +158,54 @@ TEST_F(MessageBoxTest, LettersAnswerWithAndWithoutShiftWhereTheButtonIsShown) {
                    }),
               2);
     EXPECT_TRUE(stillUp);
+    // With Ctrl or Alt a letter is a shortcut of something else, not an answer.
+    EXPECT_EQ(show(QStringLiteral("ync"), QStringLiteral("1"),
+                   [](TfrmMessageBox* box) {
+                       press(box, Qt::Key_N, Qt::ControlModifier);
+                       press(box, Qt::Key_Y, Qt::AltModifier);
+                       press(box, Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+                       press(box, Qt::Key_Escape);
+                   }),
+              2);
+}
+
+// A failed upload quotes the server's reply, which may be 64 KiB on one line or on many: the
+// box shows its beginning, says that it was cut, and fits the work area.
+TEST_F(MessageBoxTest, LongMessagesWrapAndTheBoxStaysWithinTheWorkArea) {
+    const QRect work = owner.screen()->availableGeometry();
+    QString manyLines;
+    while (manyLines.size() < 65536)
+        manyLines += QStringLiteral("550-Permission denied ") + QString(60, u'x') + u'\n';
+    const QString oneLine = QStringLiteral("550 ") + QString(65536, u'y');
+    const QString messages[] = {UploadSetup::FtpFailureMessage(10, QString(), oneLine),
+                                UploadSetup::FtpFailureMessage(10, QString(), manyLines),
+                                manyLines};
+    int n = 0;
+    for (const QString& message : messages) {
+        SCOPED_TRACE(n);
+        QRect frame;
+        QString shown;
+        QImage shot;
+        show(
+            QStringLiteral("y"), QStringLiteral("1"),
+            [&](TfrmMessageBox* box) {
+                frame = box->frameGeometry();
+                shown = box->lblMsg->text();
+                shot = box->grab().toImage();
+                press(box, Qt::Key_Y);
+            },
+            message, QStringLiteral("x"));
+        EXPECT_TRUE(work.contains(frame)) << frame.width() << "x" << frame.height();
+        EXPECT_LE(frame.width(), work.width() * 2 / 3);
+        if (n < 2) {
+            EXPECT_TRUE(shown.contains(QStringLiteral("初めの部分だけ"))) << shown.toStdString();
+            EXPECT_LE(shown.size(), 1200);
+        }
+        if (n++ == 0) {
+            EXPECT_TRUE(
+                shot.save(QStringLiteral(VELA_SCREENSHOT_DIR "/message-box-64k-reply.png")));
+        }
+    }
 }
 
 TEST_F(MessageBoxTest, DefaultButtonTakesTheFocusAndEnterOrSpacePressesIt) {

@@ -35,7 +35,7 @@ public:
         QObject::connect(&m_poll, &QTimer::timeout, [this] {
             QWidget* modal = QApplication::activeModalWidget();
             if (auto* box = qobject_cast<TfrmMessageBox*>(modal)) {
-                Messages << box->lblMsg->text();
+                Messages << box->Message();
                 box->done(TfrmMessageBox::mrYes);
             } else if (auto* list = modal ? modal->findChild<QListWidget*>() : nullptr) {
                 ++Selections;

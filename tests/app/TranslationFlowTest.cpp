@@ -148,7 +148,7 @@ protected:
             auto* box = qobject_cast<TfrmMessageBox*>(dialog);
             if (!box || !box->isActiveWindow())
                 return false;
-            boxes << box->windowTitle() + QLatin1Char('|') + box->lblMsg->text();
+            boxes << box->windowTitle() + QLatin1Char('|') + box->Message();
             press(box, Qt::Key_Y);
             return true;
         });

@@ -10,8 +10,26 @@ namespace {
 
 const QString ServerSection = QStringLiteral("SERVER");
 
+// A server may answer with up to 64 KiB: the user sees its beginning and is told the rest was
+// left out.
 QString serverReplyLine(const QString& lastReply) {
-    return lastReply.isEmpty() ? QString() : QStringLiteral("\rサーバーの応答: ") + lastReply;
+    constexpr int MaxLines = 10;
+    constexpr int MaxChars = 1000;
+    const QString reply = lastReply.trimmed();
+    if (reply.isEmpty())
+        return QString();
+    QString shown = reply.left(MaxChars);
+    qsizetype end = -1;
+    for (int line = 0; line < MaxLines; ++line)
+        if ((end = shown.indexOf(QLatin1Char('\n'), end + 1)) < 0)
+            break;
+    if (end >= 0)
+        shown.truncate(end);
+    QString text = QStringLiteral("\rサーバーの応答: ") + shown.trimmed();
+    if (shown.size() < reply.size())
+        text += QStringLiteral("\r（応答が長いため、全 %1 文字のうち初めの部分だけを示しました）")
+                    .arg(reply.size());
+    return text;
 }
 
 } // namespace

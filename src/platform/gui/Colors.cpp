@@ -45,3 +45,26 @@ QColor ToQColor(TColor c, const QPalette* palette) {
 TColor FromQColor(const QColor& c) {
     return RGBColor(c.red(), c.green(), c.blue());
 }
+
+const QPalette& LightControlPalette() {
+    static const QPalette light = [] {
+        QPalette p(QColor(0xF0, 0xF0, 0xF0));
+        for (int group = 0; group < QPalette::NColorGroups; ++group)
+            for (int role = 0; role < QPalette::NColorRoles; ++role) {
+                const auto g = QPalette::ColorGroup(group);
+                const auto r = QPalette::ColorRole(role);
+                // Every role set, so that none is taken from a dark palette around it.
+                p.setBrush(g, r, p.brush(g, r));
+            }
+        for (const auto g : {QPalette::Active, QPalette::Inactive}) {
+            p.setColor(g, QPalette::Window, QColor(0xF0, 0xF0, 0xF0));
+            p.setColor(g, QPalette::Base, Qt::white);
+            for (const auto r : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                                 QPalette::HighlightedText})
+                p.setColor(g, r, Qt::black);
+            p.setColor(g, QPalette::Highlight, QColor(0xC0, 0xC0, 0xC0));
+        }
+        return p;
+    }();
+    return light;
+}

@@ -29,3 +29,8 @@ constexpr bool IsSystemColor(TColor c) {
 TColor ColorToRGB(TColor c, const QPalette* palette = nullptr);
 QColor ToQColor(TColor c, const QPalette* palette = nullptr);
 TColor FromQColor(const QColor& c);
+
+// The look of the controls that paint fixed light fills of their own (the selectors, the flat
+// buttons, the message box): dark text on light faces whatever the desktop's palette, so that
+// a dark desktop does not put its light text on them.
+const QPalette& LightControlPalette();
