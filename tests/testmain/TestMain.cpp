@@ -1,8 +1,9 @@
 // Test main shared by the test executables: a QApplication on the offscreen platform,
 // so widgets, painting, drag and drop and WebEngine run without a display.
+#include "TestHome.h"
+
 #include <QApplication>
 #include <QtGlobal>
-
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    const TestHome home;
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -388,9 +388,11 @@ TEST_F(NavigationTest, ALateAnswerStillMakesTheDocumentHtmlAndPrintDoesNotSkipIt
 
 TEST_F(NavigationTest, FragmentNavigationsComplete) {
     ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/hello.html"))));
+    // Counted for the whole test: a late completion must not reach a finished loop's counter.
+    int completes = 0;
+    host->OnDownloadComplete = [&completes](TWebControl*) { ++completes; };
     for (const char* fragment : {"#first", "#second", "#second"}) {
-        int completes = 0;
-        host->OnDownloadComplete = [&](TWebControl*) { ++completes; };
+        completes = 0;
         host->NavigateUrl(TestServer().Url(QStringLiteral("/hello.html")) +
                           QLatin1String(fragment));
         EXPECT_TRUE(WaitFor([&] { return host->ReadyState() == READYSTATE_COMPLETE; }, 3000))
@@ -403,4 +405,5 @@ TEST_F(NavigationTest, FragmentNavigationsComplete) {
     Eval(QStringLiteral("location.hash = 'third'"));
     EXPECT_TRUE(WaitFor([&] { return host->Page()->url().fragment() == QLatin1String("third"); }));
     EXPECT_TRUE(host->WaitUntilReady());
+    host->OnDownloadComplete = nullptr;
 }
