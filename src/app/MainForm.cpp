@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include "Colors.h"
 #include "Cursors.h"
 #include "ErrorDisplay.h"
 #include "FileDrop.h"
@@ -25,10 +26,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QOpenGLWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -45,6 +48,12 @@ QFont boldFont(const QWidget* w) {
     QFont f = w->font();
     f.setBold(true);
     return f;
+}
+
+// A check box is as wide as its caption needs, at most its design width of 90: the controls
+// anchored right in a narrow tool bar may then come up to its caption.
+int checkBoxWidth(const QCheckBox* box) {
+    return std::min(90, box->sizeHint().width());
 }
 
 // Both pane splitters: a plain bar with its grip that fades to green and blue under the mouse.
@@ -75,6 +84,8 @@ TWheelComboBox* makeSelector(const QStringList& items) {
     c->setAttribute(Qt::WA_InputMethodEnabled, false);
     c->SetWheelActive(true);
     c->addItems(items);
+    // The items are drawn on fixed white and silver fills: their text is dark in any palette.
+    c->setPalette(LightControlPalette());
     return c;
 }
 
@@ -201,7 +212,7 @@ void TfrmMain::createTextPane() {
     pnlMemoMenu->Place(cmbLang, {78, 1, 105, 22});
     chkRet = new QCheckBox(QStringLiteral("改行の認識"));
     chkRet->setFont(boldFont(this));
-    pnlMemoMenu->Place(chkRet, {190, 4, 90, 17});
+    pnlMemoMenu->Place(chkRet, {190, 4, checkBoxWidth(chkRet), 17});
     btnSave1 = new QPushButton(QStringLiteral("保 存"));
     btnSave1->setEnabled(false);
     pnlMemoMenu->Place(btnSave1, {434, 0, 54, 24}, true);
@@ -222,7 +233,7 @@ void TfrmMain::createTextPane() {
     pnlHpMenu->Place(cmbTrns, {78, 1, 105, 22});
     chkBr = new QCheckBox(QStringLiteral("改行の挿入"));
     chkBr->setFont(boldFont(this));
-    pnlHpMenu->Place(chkBr, {190, 4, 90, 17});
+    pnlHpMenu->Place(chkBr, {190, 4, checkBoxWidth(chkBr), 17});
     btnPreView = new QPushButton(QStringLiteral("ﾌﾟﾚﾋﾞｭｰ"));
     btnPreView->setToolTip(QStringLiteral("印刷のプレビュー"));
     pnlHpMenu->Place(btnPreView, {326, 1, 85, 22}, true);
@@ -235,6 +246,11 @@ void TfrmMain::createTextPane() {
     m_webArea = new QWidget(pnlMemo);
     m_webArea->setAutoFillBackground(true);
     m_webArea->installEventFilter(this);
+    // The web view draws through OpenGL: a window made without it would be destroyed and made
+    // anew when the view joins (a flicker, lost input, a handle that others hold gone). A hidden
+    // OpenGL widget has the window made for it from its first show.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        (new QOpenGLWidget(m_webArea))->hide();
     auto* webLayout = new QVBoxLayout(m_webArea);
     webLayout->setContentsMargins(0, 0, 0, 0);
     Splitter2 = makeSplitter(alTop, 130, pnlMemo);
@@ -330,6 +346,7 @@ void TfrmMain::readSettings() {
         extent(ReadIniInteger(SettingsBase, OptSection, QStringLiteral("OcrWidth"), 300)));
     rmm00->setFixedHeight(
         extent(ReadIniInteger(SettingsBase, OptSection, QStringLiteral("mmHeight"), 210)));
+    FitPanes();
     cmbLangChange();
 
     const auto server = [this](const char* key, const QString& builtIn) {

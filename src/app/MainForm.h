@@ -167,6 +167,8 @@ public:
     // The design size, outer.
     static constexpr int DesignWidth = 700;
     static constexpr int DesignHeight = 480;
+    // Keeps the stored pane sizes within the window: the other panes keep their minimum sizes.
+    void FitPanes();
     // The browser host WEB, made on first need (at the latest right after the first paint).
     TWebHost* CreateBrowser();
 

@@ -1,9 +1,13 @@
 #include "ErrorDisplay.h"
+#include "GradSplitter.h"
 #include "MainForm.h"
+#include "RichEdit.h"
+#include "ToolPanel.h"
 
 #include <QEvent>
 #include <QScreen>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
 
 namespace {
 
@@ -45,6 +49,17 @@ void TfrmMain::applyOuterSize() {
     setMinimumSize(QSize(DesignWidth, DesignHeight) - frame);
     if (windowState() == Qt::WindowNoState)
         resize(size() - frame);
+    FitPanes();
+}
+
+// Pane sizes stored in a larger window (a maximised one, say) would push the panes beside and
+// below them, and the web area's tool bar, out of this one.
+void TfrmMain::FitPanes() {
+    const int ocr = width() - Splitter1->Thickness() - Splitter1->MinSize();
+    pnlOCR->setFixedWidth(std::clamp(pnlOCR->width(), 0, std::max(ocr, 0)));
+    const int memo = height() - pnlMemoMenu->height() - Splitter2->Thickness() -
+                     pnlHpMenu->height() - Splitter2->MinSize();
+    rmm00->setFixedHeight(std::clamp(rmm00->height(), 0, std::max(memo, 0)));
 }
 
 void TfrmMain::SystemCommand(unsigned command, const FormBounds& before) {

@@ -6,6 +6,8 @@
 #include "MainForm.h"
 #include "NamedMutex.h"
 #include "OcrEngine.h"
+#include "QtOwnParts.h"
+#include "QuietStart.h"
 #include "TerminationSignals.h"
 #include "WebHost.h"
 #include "WebTools.h"
@@ -32,7 +34,9 @@ void closeLikeTheUser(QPointer<TfrmMain> form) {
 }
 
 int runApplication(int& argc, char** argv) {
+    QuietStart::Install(argc, argv);
     PrepareWebEngineEnvironment();
+    QtOwnParts::KeepQtStateOutOfUserConfig();
     // Never deleted: the process ends with _Exit once our own state is saved (see main).
     auto* app = new QApplication(argc, argv);
     // The desktop entry's name and icon, also for a copy that is not installed.
@@ -40,6 +44,7 @@ int runApplication(int& argc, char** argv) {
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("vela"), QIcon(QStringLiteral(":/icons/vela.svg"))));
     InstallFontSubstitutions();
+    QtOwnParts::UseJapanese();
     // The units' start-up, in their order: the window's cursor, the FTP cache, the web host.
     Cursors::LoadCustomHand();
     FtpClientStartup();

@@ -1,17 +1,18 @@
+#include "GradSplitter.h"
 #include "MainFormFixture.h"
-
-#include "WheelComboBox.h"
 #include "RichEdit.h"
+#include "ToolPanel.h"
+#include "WheelComboBox.h"
 
 #include <QCheckBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace {
 
 int countMatches(const QByteArray& text, const char* pattern) {
-    const QRegularExpression re(QLatin1String(pattern),
-                                QRegularExpression::CaseInsensitiveOption |
-                                    QRegularExpression::MultilineOption);
+    const QRegularExpression re(QLatin1String(pattern), QRegularExpression::CaseInsensitiveOption |
+                                                            QRegularExpression::MultilineOption);
     int n = 0;
     for (auto it = re.globalMatch(QString::fromLatin1(text)); it.hasNext(); it.next())
         ++n;
@@ -33,15 +34,16 @@ TEST_F(MainFormTest, FirstStartUsesTheDesignDefaultsAndWritesFormAndOptOnly) {
     EXPECT_EQ(f.rmm00->height(), 210);
     EXPECT_FALSE(QFile::exists(iniPath())) << "reading must not create the file";
     EXPECT_EQ(f.UploadHost, QStringLiteral("ftp.example.com"));
-    EXPECT_TRUE(f.StartStamp.startsWith(QLatin1Char('[')) && f.StartStamp.endsWith(QLatin1Char(']')));
+    EXPECT_TRUE(f.StartStamp.startsWith(QLatin1Char('[')) &&
+                f.StartStamp.endsWith(QLatin1Char(']')));
     EXPECT_EQ(f.StartStamp.size(), 8);
 
     destroyForm();
     const QByteArray ini = readIni();
     EXPECT_EQ(countMatches(ini, "^\\["), 2) << ini.constData();
-    for (const char* line : {"MainTop=115", "MainLeft=263", "MainWidth=700", "MainHeight=480",
-                             "Language=0", "Translation=0", "WantRet=1", "WantBr=1",
-                             "OcrWidth=300", "mmHeight=210"})
+    for (const char* line :
+         {"MainTop=115", "MainLeft=263", "MainWidth=700", "MainHeight=480", "Language=0",
+          "Translation=0", "WantRet=1", "WantBr=1", "OcrWidth=300", "mmHeight=210"})
         EXPECT_TRUE(ini.contains(line)) << line << "\n" << ini.constData();
     EXPECT_TRUE(ini.contains("[FORM]") && ini.contains("[OPT]"));
     EXPECT_FALSE(ini.contains("SERVER"));
@@ -110,6 +112,20 @@ TEST_F(MainFormTest, HugeStoredPaneSizesAreBoundedSoTheWindowStaysUsable) {
     EXPECT_EQ(f.rmm00->height(), 0);
 }
 
+// Sizes stored while the window filled a large screen come back in a window of 700 x 480.
+TEST_F(MainFormTest, PaneSizesStoredWhileMaximisedAreClampedToTheRestoredWindow) {
+    writeIni("[FORM]\nMainWidth=700\nMainHeight=480\n[OPT]\nOcrWidth=1700\nmmHeight=900\n");
+    TfrmMain& f = shown();
+    QTest::qWait(20);
+    const QRect inside = f.rect();
+    const auto rectIn = [&f](const QWidget* w) { return QRect(w->mapTo(&f, QPoint()), w->size()); };
+    EXPECT_GE(f.width() - rectIn(f.Splitter1).right() - 1, f.Splitter1->MinSize());
+    EXPECT_TRUE(inside.contains(rectIn(f.pnlHpMenu))) << "the web area's tool bar is in sight";
+    EXPECT_GE(f.height() - rectIn(f.Splitter2).bottom() - 1 - f.pnlHpMenu->height(),
+              f.Splitter2->MinSize());
+    EXPECT_TRUE(inside.contains(rectIn(f.btnOK)));
+}
+
 TEST_F(MainFormTest, EmptySavePathStaysEmptyAndIsWrittenBack) {
     writeIni("[OPT]\nSavePath=\n");
     TfrmMain& f = open();
@@ -123,7 +139,8 @@ TEST_F(MainFormTest, DamagedFileStartsWithDefaultsAndKeepsEveryForeignByte) {
     for (int i = 0; i < 4096; ++i)
         garbage += char((i * 37 + 11) % 256);
     const QByteArray longLine = "x=" + QByteArray(10 * 1024 * 1024, 'y') + "\n";
-    const QByteArray foreign = "[unclosed\nMainTop=9\n" + garbage + "\n" + longLine + "[Other]\nk=v\n";
+    const QByteArray foreign =
+        "[unclosed\nMainTop=9\n" + garbage + "\n" + longLine + "[Other]\nk=v\n";
     writeIni(foreign);
     TfrmMain& f = open();
     EXPECT_EQ(f.pnlOCR->width(), 300);

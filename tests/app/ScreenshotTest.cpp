@@ -1,8 +1,9 @@
-#include "MainFormFixture.h"
-
 #include "FontSubstitutions.h"
+#include "MainFormFixture.h"
 #include "RichEdit.h"
+#include "ToolPanel.h"
 
+#include <QCheckBox>
 #include <QFontInfo>
 #include <QPushButton>
 #include <QTest>
@@ -12,7 +13,8 @@
 TEST_F(MainFormTest, ScreenshotShowsTheLayoutWithJapaneseFonts) {
     InstallFontSubstitutions();
     TfrmMain& f = open();
-    f.rmm00->setPlainText(QStringLiteral("認識した文章がここに表示されます。\nRecognised text appears here."));
+    f.rmm00->setPlainText(
+        QStringLiteral("認識した文章がここに表示されます。\nRecognised text appears here."));
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     QTest::qWait(50);
@@ -26,7 +28,25 @@ TEST_F(MainFormTest, ScreenshotShowsTheLayoutWithJapaneseFonts) {
     EXPECT_EQ(f.rmm00->geometry(), QRect(0, 25, f.pnlMemo->width(), 210));
     EXPECT_EQ(f.btnSave1->geometry().right(), f.pnlMemo->width() - 1)
         << "anchored to the right edge of its tool bar";
-    EXPECT_EQ(f.btnOK->geometry(), QRect(f.pnlMemo->width() - 76, 1, 75, 22));
+    EXPECT_EQ(f.btnOK->geometry().right(), f.pnlMemo->width() - 2);
+
+    // At the design size nothing in the tool bars covers anything else, and every caption has
+    // the room it asks for (「改行の挿入」 beside ﾌﾟﾚﾋﾞｭｰ is the tight place).
+    for (QWidget* bar : {f.pnlOcrMenu, f.pnlMemoMenu, f.pnlHpMenu}) {
+        const auto controls = bar->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly);
+        for (const QAbstractButton* a : controls) {
+            if (!a->isVisible())
+                continue;
+            const int caption = qobject_cast<const QCheckBox*>(a)
+                                    ? a->sizeHint().width()
+                                    : a->fontMetrics().horizontalAdvance(a->text()) + 8;
+            EXPECT_GE(a->width(), caption) << a->text().toStdString();
+            for (const QAbstractButton* b : controls)
+                EXPECT_TRUE(a == b || !b->isVisible() || !a->geometry().intersects(b->geometry()))
+                    << a->text().toStdString() << " / " << b->text().toStdString();
+        }
+    }
+    EXPECT_EQ(f.frameGeometry().size(), QSize(700, 480));
 
     const QImage shot = f.grab().toImage();
     const QString path = QStringLiteral(VELA_SCREENSHOT_DIR "/main-window.png");

@@ -35,6 +35,7 @@ public:
     Offer offer;
     bool seen = false;
     QString question; // the overwrite question, when one was asked
+    std::function<void(QMessageBox&)> questionAction; // runs on the question before the answer
 
 private:
     void poll() {
@@ -48,6 +49,8 @@ private:
                 return;
             m_box = box;
             question = box->text();
+            if (questionAction)
+                questionAction(*box);
             QTimer::singleShot(0, box, [box, yes = m_overwrite] {
                 if (QAbstractButton* b = box->button(yes ? QMessageBox::Yes : QMessageBox::No))
                     b->click();
