@@ -73,6 +73,8 @@ TEST_F(PlacesDialogsTest, PlacesBarListsTheExistingStandardFoldersOrIsAbsent) {
 
 TEST_F(PlacesDialogsTest, GrowthIsRememberedForTheNextDialogAndTheOpeningSizeIsTheLeast) {
     const QSize earlier = TPlacesOpenDialog::RememberedGrowth().expandedTo({0, 0});
+    // Small enough for the dialog's standard size on an 800 x 600 screen.
+    const QSize drag(30, 20);
     QSize opened, grown, minimum;
     {
         auto d = make<TPlacesSaveDialog>();
@@ -80,14 +82,14 @@ TEST_F(PlacesDialogsTest, GrowthIsRememberedForTheNextDialogAndTheOpeningSizeIsT
         user.action = [&](QFileDialog& dialog) {
             opened = dialog.size();
             minimum = dialog.minimumSize();
-            dragGrip(dialog, QPoint(100, 50));
+            dragGrip(dialog, QPoint(drag.width(), drag.height()));
             grown = dialog.size();
         };
         EXPECT_FALSE(d->Execute());
     }
-    EXPECT_EQ(grown, opened + QSize(100, 50));
+    EXPECT_EQ(grown, opened + drag);
     EXPECT_EQ(minimum, opened - earlier) << "the least is the standard size";
-    EXPECT_EQ(TPlacesOpenDialog::RememberedGrowth(), earlier + QSize(100, 50));
+    EXPECT_EQ(TPlacesOpenDialog::RememberedGrowth(), earlier + drag);
 
     // An open dialog shares the growth; it cannot be made smaller than its standard size.
     auto d = make<TPlacesOpenDialog>();
@@ -99,7 +101,7 @@ TEST_F(PlacesDialogsTest, GrowthIsRememberedForTheNextDialogAndTheOpeningSizeIsT
         shrunk = dialog.size();
     };
     EXPECT_FALSE(d->Execute());
-    EXPECT_EQ(reopened, opened + QSize(100, 50));
+    EXPECT_EQ(reopened, opened + drag);
     EXPECT_EQ(shrunk, minimum);
     EXPECT_EQ(TPlacesOpenDialog::RememberedGrowth(), QSize(0, 0));
 }
