@@ -159,14 +159,17 @@ TEST_F(MessageBoxTest, LettersAnswerWithAndWithoutShiftWhereTheButtonIsShown) {
               2);
     EXPECT_TRUE(stillUp);
     // With Ctrl or Alt a letter is a shortcut of something else, not an answer.
+    stillUp = false;
     EXPECT_EQ(show(QStringLiteral("ync"), QStringLiteral("1"),
-                   [](TfrmMessageBox* box) {
+                   [&](TfrmMessageBox* box) {
                        press(box, Qt::Key_N, Qt::ControlModifier);
                        press(box, Qt::Key_Y, Qt::AltModifier);
                        press(box, Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+                       stillUp = box->isVisible();
                        press(box, Qt::Key_Escape);
                    }),
               2);
+    EXPECT_TRUE(stillUp);
 }
 
 // A failed upload quotes the server's reply, which may be 64 KiB on one line or on many: the

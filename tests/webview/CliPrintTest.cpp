@@ -77,9 +77,13 @@ TEST_F(CliPrintTest, FailuresExitNonZeroWithAMessage) {
     EXPECT_TRUE(r.Error.contains(QLatin1String("did not finish loading within 2 seconds")))
         << r.Error.toStdString();
 
-    r = runPrint({TestServer().Url(QStringLiteral("/cli-missing.html")), Out()}, dir.path());
+    // An address that quotes another one is reported as it stands, its "%2F" included.
+    const QString quoting =
+        TestServer().Url(QStringLiteral("/cli-missing.html")) + QStringLiteral("?u=http%3A%2F%2Fa");
+    r = runPrint({quoting, Out()}, dir.path());
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_TRUE(r.Error.contains(QLatin1String("error 404"))) << r.Error.toStdString();
+    EXPECT_TRUE(r.Error.contains(quoting)) << r.Error.toStdString();
 
     r = runPrint({TestServer().Url(QStringLiteral("/cli.txt")), Out()}, dir.path());
     EXPECT_EQ(r.ExitCode, 1);
