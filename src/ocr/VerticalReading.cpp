@@ -224,7 +224,7 @@ std::optional<MiRect> OrientationArea(Pix* page) {
         if (!b.vertical || size <= largest)
             continue;
         largest = size;
-        const int half = std::min(b.right - b.left, (b.bottom - b.top) / 2) / 2;
+        const int half = std::min(b.right - b.left, (b.bottom - b.top) / 4) / 2;
         const int middle = (b.left + b.right) / 2;
         area = MiRect{middle - half, b.top, middle + half, b.bottom};
     }

@@ -20,8 +20,8 @@ namespace VerticalReading {
 bool RunsVertically(Pix* page);
 
 // Where orientation needs to look on a page set in columns, or none for other pages: the
-// middle of its largest block of columns, no wider than half its height. Orientation over
-// the whole of a dense page costs as much as reading it.
+// middle of its largest block of columns, no wider than a quarter of its height (some five
+// columns). Orientation over the whole of a dense page costs as much as reading it.
 std::optional<MiRect> OrientationArea(Pix* page);
 
 // The layout of an upright page when some of its text runs vertically, else none (the page
