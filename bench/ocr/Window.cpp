@@ -22,8 +22,9 @@ int main(int argc, char** argv) {
     std::promise<int> lines;
     thread.Post([&] {
         try {
-            lines.set_value(int(
-                Recognition::RecognizeFile(language, QString::fromLocal8Bit(argv[2]), false).size()));
+            lines.set_value(
+                int(Recognition::RecognizeFile(language, QString::fromLocal8Bit(argv[2]), false)
+                        .size()));
         } catch (...) {
             lines.set_value(-1);
         }

@@ -4,19 +4,19 @@
 #include "OcrEngine.h"
 #include "OcrMonitor.h"
 #include "PagePreparation.h"
+#include "PageReading.h"
 #include "PixPtr.h"
+#include "SparseText.h"
+#include "TableRules.h"
 #include "VelaError.h"
 #include "VerticalReading.h"
-#include "WordJoin.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
 #include <leptonica/allheaders.h>
-#include <memory>
+#include <optional>
 #include <tesseract/baseapi.h>
-#include <tesseract/ocrclass.h>
-#include <tesseract/resultiterator.h>
 
 namespace {
 
@@ -85,23 +85,56 @@ void report(OcrMonitor* monitor, int percent) {
     }
 }
 
-// The engine's monitor, forwarding its progress and asking ours whether to stop.
-struct EngineMonitor {
-    explicit EngineMonitor(OcrMonitor* monitor) {
-        if (!monitor)
-            return;
-        desc.cancel_this = monitor;
-        desc.cancel = [](void* ours, int) { return static_cast<OcrMonitor*>(ours)->Cancelled(); };
-        desc.progress_callback2 = [](tesseract::ETEXT_DESC* engine, int, int, int, int) {
-            static_cast<OcrMonitor*>(engine->cancel_this)
-                ->SetPercent(PercentBeforeWords +
-                             engine->progress * (100 - PercentBeforeWords) / 100);
-            return true;
-        };
+// A page-wide correction is kept only when the page then reads better than as given. A page
+// turned a quarter reads about as well unturned (the engine finds its vertical lines), and
+// upright it shows as the user expects and its lines run across: nearly equal keeps it.
+bool readsBetter(const PageReading& plain, const PageReading& corrected) {
+    const double w = corrected.Weight();
+    return plain.Weight() > w + 1.0 + 0.05 * std::abs(w);
+}
+
+// The page reads well as it stands: with confidence, and mostly in lines that run across
+// (the engine also reads a page turned a quarter, in lines that run down).
+bool readsAcross(const PageReading& reading) {
+    double letters = 0, sure = 0, across = 0;
+    for (const ReadLine& line : reading.Lines) {
+        MiRect b = line.front().box;
+        double inLine = 0;
+        for (const ReadWord& w : line) {
+            b = {std::min(b.Left, w.box.Left), std::min(b.Top, w.box.Top),
+                 std::max(b.Right, w.box.Right), std::max(b.Bottom, w.box.Bottom)};
+            inLine += w.text.size();
+            sure += w.text.size() * w.confidence;
+        }
+        letters += inLine;
+        if (b.Right - b.Left > b.Bottom - b.Top)
+            across += inLine;
     }
-    tesseract::ETEXT_DESC* get() { return desc.cancel_this ? &desc : nullptr; }
-    tesseract::ETEXT_DESC desc;
-};
+    return letters >= 10 && sure >= 65 * letters && across * 3 >= letters * 2;
+}
+
+PixPtr turned(PixPtr page, int quarterTurns) {
+    if (quarterTurns == 0)
+        return page;
+    PixPtr out(pixRotateOrth(page.get(), quarterTurns));
+    if (!out)
+        throw VelaError(QStringLiteral("The OCR engine cannot turn the page upright"));
+    return out;
+}
+
+PixPtr straightened(PixPtr page, double* applied, bool columns = false) {
+    const double angle = skewAngle(page.get(), columns);
+    *applied = 0;
+    if (angle == 0)
+        return page;
+    PixPtr out(pixRotate(page.get(), float(angle * M_PI / 180.0),
+                         pixGetDepth(page.get()) == 1 ? L_ROTATE_SHEAR : L_ROTATE_AREA_MAP,
+                         L_BRING_IN_WHITE, 0, 0));
+    if (!out)
+        throw VelaError(QStringLiteral("The OCR engine cannot straighten the page"));
+    *applied = angle;
+    return out;
+}
 
 } // namespace
 
@@ -179,104 +212,129 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     const bool japanese = languageId == LanguageJapanese;
     report(monitor, 0);
 
-    // Orientation and skew are found on the prepared page: a shaded corner or a table
-    // around the page misleads both.
-    if (PixPtr prepared = PagePreparation::Prepare(m_pix, &m_preparation))
-        replacePix(prepared.release());
-    report(monitor, PercentBeforeWords / 4);
-    if (orient) {
-        m_quarterTurns = uprightQuarterTurns(
-            m_pix, japanese ? VerticalReading::OrientationArea(m_pix) : std::nullopt);
-        if (m_quarterTurns != 0) {
-            Pix* turned = pixRotateOrth(m_pix, m_quarterTurns);
-            if (!turned)
-                throw VelaError(QStringLiteral("The OCR engine cannot turn the page upright"));
-            replacePix(turned);
-        }
-    }
-    if (PixPtr large = PagePreparation::Enlarge(m_pix, &m_preparation))
-        replacePix(large.release());
+    // A reading of the page with what was done to it.
+    struct Candidate {
+        PixPtr page;
+        PageReading reading;
+        PreparationSteps steps;
+        int quarterTurns = 0;
+        double deskew = 0;
+    };
+    tesseract::TessBaseAPI* api = nullptr;
+    const Candidate* held = nullptr; // the reading the engine still holds
+    int reads = 0;
+    // Enlarges (when asked) and straightens the page, then reads it. The first reading takes
+    // most of the progress bar; the comparisons that may follow share the rest.
+    const auto read = [&](PixPtr page, PreparationSteps steps, int quarterTurns, bool enlarge) {
+        Candidate c{nullptr, {}, steps, quarterTurns, 0};
+        if (enlarge)
+            if (PixPtr large = PagePreparation::Enlarge(page.get(), &c.steps))
+                page = std::move(large);
+        if (straighten)
+            page = straightened(std::move(page), &c.deskew);
+        // Loaded only now, so that a page that cannot be prepared costs no load.
+        if (!api)
+            api = &OcrEngine::Instance().Recognizer(language);
+        const int from = reads == 0 ? PercentBeforeWords : 70 + (reads - 1) * 15;
+        const int to = reads == 0 ? 70 : std::min(100, from + 15);
+        ++reads;
+        c.reading = PageReading::Read(*api, page.get(), m_fileName, monitor, from, to);
+        c.page = std::move(page);
+        return c;
+    };
+
+    // Preparation is decided on the page as given and kept only when the page then reads
+    // better; the page as given is read first, so that the engine still holds the prepared
+    // reading, the likelier one, when it is kept.
+    PreparationSteps steps;
+    PixPtr prepared = PagePreparation::Prepare(m_pix, &steps);
+    if (!prepared)
+        prepared.reset(pixClone(m_pix));
     report(monitor, PercentBeforeWords / 2);
-    if (straighten) {
-        const double angle = skewAngle(m_pix, japanese && VerticalReading::RunsVertically(m_pix));
-        if (angle != 0) {
-            Pix* straight = pixRotate(m_pix, float(angle * M_PI / 180.0),
-                                      pixGetDepth(m_pix) == 1 ? L_ROTATE_SHEAR : L_ROTATE_AREA_MAP,
-                                      L_BRING_IN_WHITE, 0, 0);
-            if (!straight)
-                throw VelaError(QStringLiteral("The OCR engine cannot straighten the page"));
-            m_deskew = angle;
-            replacePix(straight);
+    // Orientation is looked for once at most (the look costs as much as a reading).
+    std::optional<int> orientation;
+    const auto quarterTurns = [&] {
+        if (!orientation)
+            orientation = orient ? uprightQuarterTurns(
+                                       prepared.get(),
+                                       japanese ? VerticalReading::OrientationArea(prepared.get())
+                                                : std::nullopt)
+                                 : 0;
+        return *orientation;
+    };
+    // Japanese set in columns is read column by column once upright.
+    const auto readColumns = [&] {
+        PixPtr upright = turned(PixPtr(pixClone(prepared.get())), quarterTurns());
+        return VerticalReading::RunsVertically(upright.get()) &&
+               readVertically(std::move(upright), steps, quarterTurns(), straighten, monitor);
+    };
+    if (japanese && VerticalReading::RunsVertically(prepared.get()) && readColumns())
+        return;
+
+    std::optional<Candidate> plain;
+    if (steps.Any())
+        plain = read(PixPtr(pixClone(m_pix)), {}, 0, false);
+    Candidate best = read(PixPtr(pixClone(prepared.get())), steps, 0, true);
+    held = &best;
+    if (plain && readsBetter(plain->reading, best.reading)) {
+        best = std::move(*plain);
+        held = nullptr;
+    }
+    // A page that reads well across is not turned; a turn is kept only when the page then
+    // reads better.
+    if (!readsAcross(best.reading) && quarterTurns() != 0) {
+        Candidate turnedPage =
+            read(turned(std::move(prepared), quarterTurns()), steps, quarterTurns(), true);
+        held = nullptr;
+        if (!readsBetter(best.reading, turnedPage.reading)) {
+            best = std::move(turnedPage);
+            held = &best;
         }
     }
-    report(monitor, PercentBeforeWords);
 
-    EngineMonitor engineMonitor(monitor);
-    // Japanese set in columns is read column by column; every other page as it always was.
-    if (japanese) {
-        if (std::optional<MiLayout> vertical =
-                VerticalReading::Read(m_pix, engineMonitor.get(), m_fileName)) {
-            if (monitor && monitor->Cancelled())
-                throw OcrCancelled();
-            if (Recognised)
-                VerticalReading::HandOver(m_pix, Recognised, m_fileName);
-            m_image = MiImage(std::move(*vertical));
-            return;
+    try {
+        if (Recognised) {
+            if (!held)
+                PageReading::Read(*api, best.page.get(), m_fileName, monitor, 95, 100);
+            Recognised(*api);
         }
+        TableRules(best.page.get()).Read(*api, best.page.get(), best.reading);
+        SparseText::Complete(*api, best.page.get(), best.reading);
+    } catch (...) {
+        api->Clear();
+        throw;
     }
+    api->Clear();
+    replacePix(best.page.release());
+    m_quarterTurns = best.quarterTurns;
+    m_deskew = best.deskew;
+    m_preparation = best.steps;
+    m_image = MiImage(best.reading.Layout(japanese));
+}
 
-    // Loaded only now, so that a page that cannot be turned or straightened costs no load,
-    // and the orientation data can be gone before recognition reaches its peak.
-    auto& api = OcrEngine::Instance().Recognizer(language);
-    api.SetPageSegMode(tesseract::PSM_AUTO);
-    api.SetImage(m_pix);
-    if (pixGetXRes(m_pix) < 70)
-        api.SetSourceResolution(300);
-    const int recognized = api.Recognize(engineMonitor.get());
-    if (monitor && monitor->Cancelled()) {
-        api.Clear();
+bool MiDocument::readVertically(PixPtr page, const PreparationSteps& steps, int quarterTurns,
+                                bool straighten, OcrMonitor* monitor) {
+    PreparationSteps done = steps;
+    if (PixPtr large = PagePreparation::Enlarge(page.get(), &done))
+        page = std::move(large);
+    double deskew = 0;
+    if (straighten)
+        page = straightened(std::move(page), &deskew, true);
+    EngineProgress progress(monitor, PercentBeforeWords, 100);
+    std::optional<MiLayout> vertical =
+        VerticalReading::Read(page.get(), progress.get(), m_fileName);
+    if (monitor && monitor->Cancelled())
         throw OcrCancelled();
-    }
-    if (recognized != 0) {
-        api.Clear();
-        throw VelaError(
-            QStringLiteral("The OCR engine failed to recognise \"%1\"").arg(m_fileName));
-    }
-
-    QList<MiWord> words;
-    QStringList lines;
-    QString line;
-    std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
-    if (it) {
-        do {
-            if (it->Empty(tesseract::RIL_WORD))
-                continue;
-            if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE) && !line.isEmpty()) {
-                lines.append(line);
-                line.clear();
-            }
-            const QString text = WordJoin::Taken(it->GetUTF8Text(tesseract::RIL_WORD));
-            if (text.isEmpty())
-                continue;
-            int left = 0, top = 0, right = 0, bottom = 0;
-            it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom);
-            words.append(MiWord(text, {MiRect{left, top, right, bottom}}));
-            WordJoin::Append(line, text, japanese);
-        } while (it->Next(tesseract::RIL_WORD));
-    }
-    if (!line.isEmpty())
-        lines.append(line);
-    it.reset();
-    if (Recognised) {
-        try {
-            Recognised(api);
-        } catch (...) {
-            api.Clear();
-            throw;
-        }
-    }
-    api.Clear();
-    m_image = MiImage(MiLayout(lines.join(QStringLiteral("\r\n")), MiWords(std::move(words))));
+    if (!vertical)
+        return false;
+    if (Recognised)
+        VerticalReading::HandOver(page.get(), Recognised, m_fileName);
+    replacePix(page.release());
+    m_quarterTurns = quarterTurns;
+    m_deskew = deskew;
+    m_preparation = done;
+    m_image = MiImage(std::move(*vertical));
+    return true;
 }
 
 const MiImage& MiDocument::Images(int index) const {

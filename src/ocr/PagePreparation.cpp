@@ -42,15 +42,15 @@ PixPtr enlarged(Pix* page, double scale) {
     return out;
 }
 
-PixPtr grayOf(Pix* page) {
+} // namespace
+
+PixPtr PagePreparation::Gray(Pix* page) {
     if (pixGetDepth(page) == 8 && !pixGetColormap(page))
         return PixPtr(pixClone(page));
     if (pixGetDepth(page) == 32)
         return PixPtr(pixConvertRGBToLuminance(page));
     return PixPtr(pixConvertTo8(page, 0));
 }
-
-} // namespace
 
 int PagePreparation::TextHeight(Pix* gray) {
     // Half size is exact enough and a quarter of the work; the min reduction keeps thin strokes.
@@ -84,7 +84,7 @@ PixPtr PagePreparation::Prepare(Pix* page, PreparationSteps* steps) {
         *steps = done;
     if (!page || pixGetDepth(page) == 1)
         return nullptr;
-    PixPtr gray = grayOf(page);
+    PixPtr gray = Gray(page);
     if (!gray)
         return nullptr;
 
@@ -115,7 +115,7 @@ PixPtr PagePreparation::Prepare(Pix* page, PreparationSteps* steps) {
 PixPtr PagePreparation::Enlarge(Pix* page, PreparationSteps* steps) {
     if (!page || pixGetDepth(page) == 1)
         return nullptr;
-    const PixPtr gray = grayOf(page);
+    const PixPtr gray = Gray(page);
     const int height = gray ? TextHeight(gray.get()) : 0;
     if (height == 0 || height >= SmallText)
         return nullptr;

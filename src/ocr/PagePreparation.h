@@ -17,6 +17,9 @@ public:
     // pages are read as they are). steps (when set) receives the scale.
     static PixPtr Enlarge(Pix* page, PreparationSteps* steps = nullptr);
 
+    // The page in 8-bit grey (luminance of a colour page).
+    static PixPtr Gray(Pix* page);
+
     // The height of the page's characters in pixels: the 90th percentile height of the ink's
     // connected pieces in a binary copy (paper is bright), or 0 when there is too little ink.
     static int TextHeight(Pix* gray);

@@ -8,3 +8,8 @@ struct PixDeleter {
     void operator()(Pix* pix) const { pixDestroy(&pix); }
 };
 using PixPtr = std::unique_ptr<Pix, PixDeleter>;
+
+struct BoxaDeleter {
+    void operator()(Boxa* boxa) const { boxaDestroy(&boxa); }
+};
+using BoxaPtr = std::unique_ptr<Boxa, BoxaDeleter>;

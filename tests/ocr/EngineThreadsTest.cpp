@@ -11,7 +11,9 @@
 namespace {
 
 qsizetype threadsOfProcess() {
-    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    return QDir(QStringLiteral("/proc/self/task"))
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+        .size();
 }
 
 // The window reads on its recognition thread; the engine's own OpenMP threads would compete

@@ -1,0 +1,102 @@
+#include "PageReading.h"
+
+#include "OcrMonitor.h"
+#include "VelaError.h"
+#include "WordJoin.h"
+
+#include <algorithm>
+#include <leptonica/allheaders.h>
+#include <memory>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+EngineProgress::EngineProgress(OcrMonitor* monitor, int from, int to) : m_from(from), m_to(to) {
+    if (!monitor)
+        return;
+    m_desc.cancel_this = this;
+    m_desc.cancel = [](void* self, int) {
+        return static_cast<EngineProgress*>(self)->m_ours->Cancelled();
+    };
+    m_desc.progress_callback2 = [](tesseract::ETEXT_DESC* engine, int, int, int, int) {
+        const auto* self = static_cast<EngineProgress*>(engine->cancel_this);
+        self->m_ours->SetPercent(self->m_from +
+                                 engine->progress * (self->m_to - self->m_from) / 100);
+        return true;
+    };
+    m_ours = monitor;
+}
+
+PageReading PageReading::Read(tesseract::TessBaseAPI& api, Pix* page, const QString& fileName,
+                              OcrMonitor* monitor, int fromPercent, int toPercent) {
+    api.SetPageSegMode(tesseract::PSM_AUTO);
+    api.SetImage(page);
+    if (pixGetXRes(page) < 70)
+        api.SetSourceResolution(300);
+    EngineProgress progress(monitor, fromPercent, toPercent);
+    const int recognized = api.Recognize(progress.get());
+    if (monitor && monitor->Cancelled()) {
+        api.Clear();
+        throw OcrCancelled();
+    }
+    if (recognized != 0) {
+        api.Clear();
+        throw VelaError(QStringLiteral("The OCR engine failed to recognise \"%1\"").arg(fileName));
+    }
+    return Results(api);
+}
+
+PageReading PageReading::Results(tesseract::TessBaseAPI& api) {
+    PageReading reading;
+    std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
+    if (it) {
+        ReadLine line;
+        do {
+            if (it->Empty(tesseract::RIL_WORD))
+                continue;
+            if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE) && !line.isEmpty()) {
+                reading.Lines.append(line);
+                line.clear();
+            }
+            const QString text = WordJoin::Taken(it->GetUTF8Text(tesseract::RIL_WORD));
+            if (text.isEmpty())
+                continue;
+            ReadWord word{text, {}, it->Confidence(tesseract::RIL_WORD)};
+            it->BoundingBox(tesseract::RIL_WORD, &word.box.Left, &word.box.Top, &word.box.Right,
+                            &word.box.Bottom);
+            line.append(word);
+        } while (it->Next(tesseract::RIL_WORD));
+        if (!line.isEmpty())
+            reading.Lines.append(line);
+    }
+    return reading;
+}
+
+double PageReading::Weight() const {
+    double weight = 0;
+    for (const ReadLine& line : Lines)
+        for (const ReadWord& word : line) {
+            const auto letters = std::count_if(word.text.begin(), word.text.end(),
+                                               [](QChar c) { return c.isLetterOrNumber(); });
+            weight += double(letters) * (word.confidence - 50.0) / 100.0;
+        }
+    return weight;
+}
+
+MiLayout PageReading::Layout(bool japanese) const {
+    QList<MiWord> words;
+    QStringList lines;
+    for (const ReadLine& readLine : Lines) {
+        QString line;
+        int cell = -1;
+        for (const ReadWord& word : readLine) {
+            words.append(MiWord(word.text, {word.box}));
+            if (!line.isEmpty() && word.cell != cell)
+                line += QLatin1Char('\t') + word.text;
+            else
+                WordJoin::Append(line, word.text, japanese);
+            cell = word.cell;
+        }
+        lines.append(line);
+    }
+    return MiLayout(lines.join(QStringLiteral("\r\n")), MiWords(std::move(words)));
+}

@@ -1,0 +1,267 @@
+#include "TableRules.h"
+
+#include "PagePreparation.h"
+
+#include <algorithm>
+#include <memory>
+#include <tesseract/baseapi.h>
+
+namespace {
+
+struct Segment {
+    int x, y, w, h;
+};
+
+std::vector<Segment> segments(Pix* runs) {
+    std::vector<Segment> out;
+    BoxaPtr boxes(pixConnCompBB(runs, 8));
+    for (int i = 0; boxes && i < boxaGetCount(boxes.get()); ++i) {
+        Segment s{};
+        boxaGetBoxGeometry(boxes.get(), i, &s.x, &s.y, &s.w, &s.h);
+        out.push_back(s);
+    }
+    return out;
+}
+
+// Long thin runs of ink in one direction: what survives an opening by a brick `length` long,
+// less what is thicker than a rule.
+PixPtr thinRuns(Pix* ink, int length, int thick, bool horizontal) {
+    PixPtr runs(horizontal ? pixOpenBrick(nullptr, ink, length, 1)
+                           : pixOpenBrick(nullptr, ink, 1, length));
+    if (!runs)
+        return nullptr;
+    PixPtr solid(horizontal ? pixOpenBrick(nullptr, runs.get(), 1, thick)
+                            : pixOpenBrick(nullptr, runs.get(), thick, 1));
+    if (!solid)
+        return nullptr;
+    pixSubtract(runs.get(), runs.get(), solid.get());
+    return runs;
+}
+
+// The positions of the lines that cross most of the table, merged when closer than `near`,
+// with the table's edges added.
+std::vector<int> boundaries(std::vector<int> at, int from, int to, int near) {
+    at.push_back(from);
+    at.push_back(to);
+    std::sort(at.begin(), at.end());
+    std::vector<int> out;
+    for (int p : at)
+        if (out.empty() || p - out.back() > near)
+            out.push_back(p);
+    return out;
+}
+
+int indexIn(const std::vector<int>& edges, int p) {
+    const auto it = std::upper_bound(edges.begin(), edges.end(), p);
+    return std::clamp(int(it - edges.begin()) - 1, 0, std::max(0, int(edges.size()) - 2));
+}
+
+bool contains(const MiRect& r, const ReadWord& w, int margin = 0) {
+    const int cx = (w.box.Left + w.box.Right) / 2, cy = (w.box.Top + w.box.Bottom) / 2;
+    return cx >= r.Left - margin && cx < r.Right + margin && cy >= r.Top - margin &&
+           cy < r.Bottom + margin;
+}
+
+bool legible(const ReadWord& w) {
+    return std::any_of(w.text.begin(), w.text.end(), [](QChar c) { return c.isLetterOrNumber(); });
+}
+
+} // namespace
+
+TableRules::TableRules(Pix* page) {
+    if (!page)
+        return;
+    m_gray = PagePreparation::Gray(page);
+    if (!m_gray)
+        return;
+    PixPtr ink(pixThresholdToBinary(m_gray.get(), 128));
+    if (!ink)
+        return;
+    const int w = pixGetWidth(ink.get()), h = pixGetHeight(ink.get());
+    const int dpi = pixGetXRes(page) > 70 ? pixGetXRes(page) : 300;
+    // Rules are thinner than a twentieth of an inch; no character is as long as a fifth.
+    const int thick = std::max(3, dpi / 20), longest = dpi / 5;
+    m_thick = thick;
+    // Filled grounds: ink wider than any stroke, the light letters on it closed over. Gaps
+    // between light letters would look like rules, so the rules are looked for outside them.
+    // Found at a quarter of the size (thin strokes fade there, grounds stay), for speed.
+    const PixPtr small(pixReduceRankBinaryCascade(ink.get(), 2, 2, 0, 0));
+    const PixPtr wide(small ? pixOpenBrick(nullptr, small.get(), thick / 2, thick / 2) : nullptr);
+    const PixPtr closed(wide ? pixCloseSafeBrick(nullptr, wide.get(), longest / 4, longest / 4)
+                             : nullptr);
+    const PixPtr fills(closed ? pixExpandBinaryPower2(closed.get(), 4) : nullptr);
+    if (!fills)
+        return;
+    pixRasterop(ink.get(), 0, 0, pixGetWidth(fills.get()), pixGetHeight(fills.get()), PIX_SUBTRACT,
+                fills.get(), 0, 0);
+    PixPtr across = thinRuns(ink.get(), std::max(longest, w / 12), thick, true);
+    PixPtr down = thinRuns(ink.get(), std::max(longest, h / 20), thick, false);
+    if (!across || !down)
+        return;
+    m_rules.reset(pixOr(nullptr, across.get(), down.get()));
+    const PixPtr joined(pixDilateBrick(nullptr, m_rules.get(), 5, 5));
+    if (!joined)
+        return;
+    const std::vector<Segment> lines = segments(across.get());
+    const std::vector<Segment> posts = segments(down.get());
+    const std::vector<Segment> solids = segments(fills.get());
+    for (const Segment& grid : segments(joined.get())) {
+        if (grid.w < longest * 2 || grid.h < longest)
+            continue;
+        Table table{{grid.x, grid.y, grid.x + grid.w, grid.y + grid.h}, {}, {}};
+        // A filled header row above the grid hides its top rule.
+        std::vector<int> ys, xs;
+        for (const Segment& s : solids)
+            if (s.w * 10 >= grid.w * 8 && std::abs(s.y + s.h - grid.y) <= 2 * thick &&
+                s.x < grid.x + grid.w && grid.x < s.x + s.w) {
+                table.bounds.Top = std::min(table.bounds.Top, s.y);
+                ys.push_back(s.y + s.h);
+            }
+        for (const Segment& s : lines)
+            if (s.w * 2 >= grid.w && s.y >= grid.y - 3 && s.y + s.h <= grid.y + grid.h + 3)
+                ys.push_back(s.y + s.h / 2);
+        for (const Segment& s : posts)
+            if (s.h * 2 >= grid.h && s.x >= grid.x - 3 && s.x + s.w <= grid.x + grid.w + 3)
+                xs.push_back(s.x + s.w / 2);
+        if (ys.size() < 2 && xs.size() < 2)
+            continue;
+        table.rows = boundaries(ys, table.bounds.Top, table.bounds.Bottom, 3 * thick);
+        table.columns = boundaries(xs, table.bounds.Left, table.bounds.Right, 3 * thick);
+        if (table.rows.size() >= 3)
+            m_tables.push_back(std::move(table));
+    }
+}
+
+PixPtr TableRules::Cleaned() const {
+    if (m_tables.empty())
+        return nullptr;
+    PixPtr out(pixCopy(nullptr, m_gray.get()));
+    const PixPtr wider(pixDilateBrick(nullptr, m_rules.get(), 3, 3));
+    if (!out || !wider)
+        return nullptr;
+    pixSetMasked(out.get(), wider.get(), 255);
+    for (const Table& t : m_tables) {
+        for (size_t r = 0; r + 1 < t.rows.size(); ++r) {
+            for (size_t c = 0; c + 1 < t.columns.size(); ++c) {
+                Box* box = boxCreate(t.columns[c], t.rows[r], t.columns[c + 1] - t.columns[c],
+                                     t.rows[r + 1] - t.rows[r]);
+                PixPtr cell(pixClipRectangle(out.get(), box, nullptr));
+                boxDestroy(&box);
+                if (!cell)
+                    continue;
+                // The cell's ground is its middle level: a dark one (a header with light
+                // text) is turned over, and every ground is brought to white.
+                l_uint32 middle = 255;
+                if (pixGetRankValue(cell.get(), 1, 0.5f, &middle) != 0)
+                    continue;
+                int ground = int(middle);
+                if (ground < 110) {
+                    pixInvert(cell.get(), cell.get());
+                    ground = 255 - ground;
+                }
+                if (ground > 0 && ground < 250)
+                    pixMultConstantGray(cell.get(), 255.0f / float(ground));
+                pixRasterop(out.get(), t.columns[c], t.rows[r], pixGetWidth(cell.get()),
+                            pixGetHeight(cell.get()), PIX_SRC, cell.get(), 0, 0);
+            }
+        }
+    }
+    return out;
+}
+
+QList<ReadLine> TableRules::readRows(tesseract::TessBaseAPI& api, Pix* page, const Table& t) const {
+    QList<ReadLine> rows;
+    api.SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+    api.SetImage(page);
+    if (pixGetXRes(page) < 70)
+        api.SetSourceResolution(300);
+    const int inset = m_thick / 2 + 1;
+    for (size_t r = 0; r + 1 < t.rows.size(); ++r) {
+        const int top = t.rows[r] + inset, bottom = t.rows[r + 1] - inset;
+        if (bottom - top < 2 * inset)
+            continue;
+        api.SetRectangle(t.bounds.Left + inset, top, t.bounds.Right - t.bounds.Left - 2 * inset,
+                         bottom - top);
+        if (api.Recognize(nullptr) != 0)
+            continue;
+        ReadLine row;
+        for (const ReadLine& line : PageReading::Results(api).Lines)
+            for (ReadWord word : line) {
+                // Strokes alone are what is left of a rule.
+                if (!legible(word))
+                    continue;
+                word.cell = indexIn(t.columns, (word.box.Left + word.box.Right) / 2);
+                row.append(word);
+            }
+        // Several lines in one cell keep their order; the cells follow one another.
+        std::stable_sort(row.begin(), row.end(),
+                         [](const ReadWord& a, const ReadWord& b) { return a.cell < b.cell; });
+        if (!row.isEmpty())
+            rows.append(row);
+    }
+    api.Clear();
+    return rows;
+}
+
+void TableRules::replace(PageReading& reading, const Table& t, const QList<ReadLine>& rows,
+                         int margin) {
+    QList<ReadLine> lines;
+    qsizetype at = -1;
+    for (const ReadLine& line : reading.Lines) {
+        ReadLine rest;
+        for (const ReadWord& w : line) {
+            // Strokes just outside are the ends of its rules.
+            if (!contains(t.bounds, w) && (legible(w) || !contains(t.bounds, w, margin)))
+                rest.append(w);
+            else if (at < 0)
+                at = lines.size();
+        }
+        if (!rest.isEmpty())
+            lines.append(rest);
+    }
+    // A table the layout pass read nothing of goes where its top says.
+    if (at < 0)
+        at = std::find_if(lines.begin(), lines.end(),
+                          [&](const ReadLine& l) { return l.front().box.Top > t.bounds.Top; }) -
+             lines.begin();
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        lines.insert(at + i, rows[i]);
+    reading.Lines = std::move(lines);
+}
+
+// The words the layout pass read inside the table, set out in its rows and cells.
+QList<ReadLine> TableRules::laidOut(const PageReading& reading, const Table& t) {
+    std::vector<ReadLine> rows(t.rows.size());
+    for (const ReadLine& line : reading.Lines)
+        for (const ReadWord& w : line)
+            if (contains(t.bounds, w) && legible(w)) {
+                ReadWord word = w;
+                word.cell = indexIn(t.columns, (w.box.Left + w.box.Right) / 2);
+                rows[size_t(indexIn(t.rows, (w.box.Top + w.box.Bottom) / 2))].append(word);
+            }
+    QList<ReadLine> out;
+    for (ReadLine& row : rows) {
+        std::stable_sort(row.begin(), row.end(),
+                         [](const ReadWord& a, const ReadWord& b) { return a.cell < b.cell; });
+        if (!row.isEmpty())
+            out.append(row);
+    }
+    return out;
+}
+
+void TableRules::Read(tesseract::TessBaseAPI& api, Pix* page, PageReading& reading) const {
+    const PixPtr cleaned = Cleaned();
+    if (!cleaned)
+        return;
+    for (const Table& t : m_tables) {
+        // The table as the layout pass read it, or row by row with its cells evened or as
+        // they are: whichever reads with more weight.
+        PageReading best{laidOut(reading, t)};
+        for (Pix* source : {cleaned.get(), page}) {
+            PageReading rows{readRows(api, source, t)};
+            if (rows.Weight() > best.Weight())
+                best = std::move(rows);
+        }
+        replace(reading, t, best.Lines, 4 * m_thick);
+    }
+}
