@@ -262,14 +262,13 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
                                  : 0;
         return *orientation;
     };
-    // Japanese set in columns is read column by column once upright.
+    // Japanese set in columns is read column by column once upright, when the page does not
+    // read well across (a picture between columns can pass for a column of text).
     const auto readColumns = [&] {
         PixPtr upright = turned(PixPtr(pixClone(prepared.get())), quarterTurns());
         return VerticalReading::RunsVertically(upright.get()) &&
                readVertically(std::move(upright), steps, quarterTurns(), straighten, monitor);
     };
-    if (japanese && VerticalReading::RunsVertically(prepared.get()) && readColumns())
-        return;
 
     std::optional<Candidate> plain;
     if (steps.Any())
@@ -280,8 +279,10 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
         best = std::move(*plain);
         held = nullptr;
     }
-    // A page that reads well across is not turned; a turn is kept only when the page then
-    // reads better.
+    // A page that reads well across is neither read in columns nor turned; a turn is kept
+    // only when the page then reads better.
+    if (!readsAcross(best.reading) && japanese && readColumns())
+        return;
     if (!readsAcross(best.reading) && quarterTurns() != 0) {
         Candidate turnedPage =
             read(turned(std::move(prepared), quarterTurns()), steps, quarterTurns(), true);

@@ -178,13 +178,13 @@ QList<ReadLine> TableRules::readRows(tesseract::TessBaseAPI& api, Pix* page, con
     const int inset = m_thick / 2 + 1;
     for (size_t r = 0; r + 1 < t.rows.size(); ++r) {
         const int top = t.rows[r] + inset, bottom = t.rows[r + 1] - inset;
-        if (bottom - top < 2 * inset)
-            continue;
-        api.SetRectangle(t.bounds.Left + inset, top, t.bounds.Right - t.bounds.Left - 2 * inset,
-                         bottom - top);
-        if (api.Recognize(nullptr) != 0)
-            continue;
         ReadLine row;
+        api.SetRectangle(t.bounds.Left + inset, top, t.bounds.Right - t.bounds.Left - 2 * inset,
+                         std::max(1, bottom - top));
+        if (bottom - top < 2 * inset || api.Recognize(nullptr) != 0) {
+            rows.append(row);
+            continue;
+        }
         for (const ReadLine& line : PageReading::Results(api).Lines)
             for (ReadWord word : line) {
                 // Strokes alone are what is left of a rule.
@@ -196,8 +196,7 @@ QList<ReadLine> TableRules::readRows(tesseract::TessBaseAPI& api, Pix* page, con
         // Several lines in one cell keep their order; the cells follow one another.
         std::stable_sort(row.begin(), row.end(),
                          [](const ReadWord& a, const ReadWord& b) { return a.cell < b.cell; });
-        if (!row.isEmpty())
-            rows.append(row);
+        rows.append(row);
     }
     api.Clear();
     return rows;
@@ -240,11 +239,10 @@ QList<ReadLine> TableRules::laidOut(const PageReading& reading, const Table& t) 
                 rows[size_t(indexIn(t.rows, (w.box.Top + w.box.Bottom) / 2))].append(word);
             }
     QList<ReadLine> out;
-    for (ReadLine& row : rows) {
-        std::stable_sort(row.begin(), row.end(),
+    for (size_t r = 0; r + 1 < rows.size(); ++r) {
+        std::stable_sort(rows[r].begin(), rows[r].end(),
                          [](const ReadWord& a, const ReadWord& b) { return a.cell < b.cell; });
-        if (!row.isEmpty())
-            out.append(row);
+        out.append(rows[r]);
     }
     return out;
 }
@@ -254,14 +252,16 @@ void TableRules::Read(tesseract::TessBaseAPI& api, Pix* page, PageReading& readi
     if (!cleaned)
         return;
     for (const Table& t : m_tables) {
-        // The table as the layout pass read it, or row by row with its cells evened or as
-        // they are: whichever reads with more weight.
-        PageReading best{laidOut(reading, t)};
+        // Each row as the layout pass read it, or alone with its cells evened or as they are:
+        // whichever reads with more weight.
+        QList<ReadLine> best = laidOut(reading, t);
         for (Pix* source : {cleaned.get(), page}) {
-            PageReading rows{readRows(api, source, t)};
-            if (rows.Weight() > best.Weight())
-                best = std::move(rows);
+            const QList<ReadLine> rows = readRows(api, source, t);
+            for (qsizetype r = 0; r < best.size() && r < rows.size(); ++r)
+                if (PageReading{{rows[r]}}.Weight() > PageReading{{best[r]}}.Weight())
+                    best[r] = rows[r];
         }
-        replace(reading, t, best.Lines, 4 * m_thick);
+        best.removeIf([](const ReadLine& row) { return row.isEmpty(); });
+        replace(reading, t, best, 4 * m_thick);
     }
 }

@@ -32,6 +32,7 @@ private:
         std::vector<int> columns; // lefts of the columns, then the right of the last
     };
 
+    // One line per row of the table, empty where nothing was read.
     QList<ReadLine> readRows(tesseract::TessBaseAPI& api, Pix* page, const Table& table) const;
     static QList<ReadLine> laidOut(const PageReading& reading, const Table& table);
     static void replace(PageReading& reading, const Table& table, const QList<ReadLine>& rows,

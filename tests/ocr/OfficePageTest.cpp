@@ -128,7 +128,7 @@ TEST_P(OfficePages, ReadUprightWithEveryBlockTableRowAndLineNumber) {
 
 INSTANTIATE_TEST_SUITE_P(
     Set, OfficePages,
-    ::testing::Values(OfficeCase{"Codes", false, "Scan"}, OfficeCase{"Table", false, "Copy"},
+    ::testing::Values(OfficeCase{"Codes", false, "Scan"}, OfficeCase{"Table", false, "Scan"},
                       OfficeCase{"Transcript", false, "Scan"},
                       OfficeCase{"TwoColumns", false, "Copy"}, OfficeCase{"Codes", true, "Copy"},
                       OfficeCase{"Table", true, "Scan"}, OfficeCase{"Transcript", true, "Scan"},
