@@ -293,23 +293,24 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
         }
     }
 
+    // Writers that take the results from the engine see what was done to the page.
+    replacePix(best.page.release());
+    m_quarterTurns = best.quarterTurns;
+    m_deskew = best.deskew;
+    m_preparation = best.steps;
     try {
         if (Recognised) {
             if (!held)
-                PageReading::Read(*api, best.page.get(), m_fileName, monitor, 95, 100);
+                PageReading::Read(*api, m_pix, m_fileName, monitor, 95, 100);
             Recognised(*api);
         }
-        TableRules(best.page.get()).Read(*api, best.page.get(), best.reading);
-        SparseText::Complete(*api, best.page.get(), best.reading);
+        TableRules(m_pix).Read(*api, m_pix, best.reading);
+        SparseText::Complete(*api, m_pix, best.reading);
     } catch (...) {
         api->Clear();
         throw;
     }
     api->Clear();
-    replacePix(best.page.release());
-    m_quarterTurns = best.quarterTurns;
-    m_deskew = best.deskew;
-    m_preparation = best.steps;
     m_image = MiImage(best.reading.Layout(japanese));
 }
 
