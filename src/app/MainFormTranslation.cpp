@@ -95,6 +95,7 @@ void TfrmMain::btnTransClick() {
         UploadSetup::PrepareLogin(
             *FtpClient1,
             UploadSetup::ToAccount({UploadHost, UploadUser, UploadPassword, UploadDirectory}));
+        UploadSetup::PrepareTls(*FtpClient1, UploadSetup::ReadTlsChoice(SettingsBase));
         m_uploading = true;
         m_uploadFailed = false;
         FtpClient1->Login();

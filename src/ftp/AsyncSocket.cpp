@@ -38,6 +38,7 @@ void TAsyncSocket::OpenSocket() {
 }
 
 void TAsyncSocket::ResetSocket() {
+    endTls();
     CloseSocket(m_socket);
     m_socket = INVALID_SOCKET;
     OpenSocket();
@@ -109,6 +110,7 @@ void TAsyncSocket::Listen() {
 }
 
 void TAsyncSocket::AcceptConnection(TAsyncSocket* listener) {
+    endTls();
     m_socket = Accept(listener->m_socket, &m_remote);
     m_lastError = static_cast<std::int16_t>(winsock::LastError());
     if (m_lastError == 0) {
@@ -125,9 +127,15 @@ void TAsyncSocket::Disconnect() {
     stopTimeout();
     if (m_socket == INVALID_SOCKET)
         return;
-    AsyncSelect(m_socket, m_window.get(), WM_SOCKETEVENT, FD_CLOSE);
-    CloseSocket(m_socket);
-    m_lastError = static_cast<std::int16_t>(winsock::LastError());
+    if (Secured()) {
+        closeTls();
+        m_lastError = 0;
+    } else {
+        endTls();
+        AsyncSelect(m_socket, m_window.get(), WM_SOCKETEVENT, FD_CLOSE);
+        CloseSocket(m_socket);
+        m_lastError = static_cast<std::int16_t>(winsock::LastError());
+    }
     m_socket = INVALID_SOCKET;
     m_connected = false;
     if (OnClosed)
@@ -135,10 +143,14 @@ void TAsyncSocket::Disconnect() {
 }
 
 int TAsyncSocket::Send(const char* data, int length) {
+    if (m_tls)
+        return tlsSend(data, length);
     return ioResult(winsock::Send(m_socket, data, length));
 }
 
 int TAsyncSocket::Receive(char* buffer, int capacity) {
+    if (m_tls)
+        return tlsReceive(buffer, capacity);
     return ioResult(Recv(m_socket, buffer, capacity));
 }
 
@@ -244,11 +256,19 @@ void TAsyncSocket::socketEvent(Message& message) {
     m_lastError = static_cast<std::int16_t>((lParam >> 16) & 0xFFFF);
     switch (event) {
     case FD_READ:
+        if (m_tls) {
+            tlsReadable();
+            break;
+        }
         if (OnReadable)
             OnReadable(this);
         stopTimeout();
         break;
     case FD_WRITE:
+        if (m_tls) {
+            tlsWritable();
+            break;
+        }
         if (OnWritable)
             OnWritable(this);
         break;
@@ -264,6 +284,12 @@ void TAsyncSocket::socketEvent(Message& message) {
         break;
     case FD_CLOSE: {
         const SOCKET closing = m_socket;
+        if (m_tls && !m_tls->Established() && m_tlsError.isEmpty()) {
+            // Whatever the handshake still had to read, then its end.
+            continueHandshake();
+            if (m_socket != closing)
+                return;
+        }
         if (m_connected) {
             if (OnReadable)
                 OnReadable(this);
@@ -272,8 +298,14 @@ void TAsyncSocket::socketEvent(Message& message) {
             // A hook that disconnected (and so ran OnClosed) or replaced the socket ends it.
             if (m_socket != closing)
                 return;
+            if (Secured()) {
+                // Our closing alert answers the peer's.
+                m_tls->Shutdown();
+                flushTls();
+            }
             Shutdown(m_socket);
         }
+        endTls();
         CloseSocket(m_socket);
         m_connected = false;
         m_socket = INVALID_SOCKET;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MessageWindow.h"
+#include "TlsChannel.h"
 #include "WinSock.h"
 
 #include <QObject>
@@ -29,6 +30,8 @@ public:
     static constexpr std::uintptr_t TimerId = 1;
     // Room for host names of 255 characters; longer ones are refused.
     static constexpr int HostNameBufferSize = 256;
+    // LastError() of a TLS handshake, certificate or record that failed; TlsError() says why.
+    static constexpr int TlsFailure = 20000;
 
     explicit TAsyncSocket(QObject* owner = nullptr);
     ~TAsyncSocket() override;
@@ -49,6 +52,26 @@ public:
     QString LocalAddress();
     std::uint16_t LocalPort();
     void StartTimeout(int seconds);
+    // Turns the connected socket into the client side of TLS. OnSecured follows once the
+    // handshake has ended and the peer's certificate has been judged (host: the name or
+    // address it must carry; pin: the SHA-256 of the one certificate accepted instead, or
+    // empty). From then on Send and Receive carry plaintext and the hooks see the TLS
+    // connection: OnWritable once it is up and after a send that would block, OnReadable
+    // while plaintext can be read. resumeFrom offers the session of another secured socket.
+    void StartTls(std::shared_ptr<TlsChannel::Context> context, const QString& host,
+                  const QByteArray& pin, const TAsyncSocket* resumeFrom);
+    bool Secured() const { return m_tls && m_tls->Established() && m_tlsError.isEmpty(); }
+    bool TlsResumed() const { return m_tls && m_tls->Resumed(); }
+    // The peer ended the last TLS connection with its closing alert, not just by closing the
+    // socket (which anyone on the path can fake); kept after the close until the next start.
+    bool TlsPeerClosed() const { return m_tlsPeerClosed; }
+    QString TlsError() const { return m_tlsError; }
+    QString TlsProtocol() const { return m_tls ? m_tls->Protocol() : QString(); }
+    // Sent data the platform has not taken yet (TLS records waiting for room).
+    bool OutputPending() const { return m_tls && !m_tls->Output().isEmpty(); }
+    // Gives the platform what is pending; false when some must wait, and then OnWritable
+    // follows once it is out, like after a send that would block.
+    bool FlushOutput();
 
     bool Connected() const { return m_connected; }
     int LastError() const { return m_lastError; }
@@ -75,6 +98,7 @@ public:
     TSocketHook OnReadable;
     TSocketHook OnWritable;
     TSocketHook OnAcceptReady;
+    TSocketHook OnSecured;
 
 protected:
     virtual void LookupDone();
@@ -91,6 +115,33 @@ private:
     void socketEvent(Message& message);
     void lookupFinished(Message& message);
     void stopTimeout() { StartTimeout(0); }
+    // TLS (AsyncSocketTls.cpp).
+    int tlsSend(const char* data, int length);
+    int tlsReceive(char* buffer, int capacity);
+    // Gives the platform what TLS has to send; false while some must wait (LastError
+    // untouched) or on a failure (m_tlsSendError set).
+    bool flushTls();
+    void tlsReadable();
+    void tlsWritable();
+    void continueHandshake();
+    void tlsFailed(const QString& reason);
+    void postReadIfBuffered();
+    // The event, for this TLS connection, from the event loop.
+    void postTlsEvent(long event);
+    void endTls();
+    // Sends the closing alert after taking in what the peer sent, and lets the socket go.
+    void closeTls();
+
+    std::unique_ptr<TlsChannel> m_tls;
+    QString m_tlsHost;
+    QByteArray m_tlsPin;
+    QString m_tlsError;
+    int m_tlsSendError = 0;
+    bool m_tlsClosePosted = false;
+    bool m_tlsPeerClosed = false;
+    unsigned m_tlsGeneration = 0;
+    // The owner was told that a send would block and waits for OnWritable.
+    bool m_tlsWriteWanted = false;
 
     std::unique_ptr<HiddenWindow> m_window;
     winsock::SOCKET m_socket = winsock::INVALID_SOCKET;

@@ -46,6 +46,7 @@ TFtpClient::TFtpClient(QObject* owner)
     OnClosed = [this](TAsyncSocket*) { closedStep(); };
     OnReadable = [this](TAsyncSocket*) { replyReader(); };
     OnTimedOut = [this](TAsyncSocket*) { timedOutStep(); };
+    OnSecured = [this](TAsyncSocket*) { securedStep(); };
 }
 
 TFtpClient::~TFtpClient() {
@@ -196,7 +197,7 @@ bool TFtpClient::CheckSocketError() {
         return false;
     }
     m_errorNumber = e.Number;
-    m_errorText = e.Text;
+    m_errorText = LastError() == TlsFailure ? TlsError() : e.Text;
     Fail(e.Number);
     return true;
 }

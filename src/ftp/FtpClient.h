@@ -28,6 +28,11 @@ public:
     static constexpr int ReceiveBudget = 64 * 1024;
     // Info code: a data connection from another host than the server was refused.
     static constexpr int InfoForeignDataConnection = 23;
+    // Info code: the control connection is secured by TLS; the text names the protocol.
+    static constexpr int InfoSecured = 24;
+    // Error number of TLS: the server offers none, refuses its commands, or its certificate
+    // or handshake fails.
+    static constexpr int ErrorTls = 30;
 
     using TNotifyEvent = std::function<void(TFtpClient* sender)>;
     using TFtpInfoEvent = std::function<void(TFtpClient* sender, int info, const QString& addInfo)>;
@@ -92,6 +97,13 @@ public:
     int FileNameCode() const { return m_fileNameCode; }
     void SetFileNameCode(int v) { m_fileNameCode = v; }
     void SetServer(const QString& server) override;
+    // Explicit TLS on the control and data connections; off by default (plain FTP).
+    bool UseTls() const { return m_useTls; }
+    void SetUseTls(bool on) { m_useTls = on; }
+    // The SHA-256 fingerprint of the one certificate to accept instead of one that the
+    // system's authorities vouch for; empty for none.
+    QString TlsFingerprint() const { return m_tlsFingerprint; }
+    void SetTlsFingerprint(const QString& v) { m_tlsFingerprint = v; }
 
     // Read-only state, for the owner and for diagnostics.
     bool Busy() const { return m_busy; }
@@ -174,6 +186,16 @@ private:
 
     // Login dialogue (FtpLogin.cpp).
     void greetingStep(const QString& reply);
+    void sendLoginCommand();
+    // TLS (FtpTls.cpp).
+    bool prepareTls();
+    void authStep(const QString& reply);
+    void securedStep();
+    void pbszStep(const QString& reply);
+    void protStep(const QString& reply);
+    void tlsRefused(const QString& command, const QString& reply);
+    // The data connection is up (accepted or connected): secured first when TLS is on.
+    void dataConnectionUp(bool upload);
     void hostStep(const QString& reply);
     void openStep(const QString& reply);
     void proxyUserStep(const QString& reply);
@@ -232,9 +254,7 @@ private:
     // After a positive reply: the transfer command on the remote file, or REST at offset.
     void transferCommandStep(const QString& reply, const QString& command, TReplyStep next);
     void restartStep(const QString& reply, std::int64_t offset, TReplyStep next);
-    // Accepts the data connection (active mode) and starts the transfer's counters; false
-    // when that failed, reported as error 27 (not for a download whose socket is already gone).
-    bool startDataTransfer(bool quietWithoutSocket);
+    void startDataTransfer();
     // Takes the names of a transfer; false (the operation finished with an error) when the
     // remote name is empty or unsafe or the local name empty.
     bool acceptFileNames(const QString& remoteFile, const QString& localFile);
@@ -269,6 +289,12 @@ private:
     bool m_passive = false;
     bool m_overWrite = false;
     int m_fileNameCode = 1;
+    bool m_useTls = false;
+    QString m_tlsFingerprint;
+    std::shared_ptr<TlsChannel::Context> m_tlsContext;
+    QByteArray m_tlsPin;
+    QString m_tlsHost;
+    bool m_dataProtected = false;
 
     bool m_busy = false;
     bool m_controlConnected = false;

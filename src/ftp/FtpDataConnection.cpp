@@ -116,10 +116,8 @@ void TFtpClient::installDataHooks(bool upload) {
             return;
         if (!m_transferCommandSent)
             m_startPending = true;
-        else if (upload)
-            uploadStartStep();
         else
-            downloadStartStep();
+            dataConnectionUp(upload);
     };
     if (m_passive)
         m_data->OnConnected = start;
@@ -135,12 +133,10 @@ void TFtpClient::sendTransferCommand(const QString& command, TReplyStep step) {
     const bool upload = m_completionCode == 12;
     if (m_startPending) {
         m_startPending = false;
-        if (upload)
-            uploadStartStep();
-        else
-            downloadStartStep();
+        dataConnectionUp(upload);
     }
-    if (m_writePending && upload && m_data->Connected()) {
+    // A TLS connection reports its room once its handshake is over.
+    if (m_writePending && upload && m_data->Connected() && !m_useTls) {
         m_writePending = false;
         sendStep();
     }
@@ -169,31 +165,22 @@ bool TFtpClient::acceptFromServerOnly() {
     return false;
 }
 
-bool TFtpClient::startDataTransfer(bool quietWithoutSocket) {
-    if (!m_passive && !acceptFromServerOnly())
-        return false;
-    if (const int error = m_data->LastError(); error != 0) {
-        if (!quietWithoutSocket || error != winsock::WSAENOTSOCK)
-            Fail(27);
-        return false;
-    }
+void TFtpClient::startDataTransfer() {
     noteProgress();
     m_bytesTransferred = 0;
     m_transferOk = true;
     m_startTick = GetTickCount();
     m_elapsed = 0;
-    return true;
 }
 
 void TFtpClient::uploadStartStep() {
-    if (!startDataTransfer(false))
-        return;
+    startDataTransfer();
     m_totalSize = m_file ? m_file->size() : 0;
     ReportInfo(13, QString::number(m_totalSize));
 }
 
 void TFtpClient::downloadStartStep() {
-    startDataTransfer(true);
+    startDataTransfer();
 }
 
 void TFtpClient::sendStep() {
@@ -248,7 +235,8 @@ void TFtpClient::sendStep() {
     }
     ReportInfo(8);
     m_elapsed = GetTickCount() - m_startTick;
-    if (m_transferOk && !atEndOfFile())
+    // The last TLS records must be out before the connection closes.
+    if (m_transferOk && (!atEndOfFile() || !m_data->FlushOutput()))
         return;
     disconnectData();
 }
@@ -291,6 +279,11 @@ void TFtpClient::transferEndStep() {
         }
         if (serial != m_dataSerial)
             return; // the drain failed the transfer
+        if (m_useTls && !m_data->TlsPeerClosed() && m_transferOk) {
+            m_errorText = QStringLiteral("The data connection ended without TLS's closing "
+                                         "alert: the file may have been cut short");
+            ReportError(29);
+        }
     }
     m_elapsed = GetTickCount() - m_startTick;
     disconnectData();

@@ -17,6 +17,14 @@ void TFtpClient::greetingStep(const QString& reply) {
                reply.contains(QLatin1String("NetTerm FTP server"))) {
         m_serverType = ftpstNetTerm;
     }
+    if (m_useTls) {
+        SendCommand(QStringLiteral("AUTH TLS"), &TFtpClient::authStep);
+        return;
+    }
+    sendLoginCommand();
+}
+
+void TFtpClient::sendLoginCommand() {
     const QString port = QString::number(Port());
     switch (m_proxyType) {
     case proxyNone:
@@ -118,6 +126,10 @@ void TFtpClient::acctStep(const QString& reply) {
 }
 
 void TFtpClient::probe() {
+    if (m_useTls && !m_dataProtected) {
+        SendCommand(QStringLiteral("PBSZ 0"), &TFtpClient::pbszStep);
+        return;
+    }
     if (m_serverType != ftpstAutoDetect)
         SendCommand(QStringLiteral("REST 100"), &TFtpClient::resumeProbeStep);
     else

@@ -1,5 +1,7 @@
 #include "FtpReply.h"
 
+#include "FtpClient.h"
+
 #include <QStringList>
 #include <array>
 #include <cmath>
@@ -188,6 +190,8 @@ FtpReply::SocketError FtpReply::FromWinsock(int code) {
     case 11003:
     case 11004:
         return {15, QStringLiteral("Address resolution error")};
+    case TAsyncSocket::TlsFailure:
+        return {TFtpClient::ErrorTls, QStringLiteral("TLS failed")};
     default:
         return {3, QStringLiteral("Unexpected internal error in component (WinSock Error Code: %1)")
                        .arg(code)};

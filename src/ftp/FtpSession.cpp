@@ -46,7 +46,7 @@ void TFtpClient::connectAttempt() {
         ReportInfo(5);
         return;
     }
-    if (refuseUnsafeLoginValues())
+    if (refuseUnsafeLoginValues() || !prepareTls())
         return;
     // Whatever a failed transfer or attempt left behind goes now.
     releaseData();
@@ -122,6 +122,8 @@ void TFtpClient::connectedStep() {
     if (CheckSocketError())
         return;
     ReportInfo(0, Address());
+    // The name the certificate must carry: the one the connection was made to.
+    m_tlsHost = HostName().isEmpty() ? Address() : HostName();
     m_controlConnected = true;
     m_processingLine = false;
     m_replies.Reset();

@@ -66,8 +66,65 @@ bool ServerProcess::StartPyftpd(const QString& home, const QString& user, const 
                  QStringList{home, user, password} + readOnlyFolders);
 }
 
-bool ServerProcess::StartVsftpd(const QString& home) {
-    return start(FixturePath(QStringLiteral("vsftpd_server.py")), QStringList{home, m_dir.path()});
+bool ServerProcess::StartPyftpdTls(const QString& home, const QString& user,
+                                   const QString& password, const QString& certificate,
+                                   const QString& key) {
+    return start(FixturePath(QStringLiteral("pyftpd_server.py")),
+                 QStringList{QStringLiteral("--tls"), certificate, key, home, user, password});
+}
+
+bool ServerProcess::StartVsftpd(const QString& home, const QString& certificate,
+                                const QString& key) {
+    QStringList arguments{home, m_dir.path()};
+    if (!certificate.isEmpty())
+        arguments << certificate << key;
+    return start(FixturePath(QStringLiteral("vsftpd_server.py")), arguments);
+}
+
+namespace {
+
+bool runOpenssl(const QStringList& arguments, QByteArray* output = nullptr) {
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"), arguments);
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
+        qWarning("openssl failed: %s", openssl.readAllStandardError().constData());
+        return false;
+    }
+    if (output)
+        *output = openssl.readAllStandardOutput();
+    return true;
+}
+
+} // namespace
+
+TestCertificate MakeCertificate(const QString& folder, const QString& name,
+                                const QStringList& names, const TestCertificate* ca) {
+    TestCertificate made{folder + "/" + name + ".pem", folder + "/" + name + ".key", {}};
+    const QString extensions = folder + "/" + name + ".ext";
+    if (!WriteFile(extensions, "subjectAltName=" + names.join(',').toLatin1() + "\n"))
+        return {};
+    const QStringList key{"-newkey", "ec",      "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                          "-nodes",  "-keyout", made.Key};
+    const QStringList subject{"-subj", "/CN=" + name, "-days", "2"};
+    bool ok = false;
+    if (!ca) {
+        ok = runOpenssl(
+            QStringList{"req", "-x509"} + key + subject +
+            QStringList{"-out", made.Certificate, "-addext", "subjectAltName=" + names.join(',')});
+    } else {
+        const QString request = folder + "/" + name + ".csr";
+        ok = runOpenssl(QStringList{"req", "-new"} + key + QStringList{"-subj", "/CN=" + name} +
+                        QStringList{"-out", request}) &&
+             runOpenssl({"x509", "-req", "-in", request, "-CA", ca->Certificate, "-CAkey", ca->Key,
+                         "-CAcreateserial", "-days", "2", "-extfile", extensions, "-out",
+                         made.Certificate});
+    }
+    QByteArray fingerprint;
+    if (!ok || !runOpenssl({"x509", "-noout", "-fingerprint", "-sha256", "-in", made.Certificate},
+                           &fingerprint))
+        return {};
+    made.Fingerprint = QString::fromLatin1(fingerprint.trimmed());
+    return made;
 }
 
 bool ServerProcess::StartScripted(const QJsonObject& script) {

@@ -43,9 +43,13 @@ public:
 
     bool StartPyftpd(const QString& home, const QString& user, const QString& password,
                      const QStringList& readOnlyFolders = {});
+    // pyftpdlib requiring explicit TLS with the given certificate and key (PEM files).
+    bool StartPyftpdTls(const QString& home, const QString& user, const QString& password,
+                        const QString& certificate, const QString& key);
     bool StartScripted(const QJsonObject& script);
     // vsftpd with its own configuration; anonymous users read and write under home.
-    bool StartVsftpd(const QString& home);
+    // With a certificate and key, TLS is required on every connection.
+    bool StartVsftpd(const QString& home, const QString& certificate = {}, const QString& key = {});
     quint16 Port() const { return m_port; }
     // Command lines the scripted server has received so far.
     QStringList Commands();
@@ -78,6 +82,17 @@ struct EventLog {
     QString NeedAnswer;  // answer given to every OnFtpNeedInfo
     QList<int> Needs;
 };
+
+// A certificate made with openssl for the tests' TLS servers.
+struct TestCertificate {
+    QString Certificate; // PEM
+    QString Key;         // PEM
+    QString Fingerprint; // as openssl x509 -fingerprint -sha256 prints it
+};
+// Self-signed when ca is null, else signed by ca; names are subjectAltName entries
+// ("IP:127.0.0.1", "DNS:localhost"). An empty Certificate when openssl failed.
+TestCertificate MakeCertificate(const QString& folder, const QString& name,
+                                const QStringList& names, const TestCertificate* ca = nullptr);
 
 // A loopback port nothing listens on.
 quint16 ClosedPort();

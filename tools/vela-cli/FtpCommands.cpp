@@ -22,15 +22,19 @@ struct FtpOptions {
     bool Passive = false;
     bool Ascii = false;
     bool Resume = false;
+    bool Tls = false;
+    QString Fingerprint;
     int Timeout = 100; // seconds; the window's setting for the component
     QString From;
     QString To;
 };
 
 const char* const s_putUsage = "put --host HOST [--port N] [--user U] [--password P] [--dir DIR] "
-                               "[--passive] [--timeout SECONDS] [--ascii] [--resume] LOCAL REMOTE";
+                               "[--passive] [--timeout SECONDS] [--tls [--fingerprint SHA256]] "
+                               "[--ascii] [--resume] LOCAL REMOTE";
 const char* const s_getUsage = "get --host HOST [--port N] [--user U] [--password P] [--dir DIR] "
-                               "[--passive] [--timeout SECONDS] [--resume] REMOTE LOCAL";
+                               "[--passive] [--timeout SECONDS] [--tls [--fingerprint SHA256]] "
+                               "[--resume] REMOTE LOCAL";
 
 // A decimal number in [low, high]; false for anything else.
 bool parseNumber(const char* text, long low, long high, int& value) {
@@ -64,6 +68,10 @@ bool parse(bool put, int argc, char** argv, FtpOptions& o) {
             o.Directory = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(arg, "--passive") == 0) {
             o.Passive = true;
+        } else if (std::strcmp(arg, "--tls") == 0) {
+            o.Tls = true;
+        } else if (std::strcmp(arg, "--fingerprint") == 0 && hasValue) {
+            o.Fingerprint = QString::fromLocal8Bit(argv[++i]);
         } else if (put && std::strcmp(arg, "--ascii") == 0) {
             o.Ascii = true;
         } else if (std::strcmp(arg, "--resume") == 0) {
@@ -74,7 +82,8 @@ bool parse(bool put, int argc, char** argv, FtpOptions& o) {
             positional << QString::fromLocal8Bit(arg);
         }
     }
-    if (o.Host.isEmpty() || positional.size() != 2)
+    // A pin without TLS would protect nothing.
+    if (o.Host.isEmpty() || positional.size() != 2 || (!o.Fingerprint.isEmpty() && !o.Tls))
         return false;
     o.From = positional[0];
     o.To = positional[1];
@@ -135,6 +144,8 @@ int runTransfer(bool put, int argc, char** argv) {
     client.SetAccount(QString());
     client.SetInitialDirectory(o.Directory);
     client.SetPassive(o.Passive);
+    client.SetUseTls(o.Tls);
+    client.SetTlsFingerprint(o.Fingerprint);
     client.SetTimeOut(o.Timeout);
     client.SetOverWrite(true);
 

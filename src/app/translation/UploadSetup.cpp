@@ -2,6 +2,7 @@
 
 #include "FtpClient.h"
 #include "IniSettings.h"
+#include "TlsPeerCheck.h"
 #include "UploadDefaults.h"
 
 namespace UploadSetup {
@@ -60,6 +61,30 @@ void PrepareLogin(TFtpClient& client, const Account& account) {
     client.SetAccount(QString());
     client.SetInitialDirectory(account.Directory);
     client.SetOverWrite(true);
+}
+
+TlsChoice ReadTlsChoice(const QString& settingsBase) {
+    return {ReadIniString(settingsBase, ServerSection, QStringLiteral("TLS"), {}).trimmed(),
+            ReadIniString(settingsBase, ServerSection, QStringLiteral("TLSFINGERPRINT"), {})};
+}
+
+QString TlsProblem(const QString& iniPath, const TlsChoice& choice) {
+    const QString& tls = choice.Tls;
+    if (!tls.isEmpty() && tls != QLatin1String("0") && tls != QLatin1String("1"))
+        return QStringLiteral("%1 の [SERVER] TLS の値「%2」は 0（暗号化しない）か 1（TLS "
+                              "を使う）にしてください。")
+            .arg(iniPath, tls);
+    if (choice.Required() && !choice.Fingerprint.trimmed().isEmpty() &&
+        !TlsPeerCheck::ParseFingerprint(choice.Fingerprint))
+        return QStringLiteral("%1 の [SERVER] TLSFINGERPRINT の値「%2」は証明書の SHA-256 "
+                              "フィンガープリント（16 進 64 桁、コロン区切り可）ではありません。")
+            .arg(iniPath, choice.Fingerprint);
+    return {};
+}
+
+void PrepareTls(TFtpClient& client, const TlsChoice& choice) {
+    client.SetUseTls(choice.Required());
+    client.SetTlsFingerprint(choice.Required() ? choice.Fingerprint : QString());
 }
 
 QString ReadServerValue(const QString& settingsBase, const QString& key, const QString& builtIn) {
@@ -123,7 +148,7 @@ QString AccountProblem(const QString& settingsBase, const UploadValues& values) 
         return PlaceholderMessage(iniPath, placeholders);
     if (!ServiceAddress::ParseHostPort(values.Host, 21))
         return InvalidHostMessage(iniPath, QStringLiteral("HOST"), values.Host);
-    return {};
+    return TlsProblem(iniPath, ReadTlsChoice(settingsBase));
 }
 
 QString ServiceProblem(const QString& settingsBase, int service, int language) {

@@ -25,6 +25,18 @@ struct Account {
 // Gives the client the account and the overwrite choice of an upload; Login follows.
 void PrepareLogin(TFtpClient& client, const Account& account);
 
+// TLS and TLSFINGERPRINT: 0 (or missing) plain FTP, 1 explicit TLS, accepting the server's
+// certificate when the system's authorities vouch for it or when it is the pinned one.
+struct TlsChoice {
+    QString Tls; // as written, trimmed
+    QString Fingerprint;
+    bool Required() const { return Tls == QLatin1String("1"); }
+};
+TlsChoice ReadTlsChoice(const QString& settingsBase);
+// Why the values cannot be used; empty when they can.
+QString TlsProblem(const QString& iniPath, const TlsChoice& choice);
+void PrepareTls(TFtpClient& client, const TlsChoice& choice);
+
 // HOST, USER, PASS and INID as read, the built-in value for each that is missing or empty.
 struct UploadValues {
     QString Host;
@@ -37,7 +49,8 @@ UploadValues ReadUploadValues(const QString& settingsBase);
 Account ToAccount(const UploadValues& values);
 
 // Why a translation cannot start, told before anything is written or sent; empty when it
-// can. AccountProblem: the placeholder account, a HOST that is no host[:port].
+// can. AccountProblem: the placeholder account, a HOST that is no host[:port], TLS values
+// that are not understood.
 // ServiceProblem: no service or language chosen, an EXCITE or GOOGLE value that is no host.
 QString AccountProblem(const QString& settingsBase, const UploadValues& values);
 QString ServiceProblem(const QString& settingsBase, int service, int language);

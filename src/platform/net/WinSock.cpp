@@ -397,6 +397,15 @@ int Shutdown(SOCKET s) {
     return 0;
 }
 
+int ShutdownSend(SOCKET s) {
+    if (!stateOf(s))
+        return fail(ENOTSOCK);
+    if (::shutdown(s, SHUT_WR) != 0)
+        return fail(errno);
+    s_lastError = 0;
+    return 0;
+}
+
 int GetSockName(SOCKET s, SockAddrIn* local) {
     if (!stateOf(s))
         return fail(ENOTSOCK);

@@ -86,7 +86,8 @@ int Listen(SOCKET s, int backlog);
 SOCKET Accept(SOCKET s, SockAddrIn* peer);
 int Send(SOCKET s, const char* data, int length);
 int Recv(SOCKET s, char* buffer, int capacity);
-int Shutdown(SOCKET s); // both directions
+int Shutdown(SOCKET s);     // both directions
+int ShutdownSend(SOCKET s); // sending only: the peer sees the end, reading goes on
 int GetSockName(SOCKET s, SockAddrIn* local);
 
 std::uint32_t InetAddr(const char* dotted); // INADDR_NONE_VALUE when it does not parse
