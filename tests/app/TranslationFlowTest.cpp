@@ -353,4 +353,47 @@ TEST_F(TranslationFlow, ThePlaceholderAccountIsToldInsteadOfReached) {
     EXPECT_EQ(form->FtpClient1->Server(), QString());
 }
 
+TEST_F(TranslationFlow, OverTlsThePinnedServerTakesThePageAndAnotherCertificateNothing) {
+    const QString cert = dir.filePath(QStringLiteral("space.pem"));
+    const QString key = dir.filePath(QStringLiteral("space.key"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                   "-nodes", "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=space"});
+    ASSERT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+    openssl.start(QStringLiteral("openssl"),
+                  {"x509", "-noout", "-fingerprint", "-sha256", "-in", cert});
+    ASSERT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+    // As a user may copy it: lower case, without the colons.
+    const QByteArray pin =
+        openssl.readAllStandardOutput().trimmed().split('=').last().replace(':', "").toLower();
+    Registry::SetDefaultFileName(dir.filePath(QStringLiteral("registry.json")));
+    world = std::make_unique<TranslationWorld>(QStringLiteral("ok"), 0, cert, key);
+    ASSERT_TRUE(world->Started());
+    openWindow(world->ServerSection() + "TLS=1\nTLSFINGERPRINT=" + pin + "\n");
+    form->rmm00->setPlainText(QStringLiteral("words over TLS"));
+    ASSERT_TRUE(translate());
+    expectTranslated(QStringLiteral("EN>JA"));
+    expectIdle();
+    const QStringList stored = world->HomeFiles();
+    ASSERT_EQ(stored.size(), 1);
+    const QByteArray page = world->HomeFile(stored.first());
+    EXPECT_TRUE(page.contains("words over TLS"));
+
+    // Pinned to another certificate: refused before the account is sent, the page untouched.
+    writeIni(world->ServerSection() + "TLS=1\nTLSFINGERPRINT=" + QByteArray(64, 'a') + "\n");
+    answerBoxes();
+    form->rmm00->setPlainText(QStringLiteral("never sent"));
+    QTest::mouseClick(form->btnTrans, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.isEmpty(); }, 20000));
+    QTest::qWait(700); // nothing may follow the failure
+    ASSERT_EQ(boxes.size(), 1) << boxes.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(boxes.first().contains(QStringLiteral("FTP エラー 30: ")) &&
+                boxes.first().contains(QStringLiteral("is not the pinned one")))
+        << boxes.first().toStdString();
+    expectIdle();
+    EXPECT_EQ(world->HomeFiles(), stored);
+    EXPECT_EQ(world->HomeFile(stored.first()), page);
+}
+
 } // namespace

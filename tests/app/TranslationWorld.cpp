@@ -4,12 +4,19 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-TranslationWorld::TranslationWorld(const QString& stor, int answerDelayMs) {
-    m_process.start(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral(VELA_TRANSLATION_FIXTURES "/translation_world.py"),
-                     m_home.path(), QStringLiteral("vela"), QStringLiteral("s3cret"),
-                     QStringLiteral("--stor"), stor, QStringLiteral("--answer-delay"),
-                     QString::number(answerDelayMs / 1000.0)});
+TranslationWorld::TranslationWorld(const QString& stor, int answerDelayMs,
+                                   const QString& certificate, const QString& key) {
+    QStringList arguments{QStringLiteral(VELA_TRANSLATION_FIXTURES "/translation_world.py"),
+                          m_home.path(),
+                          QStringLiteral("vela"),
+                          QStringLiteral("s3cret"),
+                          QStringLiteral("--stor"),
+                          stor,
+                          QStringLiteral("--answer-delay"),
+                          QString::number(answerDelayMs / 1000.0)};
+    if (!certificate.isEmpty())
+        arguments << QStringLiteral("--cert") << certificate << QStringLiteral("--key") << key;
+    m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
     if (!m_process.waitForStarted(10000))
         return;
     QElapsedTimer clock;

@@ -12,8 +12,10 @@
 class TranslationWorld {
 public:
     // Stor "ok", "refuse" (553 to every STOR) or "drop" (the connection closes at STOR); the
-    // service takes answerDelayMs over each answer.
-    explicit TranslationWorld(const QString& stor = QStringLiteral("ok"), int answerDelayMs = 0);
+    // service takes answerDelayMs over each answer. With a certificate and key (PEM files)
+    // the FTP server requires explicit TLS.
+    explicit TranslationWorld(const QString& stor = QStringLiteral("ok"), int answerDelayMs = 0,
+                              const QString& certificate = {}, const QString& key = {});
     ~TranslationWorld();
     TranslationWorld(const TranslationWorld&) = delete;
     TranslationWorld& operator=(const TranslationWorld&) = delete;

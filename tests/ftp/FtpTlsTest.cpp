@@ -1,6 +1,7 @@
 // Explicit TLS against real servers on loopback with certificates the tests make: vsftpd
 // (which also insists on the control session's reuse and on the closing alert of uploads)
 // and pyftpdlib, and the failures that must end a login before anything is sent in clear.
+#include "CliRun.h"
 #include "FtpTestSupport.h"
 #include "TlsPeerCheck.h"
 
@@ -170,6 +171,28 @@ TEST_F(TlsServerTest, UntrustedOrForeignCertificatesAndPlainServersEndTheLogin) 
         ASSERT_NO_FATAL_FAILURE(startServer("pyftpdlib", TestCertificate{}));
         expectRefusedBeforeLogin("refused AUTH TLS");
     }
+}
+
+TEST_F(TlsServerTest, CliTransfersOnlyWithTheServersFingerprint) {
+    const TestCertificate cert = certificate("self", {"IP:127.0.0.1"});
+    ASSERT_NO_FATAL_FAILURE(startServer("pyftpdlib", cert));
+    ASSERT_TRUE(WriteFile(local("up.bin"), PatternBytes(100000, 3)));
+    const QStringList account{
+        "--host",     "127.0.0.1", "--port", QString::number(m_server->Port()), "--user", "alice",
+        "--password", "s3cret",    "--tls"};
+    const CliRun put =
+        RunVelaCli(QStringList{"put"} + account +
+                       QStringList{"--fingerprint", cert.Fingerprint, local("up.bin"), "up.bin"},
+                   20000);
+    EXPECT_EQ(put.Status, 0) << put.Errors;
+    EXPECT_TRUE(ReadFile(home("up.bin")) == PatternBytes(100000, 3));
+    const CliRun get = RunVelaCli(QStringList{"get", "--passive"} + account +
+                                      QStringList{"up.bin", local("down.bin")},
+                                  20000);
+    EXPECT_NE(get.Status, 0);
+    EXPECT_TRUE(get.Errors.contains("FTP error 30: The server's certificate is not trusted"))
+        << get.Errors;
+    EXPECT_FALSE(QFile::exists(local("down.bin")));
 }
 
 TEST(TlsPeerCheckTest, FingerprintsAreReadInEveryUsualSpelling) {
