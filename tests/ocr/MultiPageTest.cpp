@@ -93,6 +93,24 @@ TEST_F(MultiPage, PdfPagesReadAsSinglePagesAndBecomeASearchablePdfOfTheSameSize)
     const QByteArray expected = pageTexts[0] + '\n' + pageTexts[1] + "\n\n" + pageTexts[2] + '\n' +
                                 pageTexts[3] + "\n\n" + pageTexts[4] + '\n';
     EXPECT_EQ(wholeText, expected);
+
+    // hOCR on standard output: the pages in order, each with its own words.
+    const CliRun hocr =
+        ocr({QStringLiteral("--jobs"), QStringLiteral("2"), QStringLiteral("--format"),
+             QStringLiteral("hocr"), path(QStringLiteral("doc.pdf"))});
+    ASSERT_EQ(hocr.Status, 0) << hocr.Errors.toStdString();
+    const QString markup = QString::fromUtf8(hocr.Output);
+    EXPECT_TRUE(markup.trimmed().endsWith(QStringLiteral("</html>")));
+    const QStringList hocrPages = markup.split(QStringLiteral("class='ocr_page'"));
+    ASSERT_EQ(hocrPages.size(), 4);
+    for (int p = 0; p < 3; ++p)
+        EXPECT_TRUE(hocrPages[p + 1].contains(QStringLiteral("ppageno %1").arg(p)) &&
+                    hocrPages[p + 1].contains(
+                        QStringLiteral(">%1<").arg(QString::fromUtf8(pageTexts[p == 0   ? 0
+                                                                               : p == 1 ? 2
+                                                                                        : 4])
+                                                       .section(' ', -1))))
+            << hocrPages[p + 1].left(400).toStdString();
     EXPECT_LT(RenderedPage::CharacterErrorRate(english.join(QLatin1Char(' ')),
                                                QString::fromUtf8(wholeText), false),
               0.03)
