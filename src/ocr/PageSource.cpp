@@ -37,6 +37,32 @@ QString pdfFailure(QPdfDocument::Error error) {
     }
 }
 
+// Whether a TIFF's chain of pages runs past the end of its bytes: a file cut short loses
+// its last pages without the decoder noticing, as each page's directory follows its data.
+bool tiffChainCutShort(const uchar* data, qint64 size) {
+    if (size < 8)
+        return true;
+    const bool little = data[0] == 'I';
+    auto read = [&](qint64 at, int bytes) -> quint64 {
+        quint64 value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value |= quint64(data[at + (little ? i : bytes - 1 - i)]) << (8 * i);
+        return value;
+    };
+    if (read(2, 2) != 42) // BigTIFF and others: left to the decoder
+        return false;
+    quint64 offset = read(4, 4);
+    for (int pages = 0; offset != 0 && pages <= PageSource::MaxPages; ++pages) {
+        if (offset + 2 > quint64(size))
+            return true;
+        const quint64 next = offset + 2 + 12 * read(qint64(offset), 2);
+        if (next + 4 > quint64(size))
+            return true;
+        offset = read(qint64(next), 4);
+    }
+    return false;
+}
+
 void checkPixels(qint64 width, qint64 height, const QString& name) {
     if (width <= 0 || height <= 0)
         throw VelaError(QStringLiteral("%1 has no pixels").arg(name));
@@ -111,13 +137,21 @@ PageSource::PageSource(const QString& fileName) : m_fileName(fileName) {
         m_pageCount = m_pdf->pageCount();
     } else if (L_FORMAT_IS_TIFF(m_format)) {
         m_kind = Kind::Tiff;
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly))
+        m_file.setFileName(fileName);
+        if (!m_file.open(QIODevice::ReadOnly))
             throw VelaError(
-                QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
-        m_bytes = file.readAll();
-        FILE* stream = fopenReadFromMemory(reinterpret_cast<const l_uint8*>(m_bytes.constData()),
-                                           size_t(m_bytes.size()));
+                QStringLiteral("Cannot open \"%1\": %2").arg(fileName, m_file.errorString()));
+        m_size = m_file.size();
+        m_data = m_file.map(0, m_size);
+        if (!m_data) {
+            m_bytes = m_file.readAll();
+            m_data = reinterpret_cast<const uchar*>(m_bytes.constData());
+            m_size = m_bytes.size();
+        }
+        if (tiffChainCutShort(m_data, m_size))
+            throw VelaError(
+                QStringLiteral("\"%1\" is damaged: its pages are cut short").arg(fileName));
+        FILE* stream = fopenReadFromMemory(m_data, size_t(m_size));
         l_int32 count = 0;
         if (!stream || tiffGetCount(stream, &count) != 0)
             count = 0;
@@ -169,8 +203,8 @@ void PageSource::Open(int index, MiDocument& document) const {
 }
 
 PixPtr PageSource::tiffPage(int index) const {
-    const auto* data = reinterpret_cast<const l_uint8*>(m_bytes.constData());
-    const size_t size = size_t(m_bytes.size());
+    const l_uint8* data = m_data;
+    const size_t size = size_t(m_size);
     l_int32 w = 0, h = 0, bps = 0, spp = 0, res = 0, cmap = 0, format = 0;
     if (readHeaderMemTiff(data, size, index, &w, &h, &bps, &spp, &res, &cmap, &format) != 0)
         throw VelaError(QStringLiteral("%1 is damaged: it cannot be read").arg(pageName(index)));

@@ -3,6 +3,7 @@
 #include "PixPtr.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <memory>
 #include <mutex>
@@ -45,7 +46,11 @@ private:
     Kind m_kind = Kind::Image;
     int m_format = 0;
     int m_pageCount = 0;
-    QByteArray m_bytes; // a TIFF's bytes, read once
+    // A TIFF's bytes: mapped (the pages are decoded from them one at a time), else read.
+    QFile m_file;
+    QByteArray m_bytes;
+    const uchar* m_data = nullptr;
+    qint64 m_size = 0;
     std::unique_ptr<QPdfDocument> m_pdf;
     mutable std::mutex m_mutex; // the PDF library renders one page at a time
 };

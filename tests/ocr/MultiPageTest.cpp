@@ -4,6 +4,7 @@
 #include "PageSource.h"
 #include "PixPtr.h"
 #include "RenderedPage.h"
+#include "VelaError.h"
 
 #include <QDir>
 #include <QFile>
@@ -250,6 +251,23 @@ TEST_F(MultiPage, BilevelTiffPagesKeepTheirPixelsAndJapaneseComesBackFromTheText
         EXPECT_EQ(QSize(images[p].width, images[p].height), sizes[p]);
         EXPECT_EQ(images[p].encoding, QStringLiteral("ccitt"));
         EXPECT_EQ(images[p].ppi, 300);
+    }
+
+    // The same TIFF cut short loses its last page, which a decoder does not notice.
+    QFile whole(tiff);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    const QString cut = path(QStringLiteral("cut.tif"));
+    QFile cutFile(cut);
+    ASSERT_TRUE(cutFile.open(QIODevice::WriteOnly));
+    cutFile.write(bytes.left(bytes.size() * 2 / 3));
+    cutFile.close();
+    try {
+        PageSource source(cut);
+        ADD_FAILURE() << source.PageCount() << " pages read from a cut TIFF";
+    } catch (const VelaError& e) {
+        EXPECT_EQ(e.Message(),
+                  QStringLiteral("\"%1\" is damaged: its pages are cut short").arg(cut));
     }
 }
 
