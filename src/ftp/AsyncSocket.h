@@ -68,7 +68,9 @@ public:
     QString TlsError() const { return m_tlsError; }
     QString TlsProtocol() const { return m_tls ? m_tls->Protocol() : QString(); }
     // Sent data the platform has not taken yet (TLS records waiting for room).
-    bool OutputPending() const { return m_tls && !m_tls->Output().isEmpty(); }
+    bool OutputPending() const {
+        return m_tls && (!m_tls->Output().isEmpty() || m_tls->HasPendingPlaintext());
+    }
     // Gives the platform what is pending; false when some must wait, and then OnWritable
     // follows once it is out, like after a send that would block.
     bool FlushOutput();
@@ -128,6 +130,8 @@ private:
     void postReadIfBuffered();
     // The event, for this TLS connection, from the event loop.
     void postTlsEvent(long event);
+    // Hands the gathered records to the platform from the event loop.
+    void postFlush();
     void endTls();
     // Sends the closing alert after taking in what the peer sent, and lets the socket go.
     void closeTls();
@@ -140,6 +144,7 @@ private:
     bool m_tlsClosePosted = false;
     bool m_tlsPeerClosed = false;
     unsigned m_tlsGeneration = 0;
+    bool m_tlsFlushPosted = false;
     // The owner was told that a send would block and waits for OnWritable.
     bool m_tlsWriteWanted = false;
 

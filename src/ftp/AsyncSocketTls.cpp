@@ -13,6 +13,9 @@ namespace {
 
 // Ciphertext taken from the platform per read message while nobody reads plaintext.
 constexpr int PullBudget = 64 * 1024;
+// Records are handed to the platform once this much has gathered, or from the event loop:
+// one platform call per record of a 1514-byte send would cost more than the encryption.
+constexpr qsizetype FlushThreshold = 16 * 1024;
 
 // A TLS server may still send (a session ticket, its own closing alert) after our closing
 // alert. Closing the socket at once would answer that with a reset, which makes the peer
@@ -64,6 +67,7 @@ private:
 void TAsyncSocket::StartTls(std::shared_ptr<TlsChannel::Context> context, const QString& host,
                             const QByteArray& pin, const TAsyncSocket* resumeFrom) {
     ++m_tlsGeneration;
+    m_tlsFlushPosted = false;
     m_tlsError.clear();
     m_tlsSendError = 0;
     m_tlsPeerClosed = false;
@@ -110,12 +114,17 @@ void TAsyncSocket::closeTls() {
 
 void TAsyncSocket::endTls() {
     ++m_tlsGeneration;
+    m_tlsFlushPosted = false;
     m_tlsClosePosted = false;
     m_tls.reset();
     m_tlsSendError = 0;
 }
 
 bool TAsyncSocket::flushTls() {
+    if (m_tls && !m_tls->Seal()) {
+        m_tlsSendError = WSAECONNABORTED;
+        return false;
+    }
     while (m_tls && !m_tls->Output().isEmpty()) {
         const QByteArray& out = m_tls->Output();
         const int n = winsock::Send(m_socket, out.constData(), static_cast<int>(out.size()));
@@ -253,25 +262,43 @@ int TAsyncSocket::tlsSend(const char* data, int length) {
     }
     if (!m_tls->Established())
         return wouldBlock();
-    // Records still waiting come first: nothing more is taken until they are out.
-    if (!flushTls()) {
+    // Records still waiting come first: no more is taken while a full batch waits.
+    if (m_tls->Output().size() >= FlushThreshold && !flushTls()) {
         if (m_tlsSendError == WSAEWOULDBLOCK)
             return wouldBlock();
         m_lastError = static_cast<std::int16_t>(m_tlsSendError);
         return 0;
     }
-    if (!m_tls->Write(data, length)) {
+    if (!m_tls->Write(data, length, m_reportWouldBlock)) {
         m_tlsError = m_tls->ErrorText();
         m_lastError = TlsFailure;
         return 0;
+    }
+    m_lastError = 0;
+    // Only a sender that watches for would-block (an upload's data) sends in batches.
+    if (m_reportWouldBlock && m_tls->Output().size() < FlushThreshold) {
+        postFlush();
+        return length;
     }
     // What the platform cannot take now goes out on the next write message.
     if (!flushTls() && m_tlsSendError != WSAEWOULDBLOCK) {
         m_lastError = static_cast<std::int16_t>(m_tlsSendError);
         return 0;
     }
-    m_lastError = 0;
     return length;
+}
+
+void TAsyncSocket::postFlush() {
+    if (m_tlsFlushPosted)
+        return;
+    m_tlsFlushPosted = true;
+    const unsigned generation = m_tlsGeneration;
+    QTimer::singleShot(0, this, [this, generation] {
+        if (!m_tls || generation != m_tlsGeneration)
+            return;
+        m_tlsFlushPosted = false;
+        flushTls(); // what must wait goes out on the next write message
+    });
 }
 
 int TAsyncSocket::tlsReceive(char* buffer, int capacity) {

@@ -4,6 +4,7 @@
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <utility>
 
 namespace {
 
@@ -148,8 +149,14 @@ void TlsChannel::Feed(const char* data, int length) {
         BIO_write(SSL_get_rbio(m_ssl), data, length);
 }
 
-bool TlsChannel::Write(const char* data, int length) {
+bool TlsChannel::Write(const char* data, int length, bool batch) {
     if (!m_established)
+        return false;
+    if (batch) {
+        m_plain.append(data, length);
+        return m_plain.size() < SSL3_RT_MAX_PLAIN_LENGTH || Seal();
+    }
+    if (!Seal())
         return false;
     ERR_clear_error();
     // A memory buffer takes every record at once.
@@ -161,6 +168,13 @@ bool TlsChannel::Write(const char* data, int length) {
     if (m_error.isEmpty())
         m_error = QStringLiteral("TLS write failed");
     return false;
+}
+
+bool TlsChannel::Seal() {
+    if (m_plain.isEmpty())
+        return true;
+    const QByteArray plain = std::exchange(m_plain, {});
+    return Write(plain.constData(), static_cast<int>(plain.size()));
 }
 
 TlsChannel::ReadResult TlsChannel::Read(char* buffer, int capacity) {

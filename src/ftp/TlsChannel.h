@@ -54,8 +54,12 @@ public:
     Status Handshake();
     bool Established() const { return m_established; }
     void Feed(const char* data, int length);
-    // Plaintext in; false (ErrorText set) when the connection is broken.
-    bool Write(const char* data, int length);
+    // Plaintext in; false (ErrorText set) when the connection is broken. A batch write may
+    // wait for more to fill a whole record (Seal sends what waits): a peer that gets a
+    // record per small write has to take each apart on its own.
+    bool Write(const char* data, int length, bool batch = false);
+    bool Seal();
+    bool HasPendingPlaintext() const { return !m_plain.isEmpty(); }
     ReadResult Read(char* buffer, int capacity);
     // Queues the closing alert.
     void Shutdown();
@@ -80,5 +84,6 @@ private:
     bool m_established = false;
     bool m_peerClosed = false;
     QByteArray m_output;
+    QByteArray m_plain;
     QString m_error;
 };
