@@ -8,6 +8,7 @@
 #include "RenderedPage.h"
 #include "RichEdit.h"
 #include "SaneDialogDriver.h"
+#include "ThreadQueue.h"
 #include "TwainEnvironment.h"
 #include "UserInput.h"
 #include "WheelComboBox.h"
@@ -195,15 +196,13 @@ protected:
                                 "test-picture \"Color pattern\"\n") +
                      (slow ? "read-delay true\nread-delay-duration 50000\n" : ""));
     }
-    // Closes a source's window left waiting for longer than a user would, so that a session
-    // that did not hear of its end fails the test instead of hanging it.
+    // Asks the source to close, as its window would, when the session waits for longer than
+    // a user would: a session that did not hear of its window's end fails the test instead of
+    // hanging it.
     void watchdog(bool& stuck) {
         QTimer::singleShot(15000, form.get(), [&stuck] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->objectName() == "SaneDialog") {
-                    stuck = true;
-                    w->close();
-                }
+            stuck = true;
+            TwainPostThreadMessage(WM_TWAIN_SOURCE, MSG_CLOSEDSREQ, 1); // the one source's id
         });
     }
 };
@@ -272,7 +271,6 @@ TEST_F(SaneScanningTest, TheWindowPaintsDuringASlowScanAndCancelEndsItWithinASec
     tick.start();
     onSaneDialog([&](QDialog* dialog) {
         dialog->findChildren<QComboBox*>()[1]->setCurrentText("75");
-        QTest::mouseClick(button(dialog, "スキャン"), Qt::LeftButton);
         clock.start();
         last = 0;
         scanning = true;
@@ -282,6 +280,7 @@ TEST_F(SaneScanningTest, TheWindowPaintsDuringASlowScanAndCancelEndsItWithinASec
             cancelledAt = clock.elapsed();
             QTest::mouseClick(button(dialog, "キャンセル"), Qt::LeftButton);
         });
+        QTest::mouseClick(button(dialog, "スキャン"), Qt::LeftButton);
     });
     QTest::mouseClick(form->btnTwain, Qt::LeftButton);
     const qint64 ended = clock.elapsed();
