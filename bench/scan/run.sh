@@ -56,6 +56,10 @@ for ((i = 0; i < rounds; i++)); do
     cli_t+=("$t"); cli_m+=("$m")
 done
 read -r _ win_idle < <(measure "$scan" "$source" "$work" --idle)
+# A five-page feeder batch through the source's window, against that window's idle memory:
+# memory must not grow with the batch.
+read -r feed_t feed_m < <(measure "$scan" "$source" "$work" --feeder 5)
+read -r _ feed_idle < <(measure "$scan" "$source" "$work" --feeder 0)
 read -r cli_idle_t cli_idle < <(measure "$cli" scan --list)
 best() { printf '%s\n' "$@" | sort -n | head -1; }
 wt=$(best "${win_t[@]}"); ws=$(best "${win_s[@]}"); ct=$(best "${cli_t[@]}"); rt=$(best "${ref_t[@]}")
@@ -67,13 +71,15 @@ echo "TWAIN -> zScan.bmp (bench_scan): ${wt}s, peak ${wm} KiB, idle ${win_idle} 
 echo "  of which the TWAIN session (manager loaded to unloaded): ${ws}s"
 echo "vela-cli scan:                   ${ct}s, peak ${cm} KiB, idle (--list) ${cli_idle} KiB in ${cli_idle_t}s"
 echo "scanimage -> tiff:               ${rt}s, peak ${rm} KiB"
-python3 - "$wt" "$ct" "$rt" "$wm" "$win_idle" "$cm" "$cli_idle" "$image" "$ws" <<'PY'
+echo "five-page feeder batch (bench_scan --feeder 5): ${feed_t}s, peak ${feed_m} KiB, idle with the source's window ${feed_idle} KiB"
+python3 - "$wt" "$ct" "$rt" "$wm" "$win_idle" "$cm" "$cli_idle" "$image" "$ws" "$feed_m" "$feed_idle" <<'PY'
 import sys
-wt, ct, rt, wm, wi, cm, ci, image, ws = map(float, sys.argv[1:])
+wt, ct, rt, wm, wi, cm, ci, image, ws, fm, fi = map(float, sys.argv[1:])
 ratio = lambda a: a / rt if rt else float('inf')
 print("time ratio TWAIN session (a scan in the running window) / scanimage: %.2f (target <= 1.3)" % ratio(ws))
 print("time ratio TWAIN -> zScan.bmp process / scanimage: %.2f" % ratio(wt))
 print("time ratio vela-cli scan / scanimage:      %.2f" % ratio(ct))
 print("memory above idle, TWAIN -> zScan.bmp: %.1f MiB = %.2f images (target <= 2)" % ((wm - wi) / 1024, (wm - wi) * 1024 / image))
 print("memory above idle, vela-cli scan:      %.1f MiB = %.2f images" % ((cm - ci) / 1024, (cm - ci) * 1024 / image))
+print("memory above idle, five-page batch:    %.1f MiB = %.2f images (target <= 2)" % ((fm - fi) / 1024, (fm - fi) * 1024 / image))
 PY

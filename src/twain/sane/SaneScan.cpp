@@ -6,6 +6,8 @@ namespace {
 
 // How long a cancelled scan may take to end by itself before its device read is broken off.
 constexpr std::chrono::seconds CancelWait(2);
+// How long the next page waits for the application to let go of the one before.
+constexpr std::chrono::seconds ReleaseWait(5);
 
 } // namespace
 
@@ -57,9 +59,15 @@ void SaneScan::run(int maxPages) {
                     return !m_cancel;
                 },
                 [this] {
-                    std::lock_guard lock(m_mutex);
+                    std::unique_lock lock(m_mutex);
                     ++m_started;
                     m_changed.notify_all();
+                    // The page is read once the application has written and freed the one before:
+                    // a batch then holds one page at a time, and a device is slower than a write.
+                    const auto until = std::chrono::steady_clock::now() + ReleaseWait;
+                    while (m_lastTaken && GlobalSize(m_lastTaken) > 0 && !m_cancel &&
+                           std::chrono::steady_clock::now() < until)
+                        m_changed.wait_for(lock, std::chrono::milliseconds(2));
                 });
             // An empty feeder after the first page is the batch's end.
             if (cc == TWCC_NOMEDIA && m_device.Feeder() && n > 0)
@@ -98,6 +106,7 @@ bool SaneScan::Take(ScannedPage& page) {
         return false;
     page = m_pages.front();
     m_pages.pop_front();
+    m_lastTaken = page.dib;
     ++m_taken;
     m_changed.notify_all();
     return true;

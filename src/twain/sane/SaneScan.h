@@ -12,9 +12,9 @@
 
 // Reads a device's pages on a thread of its own, so that the application's window stays
 // responsive: one page, or a feeder's pages up to a count. Each page is handed over as soon as
-// it is complete; at most one complete page waits to be taken while the next comes in, so a
-// batch of any length holds about two pages in memory. A failure ends the batch and keeps the
-// pages already read.
+// it is complete; the next is begun at once (so that an empty feeder is known) but read only
+// once the application has freed the page before, so a batch of any length holds about one
+// page in memory. A failure ends the batch and keeps the pages already read.
 class SaneScan {
 public:
     // ready runs on the scan's thread whenever a page is complete or the scan has ended.
@@ -52,6 +52,7 @@ private:
     std::deque<ScannedPage> m_pages;
     int m_started = 0; // pages the device has begun
     int m_taken = 0;
+    TW_HANDLE m_lastTaken = nullptr; // the application's now
     bool m_ended = false;
     TW_UINT16 m_result = TWCC_SUCCESS;
     std::atomic<bool> m_cancel{false};
