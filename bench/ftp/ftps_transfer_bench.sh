@@ -5,7 +5,9 @@
 # self-signed certificate made here: vela-cli pins its fingerprint, curl takes it as its
 # only authority. Prints the median wall time of each and the ratios. curl 7.88 cannot open
 # an active data connection over TLS (it fails in inet_ntop with errno 97), so curl runs in
-# passive mode and both of vela-cli's modes are set against it.
+# passive mode and both of vela-cli's modes are set against it. Against pyftpdlib's TLS
+# handler curl 7.88's data connections are reset by the server, so there only vela-cli's
+# figures come out; vsftpd is the comparison.
 #
 # usage: bench/ftp/ftps_transfer_bench.sh [VELA_CLI] [SIZE_MB] [RUNS] [vsftpd|pyftpdlib]
 set -euo pipefail
