@@ -195,6 +195,43 @@ TEST_F(TlsServerTest, CliTransfersOnlyWithTheServersFingerprint) {
     EXPECT_FALSE(QFile::exists(local("down.bin")));
 }
 
+TEST_F(TlsServerTest, DownloadEndingWithoutTheClosingAlertIsRefused) {
+    const TestCertificate cert = certificate("self", {"IP:127.0.0.1"});
+    QJsonObject script;
+    script["tls"] = QJsonArray{cert.Certificate, cert.Key};
+    script["retr_size"] = 300000;
+    script["data"] = replies({"normal", "cut"});
+    ServerProcess server;
+    ASSERT_TRUE(server.StartScripted(script));
+    TFtpClient client;
+    m_log.Attach(client);
+    client.SetServer(QStringLiteral("127.0.0.1"));
+    client.SetPort(server.Port());
+    client.SetRetries(0);
+    client.SetPassive(true);
+    client.SetUseTls(true);
+    client.SetTlsFingerprint(cert.Fingerprint);
+    client.Login();
+    ASSERT_TRUE(waitFor("loggedin")) << m_log.Events;
+    client.RetrieveFile("r.bin", local("whole.bin"), false);
+    ASSERT_TRUE(waitFor("received")) << m_log.Events;
+    EXPECT_EQ(QFileInfo(local("whole.bin")).size(), 300000);
+
+    // A closed socket alone may be forged by anyone on the path: the file may be cut short.
+    m_log.Events.clear();
+    client.RetrieveFile("r.bin", local("cut.bin"), false);
+    ASSERT_TRUE(waitFor("ready")) << m_log.Events;
+    Pump(100);
+    EXPECT_EQ(m_log.Events
+                  .filter("error 29 The data connection ended without TLS's closing "
+                          "alert")
+                  .size(),
+              1)
+        << m_log.Events;
+    EXPECT_FALSE(m_log.Has("received"));
+    EXPECT_FALSE(QFile::exists(local("cut.bin")));
+}
+
 TEST(TlsPeerCheckTest, FingerprintsAreReadInEveryUsualSpelling) {
     const QByteArray digest =
         QByteArray::fromHex("481d9efee2d233b83afae595cbc30388a3ac13ae69f65366bba0a50d8b48823d");
