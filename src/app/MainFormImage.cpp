@@ -1,5 +1,6 @@
 #include "Cursors.h"
 #include "ImageIntake.h"
+#include "LinkCheck.h"
 #include "MainForm.h"
 #include "MiDocView.h"
 #include "MiDocument.h"
@@ -95,6 +96,8 @@ namespace {
 // existing target as it was; it becomes a plain writable file whatever the source's
 // permissions were. Returns why it failed, empty on success.
 QString copyAsPlainFile(const QString& source, const QString& target) {
+    if (const QString refused = LinkCheck::Refusal(target); !refused.isEmpty())
+        return refused;
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return in.errorString();

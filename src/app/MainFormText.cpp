@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include "LinkCheck.h"
 #include "RichEdit.h"
 #include "PlacesDialogs.h"
 #include "VelaError.h"
@@ -35,6 +36,8 @@ QString TfrmMain::FolderOf(const QString& fileName) {
 }
 
 void TfrmMain::SaveTextAs(const QString& fileName) {
+    if (const QString refused = LinkCheck::Refusal(fileName); !refused.isEmpty())
+        throw EFileError(QStringLiteral("%1 に書き込めません: %2").arg(fileName, refused));
     QStringEncoder toSystem(QStringEncoder::System);
     QByteArray bytes;
     for (const QString& line : rmm00->Lines()) {

@@ -2,6 +2,7 @@
 #include "DownloadTarget.h"
 #include "FtpClient.h"
 #include "FtpReply.h"
+#include "LinkCheck.h"
 
 namespace {
 
@@ -62,6 +63,12 @@ void TFtpClient::RetrieveFile(const QString& remoteFile, const QString& localFil
         return;
     m_overWrite = resume;
     m_announcedSize = -1;
+    if (const QString refused = LinkCheck::Refusal(localFile); !refused.isEmpty()) {
+        m_errorText = refused;
+        ReportError(20);
+        FinishOperation();
+        return;
+    }
     TReplyStep first = nullptr;
     bool opened = false;
     if (resume && QFile::exists(localFile)) {

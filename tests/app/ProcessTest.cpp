@@ -20,14 +20,18 @@ protected:
         ASSERT_TRUE(QFile::copy(QStringLiteral(VELA_BINARY), exe));
     }
 
-    // The program's temporary folder is private to the test, so its single-instance lock
+    // The program's runtime folder is private to the test, so its single-instance lock
     // meets no other copy of the program on this machine.
-    std::unique_ptr<QProcess> start() {
-        auto p = std::make_unique<QProcess>();
+    QProcessEnvironment environment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("TMPDIR"), tmp.path());
-        p->setProcessEnvironment(env);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmp.path());
+        return env;
+    }
+    std::unique_ptr<QProcess> start() {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(environment());
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->start(exe, {});
         EXPECT_TRUE(p->waitForStarted(5000));
@@ -36,7 +40,7 @@ protected:
 
     bool lockTaken() const {
         return QFile::exists(
-            QDir(tmp.path()).filePath(QStringLiteral("MutexObjectForVelamoor.lock")));
+            QDir(tmp.path()).filePath(QStringLiteral("Vela/MutexObjectForVelamoor.lock")));
     }
 
     QTemporaryDir home, tmp;
@@ -100,9 +104,7 @@ TEST_F(VelaProcessTest, AStaleLockOfADeadCopyDoesNotStopTheProgram) {
 TEST_F(VelaProcessTest, WithoutRecognitionDataNoWindowOpensAndASignalStillEndsIt) {
     QTemporaryDir emptyData;
     auto p = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("TMPDIR"), tmp.path());
+    QProcessEnvironment env = environment();
     env.insert(QStringLiteral("TESSDATA_PREFIX"), emptyData.path()); // Tesseract's own lookup
     p->setProcessEnvironment(env);
     p->start(exe, {});

@@ -251,6 +251,34 @@ TEST_F(ProfileFileTest, WritingKeepsModeAndFollowsSymbolicLinks) {
     EXPECT_EQ(modeOf(path(QStringLiteral("real.ini"))), 0640u);
 }
 
+// As the kernel's protected_symlinks rule: a link that another user planted in a sticky folder
+// everyone may write is followed neither for reading nor for writing; our own link is.
+TEST_F(ProfileFileTest, ALinkOfAnotherUserInASharedStickyFolderIsNotFollowed) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a link to another user";
+    put("[SERVER]\nPASS=mine\n", QStringLiteral("real.ini"));
+    const QByteArray shared = QFile::encodeName(path(QStringLiteral("shared")));
+    ASSERT_EQ(::mkdir(shared.constData(), 01777), 0);
+    ASSERT_EQ(::chmod(shared.constData(), 01777), 0);
+    const QString link = path(QStringLiteral("shared/vela.ini"));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("real.ini")), link));
+    ProfileFile file(link);
+    const QString section = QStringLiteral("SERVER"), key = QStringLiteral("PASS");
+    EXPECT_EQ(file.ReadString(section, key), QStringLiteral("mine"));
+
+    ASSERT_EQ(::lchown(QFile::encodeName(link).constData(), 65534, 65534), 0);
+    EXPECT_EQ(file.ReadString(section, key), std::nullopt);
+    const ProfileResult written = file.WriteString(section, key, QStringLiteral("theirs"));
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(written.ErrorString().contains(QLatin1String("symbolic link of another user")))
+        << written.ErrorString().toStdString();
+    EXPECT_EQ(get(QStringLiteral("real.ini")), QByteArray("[SERVER]\nPASS=mine\n"));
+
+    // Without the sticky bit the folder's users may replace the link anyway: it is followed.
+    ASSERT_EQ(::chmod(shared.constData(), 0777), 0);
+    EXPECT_EQ(file.ReadString(section, key), QStringLiteral("mine"));
+}
+
 TEST_F(ProfileFileTest, WritesThatCannotHappenFailAndLeaveTheFileAlone) {
     const QByteArray original = "[FORM]\nMainTop=50\n";
 

@@ -1,7 +1,10 @@
 #include "ProgramFolders.h"
 
+#include "NamedMutex.h"
+
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -58,7 +61,7 @@ protected:
     }
 
     static constexpr const char* Variables[] = {"XDG_CONFIG_HOME", "XDG_CACHE_HOME",
-                                                "XDG_RUNTIME_DIR", "HOME"};
+                                                "XDG_RUNTIME_DIR", "HOME", "TMPDIR"};
     QTemporaryDir m_dir;
     std::vector<QByteArray> m_saved;
 };
@@ -116,6 +119,27 @@ TEST_F(ProgramFoldersTest, WithoutAPrivateRuntimeFolderTheWorkFilesGoToAPrivateC
     qputenv("XDG_CONFIG_HOME", "relative/config");
     EXPECT_EQ(ProgramFolders::ForExecutable(exe()).SettingsBase,
               path(QStringLiteral("home/.config/Vela/vela")));
+}
+
+// A lock file in the shared temporary folder, whoever left it there, blocks nobody: the lock is
+// the user's own, in the runtime folder, else in the private cache folder.
+TEST_F(ProgramFoldersTest, TheSingleInstanceLockLivesInTheUsersPrivateFolder) {
+    qputenv("TMPDIR", QFile::encodeName(path(QStringLiteral("tmp"))));
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("tmp"))));
+    QLockFile shared(path(QStringLiteral("tmp/Mutex.lock")));
+    ASSERT_TRUE(shared.tryLock(0));
+    {
+        NamedMutex first(QStringLiteral("Mutex"));
+        ASSERT_TRUE(first.TryCreate());
+        EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("run/Vela/Mutex.lock"))));
+        EXPECT_FALSE(NamedMutex(QStringLiteral("Mutex")).TryCreate());
+    }
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("run/Vela/Mutex.lock"))));
+    qunsetenv("XDG_RUNTIME_DIR");
+    NamedMutex second(QStringLiteral("Mutex"));
+    ASSERT_TRUE(second.TryCreate());
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("cache/Vela/Mutex.lock"))));
+    EXPECT_EQ(modeOf(path(QStringLiteral("cache/Vela"))), 0700u);
 }
 
 TEST_F(ProgramFoldersTest, TheLibraryFolderOfAnInstalledCopyIsFoundRelativeToItsFolder) {

@@ -1,10 +1,13 @@
 #include "NamedMutex.h"
 
+#include "PrivateFolder.h"
+
 #include <QDir>
 #include <QLockFile>
 
 NamedMutex::NamedMutex(const QString& name)
-    : m_lock(std::make_unique<QLockFile>(QDir::temp().filePath(name + QStringLiteral(".lock")))) {
+    : m_lock(std::make_unique<QLockFile>(
+          QDir(PrivateFolder::ForUser()).filePath(name + QStringLiteral(".lock")))) {
     // Never stale by age: only a dead owner frees it.
     m_lock->setStaleLockTime(0);
 }

@@ -1,5 +1,7 @@
 #include "ProfileFile.h"
 
+#include "LinkCheck.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -312,7 +314,7 @@ std::optional<QString> ProfileFile::ReadString(const QString& section, const QSt
         return std::nullopt;
     // Not only "exists": opening a FIFO or a device would block or never end.
     const QFileInfo info(m_path);
-    if (!info.isFile())
+    if (!info.isFile() || !LinkCheck::Refusal(m_path).isEmpty())
         return std::nullopt;
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
@@ -339,6 +341,8 @@ ProfileResult ProfileFile::WriteString(const QString& section, const QString& ke
     if (const QString bad = checkNames(section, key, value); !bad.isEmpty())
         return ProfileResult::Failure(bad);
 
+    if (const QString refused = LinkCheck::Refusal(m_path); !refused.isEmpty())
+        return ProfileResult::Failure(refused);
     // Write through a symbolic link to the file it names instead of replacing the link.
     QString targetPath = m_path;
     const QFileInfo info(m_path);
@@ -389,7 +393,8 @@ ProfileResult ProfileFile::WriteString(const QString& section, const QString& ke
         // being theirs is the best there is. Before the mode: a change of owner clears set-id bits.
         if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
         }
-        if (::fchmod(fd, st.st_mode & 07777) != 0 || !writeAll(fd, content)) {
+        if (::fchmod(fd, st.st_mode & 07777 & mode_t(m_keptModeMask)) != 0 ||
+            !writeAll(fd, content)) {
             const int error = errno;
             ::close(fd);
             return fail(error);

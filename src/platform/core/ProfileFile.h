@@ -43,6 +43,10 @@ public:
 
     const QString& Path() const { return m_path; }
 
+    // The permission bits a rewrite may keep of the file it replaces (default: all of them);
+    // 0700 narrows a file others could read to the owner alone.
+    void SetKeptModeMask(int mask) { m_keptModeMask = mask; }
+
     // The value of the first entry of `key` in the sections named `section`; empty optional
     // when the file, the section or the key is missing. Never creates the file.
     std::optional<QString> ReadString(const QString& section, const QString& key) const;
@@ -50,10 +54,12 @@ public:
     // Replaces the value of the entry read by ReadString (keeping the key as spelled in the
     // file), or appends the key at the end of the first such section, or appends the section
     // at the end of the file. Creates the file when it is missing. A symbolic link stays a
-    // link: the file it names is written, also when that does not exist yet.
+    // link: the file it names is written, also when that does not exist yet. Reads and writes
+    // refuse a link that another user planted in a shared folder (LinkCheck).
     ProfileResult WriteString(const QString& section, const QString& key, const QString& value);
 
 private:
     QString m_path;
     int m_creationMode;
+    int m_keptModeMask = 07777;
 };

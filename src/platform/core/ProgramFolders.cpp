@@ -1,5 +1,7 @@
 #include "ProgramFolders.h"
 
+#include "PrivateFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,60 +34,6 @@ bool writableFolder(const QString& folder) {
     struct stat st {};
     return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && anyWriteBit(st) &&
            ::access(path.constData(), W_OK) == 0;
-}
-
-// An XDG base folder: the variable when it holds an absolute path, else the fallback under home.
-QString baseFolder(const char* variable, const QString& underHome) {
-    const QString value = qEnvironmentVariable(variable);
-    if (QDir::isAbsolutePath(value))
-        return QDir::cleanPath(value);
-    return QDir::cleanPath(QDir::homePath() + QLatin1Char('/') + underHome);
-}
-
-// A folder that belongs to us and that nobody else may enter.
-bool isPrivateFolder(const QString& folder) {
-    struct stat st {};
-    return ::stat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
-}
-
-// Makes the folder and every missing folder above it with mode 0700, then makes sure the folder
-// is a private one of ours: a wider mode is narrowed, anyone else's folder is refused.
-bool makePrivateFolder(const QString& folder) {
-    const QString clean = QDir::cleanPath(folder);
-    for (qsizetype from = 1;;) {
-        const qsizetype slash = clean.indexOf(QLatin1Char('/'), from);
-        const QByteArray part = QFile::encodeName(slash < 0 ? clean : clean.left(slash));
-        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
-            return false;
-        if (slash < 0)
-            break;
-        from = slash + 1;
-    }
-    const QByteArray path = QFile::encodeName(clean);
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
-        return false;
-    return (st.st_mode & 077) == 0 || ::chmod(path.constData(), 0700) == 0;
-}
-
-// The runtime folder when the session has a sound one, else the cache folder; when neither can
-// be made private, a fresh private folder in the temporary folder.
-QString privateWorkFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (QDir::isAbsolutePath(runtime) && isPrivateFolder(runtime)) {
-        const QString folder = QDir(runtime).filePath(FolderName);
-        if (makePrivateFolder(folder))
-            return folder;
-    }
-    const QString cache =
-        QDir(baseFolder("XDG_CACHE_HOME", QStringLiteral(".cache"))).filePath(FolderName);
-    if (makePrivateFolder(cache))
-        return cache;
-    QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/vela-XXXXXX"));
-    if (::mkdtemp(pattern.data()))
-        return QFile::decodeName(pattern);
-    return cache;
 }
 
 // The first start of an installed copy takes over the administrator's settings (the upload
@@ -130,12 +78,13 @@ ProgramFolders ProgramFolders::ForExecutable(const QString& exePath) {
         return f;
     }
     const QString config =
-        QDir(baseFolder("XDG_CONFIG_HOME", QStringLiteral(".config"))).filePath(FolderName);
+        QDir(PrivateFolder::BaseFolder("XDG_CONFIG_HOME", QStringLiteral(".config")))
+            .filePath(FolderName);
     f.SettingsBase = QDir(config).filePath(UserSettingsName);
-    if (makePrivateFolder(config))
+    if (PrivateFolder::Make(config))
         copyAdministratorSettings(besideExe + QStringLiteral(".ini"),
                                   f.SettingsBase + QStringLiteral(".ini"));
-    f.WorkFolder = privateWorkFolder();
+    f.WorkFolder = PrivateFolder::ForUser();
     return f;
 }
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// Folders of the user's own that nobody else may enter: what a shared folder such as /tmp is
+// not, where another user's file could block the program or be read.
+namespace PrivateFolder {
+
+// An XDG base folder: the variable when it holds an absolute path, else the fallback under home.
+QString BaseFolder(const char* variable, const QString& underHome);
+
+// Makes the folder and every missing folder above it with mode 0700, then makes sure the folder
+// is a private one of ours: a wider mode is narrowed, anyone else's folder is refused.
+bool Make(const QString& folder);
+
+// The program's private folder for this user: "Vela" in the runtime folder when the session
+// has a sound one, else in the cache folder; when neither can be made private, a fresh private
+// folder in the temporary folder (then it is one per call).
+QString ForUser();
+
+} // namespace PrivateFolder
