@@ -14,6 +14,7 @@
 #include "RichEdit.h"
 #include "Support.h"
 #include "ToolPanel.h"
+#include "TranslationPage.h"
 #include "UploadDefaults.h"
 #include "WebHost.h"
 #include "WheelComboBox.h"
@@ -131,7 +132,7 @@ TfrmMain::TfrmMain(const QString& exePath) {
     // 4 to 10.
     readSettings();
     // 11.
-    StartStamp = QLatin1Char('[') + MakeTimeStamp() + QLatin1Char(']');
+    StartStamp = TranslationPage::RunStamp();
     // 12.
     ReplaceCursor(this, Cursors::crHandPoint, Cursors::crCustomHand);
 }
@@ -358,6 +359,7 @@ void TfrmMain::readSettings() {
     UploadUser = server("USER", UploadDefaults::User());
     UploadPassword = server("PASS", UploadDefaults::Password());
     UploadDirectory = server("INID", UploadDefaults::Directory());
+    WarnIfSettingsPasswordExposed(SettingsBase, "vela");
 }
 
 void TfrmMain::FormDestroy() {
@@ -397,6 +399,7 @@ void TfrmMain::FormCloseQuery() {
     // Work files live at most for one run, also when an earlier run left them behind.
     QFile::remove(WorkFile(QStringLiteral("zScan.bmp")));
     QFile::remove(WorkFile(QStringLiteral("trans.html")));
+    removePublishedPage();
 }
 
 QString TfrmMain::WorkFile(const QString& name) const {

@@ -201,6 +201,7 @@ private:
     void uploadFailed(const QString& message);
     void endConnection();
     void reportUploadFailure(const QString& message);
+    void removePublishedPage();
 
     QWidget* m_webArea = nullptr;
     bool m_browserPending = false;
@@ -226,4 +227,6 @@ private:
     bool m_uploadFailed = false;
     // Connections this window ended itself, whose end-of-connection event is still to come.
     int m_endsToCome = 0;
+    // A page of this run may stand in the web space: it is removed when the window closes.
+    bool m_published = false;
 };

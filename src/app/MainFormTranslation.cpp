@@ -3,6 +3,7 @@
 #include "FtpClient.h"
 #include "MainForm.h"
 #include "MessageBox.h"
+#include "PageRemoval.h"
 #include "RichEdit.h"
 #include "ServiceAddress.h"
 #include "TranslationPage.h"
@@ -104,9 +105,12 @@ void TfrmMain::btnTransClick() {
 }
 
 void TfrmMain::FtpClient1LoggedIn() {
-    if (QFile::exists(pageFile()))
-        FtpClient1->StoreFile(pageFile(), TranslationPage::RemoteName(StartStamp),
-                              QStringLiteral("B"), false);
+    if (!QFile::exists(pageFile()))
+        return;
+    // From here the page may land in the web space, also when the upload then fails.
+    m_published = true;
+    FtpClient1->StoreFile(pageFile(), TranslationPage::RemoteName(StartStamp), QStringLiteral("B"),
+                          false);
 }
 
 void TfrmMain::endConnection() {
@@ -164,6 +168,22 @@ void TfrmMain::Timer2Timer() {
                                     TranslationPage::RemoteName(StartStamp)));
     DisableNavigationSound(true);
     CreateBrowser()->NavigateUrl(address);
+}
+
+// Bounded: a server that cannot be reached must not hold the window open; nothing is shown.
+void TfrmMain::removePublishedPage() {
+    constexpr int RemovalBoundMs = 4000;
+    Timer2->stop();
+    if (m_uploading) {
+        m_uploading = false;
+        endConnection();
+    }
+    if (!m_published)
+        return;
+    m_published = false;
+    PageRemoval::Remove(
+        UploadSetup::ToAccount({UploadHost, UploadUser, UploadPassword, UploadDirectory}),
+        TranslationPage::RemoteName(StartStamp), RemovalBoundMs);
 }
 
 void TfrmMain::WEBDownloadComplete() {

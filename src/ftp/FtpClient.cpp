@@ -250,6 +250,10 @@ void TFtpClient::ownerMessage(Message& message) {
             if (OnFileStored)
                 OnFileStored(this);
             break;
+        case DeleteCompletion:
+            if (OnFileDeleted)
+                OnFileDeleted(this);
+            break;
         default:
             break;
         }

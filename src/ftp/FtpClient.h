@@ -49,6 +49,9 @@ public:
     void StoreFile(const QString& localFile, const QString& remoteFile, const QString& mode,
                    bool overwrite);
     void RetrieveFile(const QString& remoteFile, const QString& localFile, bool resume);
+    // Removes a file of the current folder (DELE): OnFileDeleted once the server confirms; a
+    // refusal is error 29 (FtpDelete.cpp).
+    void DeleteFile(const QString& remoteFile);
 
     bool Asynchronous() const { return m_asynchronous; }
     void SetAsynchronous(bool on);
@@ -74,6 +77,10 @@ public:
     void SetServerType(TFtpServerType v) { m_serverType = v; }
     QString InitialDirectory() const { return m_initialDirectory; }
     void SetInitialDirectory(const QString& v) { m_initialDirectory = v; }
+    // When set, a refused change to InitialDirectory fails the login (error 26) instead of
+    // going on in the server's starting folder, where an upload would land unseen.
+    bool RequireInitialDirectory() const { return m_requireInitialDirectory; }
+    void SetRequireInitialDirectory(bool v) { m_requireInitialDirectory = v; }
     QString FileMask() const { return m_fileMask; }
     void SetFileMask(const QString& v) { m_fileMask = v; }
     bool Cache() const { return m_cache; }
@@ -210,6 +217,7 @@ private:
     void directoryStep(const QString& reply);
     void cwdStep(const QString& reply);
     void pwdStep(const QString& reply);
+    void deleteStep(const QString& reply);
 
     // Transfers (FtpTransfer.cpp, FtpDataConnection.cpp).
     void setType(const QString& letter, TReplyStep next);
@@ -288,6 +296,7 @@ private:
     int m_proxyPort = 21;
     bool m_passive = false;
     bool m_overWrite = false;
+    bool m_requireInitialDirectory = false;
     int m_fileNameCode = 1;
     bool m_useTls = false;
     QString m_tlsFingerprint;
@@ -304,6 +313,8 @@ private:
     int m_attemptsLeft = 0;
     bool m_abortRequested = false;
     int m_completionCode = 0;
+    // Beyond the information codes the others reuse, so no report is mistaken for it.
+    static constexpr int DeleteCompletion = 100;
     TReplyStep m_replyStep = nullptr;
     bool m_processingLine = false;
     unsigned m_connectionSerial = 0;

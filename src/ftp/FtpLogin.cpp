@@ -158,8 +158,13 @@ void TFtpClient::directoryStep(const QString&) {
 }
 
 void TFtpClient::cwdStep(const QString& reply) {
-    if (FtpReply::Positive(reply))
+    if (FtpReply::Positive(reply)) {
         m_currentDirectory = FtpReply::QuotedPath(reply);
+    } else if (m_requireInitialDirectory) {
+        m_errorText = QStringLiteral("Cannot change to %1").arg(m_initialDirectory);
+        Fail(26);
+        return;
+    }
     if (!m_currentDirectory.isEmpty()) {
         ReportInfo(12);
         FinishOperation();

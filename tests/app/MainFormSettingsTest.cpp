@@ -36,7 +36,7 @@ TEST_F(MainFormTest, FirstStartUsesTheDesignDefaultsAndWritesFormAndOptOnly) {
     EXPECT_EQ(f.UploadHost, QStringLiteral("ftp.example.com"));
     EXPECT_TRUE(f.StartStamp.startsWith(QLatin1Char('[')) &&
                 f.StartStamp.endsWith(QLatin1Char(']')));
-    EXPECT_EQ(f.StartStamp.size(), 8);
+    EXPECT_EQ(f.StartStamp.size(), 34);
 
     destroyForm();
     const QByteArray ini = readIni();
@@ -79,6 +79,26 @@ TEST_F(MainFormTest, StoredValuesAreAppliedAndTheSameEntriesRewritten) {
     EXPECT_TRUE(ini.contains("WantRet=1"));
     EXPECT_TRUE(ini.contains("[SERVER]\r\nHOST=\r\nUSER=alice\r\nINID=/www/\r\n"))
         << "the hand-kept section is never written";
+}
+
+TEST_F(MainFormTest, APasswordOthersMayReadIsToldAtStartAndNarrowedToTheOwnerAtTheNextWrite) {
+    const auto modeOf = [this] { return int(QFileInfo(iniPath()).permissions() & 0x7777); };
+    const auto wide = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
+                      QFile::ReadGroup | QFile::ReadOther;
+    const auto owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+    for (const QByteArray& ini : {QByteArray("[SERVER]\nPASS=secret\n"), QByteArray("[OPT]\n")}) {
+        const bool password = ini.contains("PASS");
+        writeIni(ini);
+        ASSERT_TRUE(QFile::setPermissions(iniPath(), wide));
+        testing::internal::CaptureStderr();
+        open();
+        const QString said = QString::fromStdString(testing::internal::GetCapturedStderr());
+        EXPECT_EQ(said.contains(iniPath() + QStringLiteral(" holds the FTP password")), password)
+            << said.toStdString();
+        destroyForm();
+        // Without a password the mode stays the user's choice.
+        EXPECT_EQ(modeOf(), int(password ? owner : wide)) << ini.constData();
+    }
 }
 
 TEST_F(MainFormTest, GarbageValuesFallBackToDefaults) {

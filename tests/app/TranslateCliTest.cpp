@@ -52,7 +52,9 @@ TEST_F(TranslateCli, RenderedPageEndsAsThePrintedTranslation) {
             .mid(10)))
         << printed.toStdString();
     EXPECT_TRUE(printed.contains(QLatin1String("<<EN>JA>> ")));
-    EXPECT_EQ(world.HomeFiles().size(), 1);
+    // Once translated, the page is taken off the web space.
+    EXPECT_TRUE(run.Errors.contains(QLatin1String("removed ["))) << run.Errors.toStdString();
+    EXPECT_EQ(world.HomeFiles(), QStringList());
 }
 
 TEST_F(TranslateCli, WrongPasswordFailsWithTheFtpErrorAndPrintsNothing) {

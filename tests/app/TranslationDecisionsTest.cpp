@@ -5,6 +5,7 @@
 #include "UploadSetup.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -35,8 +36,15 @@ TEST(TranslationPage, MarkupIsEscapedAndJapaneseIsWrittenInUtf8) {
                         "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE3\x83\x86\xE3\x82"
                         "\xAD\xE3\x82\xB9\xE3\x83\x88<br>\r\n" +
                         Tail);
-    EXPECT_EQ(TranslationPage::RemoteName(QStringLiteral("[093015]")),
-              QStringLiteral("[093015]trans.html"));
+}
+
+TEST(TranslationPage, TheRunsPartOfTheNameIs128RandomBits) {
+    const QString name = TranslationPage::RemoteName(TranslationPage::RunStamp());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\[[0-9a-f]{32}\\]trans\\.html$"))
+                    .match(name)
+                    .hasMatch())
+        << name.toStdString();
+    EXPECT_NE(TranslationPage::RunStamp(), TranslationPage::RunStamp());
 }
 
 TEST(ServiceAddress, UrlEncodeKeepsTheUnreservedSetAndEncodesEverythingElse) {
@@ -68,8 +76,12 @@ TEST(ServiceAddress, BothServicesInBothDirections) {
     for (const auto& [service, language] :
          {std::pair{-1, 0}, std::pair{2, 0}, std::pair{0, -1}, std::pair{1, 2}})
         EXPECT_EQ(Compose(service, language, host, page), QString()) << service << language;
-    EXPECT_EQ(DefaultHost(Excite), QStringLiteral("www.excite.co.jp"));
-    EXPECT_EQ(DefaultHost(Google), QStringLiteral("translate.google.co.jp"));
+    // Over https, the port shown only when it is not the scheme's.
+    EXPECT_EQ(Compose(Google, English, *ParseServiceHost(DefaultHost(Google)), page),
+              "https://translate.google.co.jp/translate?u=" + encoded +
+                  "&langpair=en%7Cja&hl=ja&ie=UTF8");
+    EXPECT_EQ(Compose(Excite, English, {QStringLiteral("h"), 80, true}, page),
+              "https://h:80/world/english/web/?wb_url=" + encoded + "&wb_lp=ENJA");
 }
 
 TEST(ServiceAddress, HostsWithPortsAndWhatIsRefused) {
@@ -82,6 +94,20 @@ TEST(ServiceAddress, HostsWithPortsAndWhatIsRefused) {
     for (const char* bad : {"", ":21", "h:", "h:0", "h:65536", "h:+21", "h: 21", "h:21:22",
                             "evil.example/path?x=", "user@host", "a b", "[::1]:80"})
         EXPECT_FALSE(ParseHostPort(QString::fromLatin1(bad), 21)) << bad;
+
+    // A service may name its scheme; a bare host stays on http as before.
+    using ServiceAddress::HostPort;
+    using ServiceAddress::ParseServiceHost;
+    EXPECT_EQ(ParseServiceHost(QStringLiteral("HTTPS://tr.example/")),
+              (HostPort{QStringLiteral("tr.example"), 443, true}));
+    EXPECT_EQ(ParseServiceHost(QStringLiteral("https://127.0.0.1:8443")),
+              (HostPort{QStringLiteral("127.0.0.1"), 8443, true}));
+    EXPECT_EQ(ParseServiceHost(QStringLiteral("http://tr.example")),
+              (HostPort{QStringLiteral("tr.example"), 80, false}));
+    EXPECT_EQ(ParseServiceHost(QStringLiteral("127.0.0.1:8081")),
+              (HostPort{QStringLiteral("127.0.0.1"), 8081, false}));
+    for (const char* bad : {"https://", "ftp://h", "https://h/x", "https://h//", "file:///etc"})
+        EXPECT_FALSE(ParseServiceHost(QString::fromLatin1(bad))) << bad;
 }
 
 TEST(UploadSetup, PlaceholderAccountAndServiceHostsComeFromTheServerSection) {
@@ -91,8 +117,8 @@ TEST(UploadSetup, PlaceholderAccountAndServiceHostsComeFromTheServerSection) {
                   QStringLiteral("ftp.example.com:2121"), QStringLiteral("vela1"),
                   QStringLiteral("x"), QStringLiteral("/d/"), UploadSetup::ReadFolderAddress(base)),
               QStringList({"HOST", "USER", "ADDR"}));
-    EXPECT_EQ(UploadSetup::ReadServiceHost(base, 1)->Host,
-              QStringLiteral("translate.google.co.jp"));
+    EXPECT_EQ(UploadSetup::ReadServiceHost(base, 1),
+              (ServiceAddress::HostPort{QStringLiteral("translate.google.co.jp"), 443, true}));
 
     QFile ini(base + QStringLiteral(".ini"));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));

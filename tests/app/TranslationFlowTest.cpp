@@ -226,6 +226,28 @@ TEST_F(TranslationFlow, EnglishPageIsTranslatedPreviewedPrintedAndReplacedByTheN
     EXPECT_EQ(world->HomeFiles(), QStringList{remoteName()});
     EXPECT_EQ(world->HomeFile(remoteName()),
               TranslationPage::PageBytes(QStringLiteral("A second text & <more>"), false));
+
+    // Closing the window takes the page off the web space.
+    form->close();
+    EXPECT_EQ(world->HomeFiles(), QStringList());
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(TranslationFlow, AWebSpaceGoneAtTheCloseHoldsTheWindowOnlyAFewSecondsAndShowsNothing) {
+    start();
+    form->rmm00->setPlainText(QStringLiteral("words"));
+    ASSERT_TRUE(translate());
+    ASSERT_EQ(world->HomeFiles().size(), 1);
+    // A server that takes the connection and never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    form->UploadHost = QStringLiteral("127.0.0.1:%1").arg(silent.serverPort());
+    answerBoxes();
+    QElapsedTimer clock;
+    clock.start();
+    form->close();
+    EXPECT_LT(clock.elapsed(), 6000);
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
 }
 
@@ -282,6 +304,8 @@ QByteArray failingServer(const TranslationWorld& world, const QString& name) {
         return world.ServerSection(QStringLiteral("wrong"));
     QByteArray section = world.ServerSection();
     const QByteArray ftpHost = "HOST=127.0.0.1:" + QByteArray::number(world.FtpPort());
+    if (name == QLatin1String("MissingFolder"))
+        return section.replace("INID=/\n", "INID=/no-such-folder/\n");
     if (name == QLatin1String("UnknownHost"))
         return section.replace(ftpHost, "HOST=no-such-host.invalid");
     if (name == QLatin1String("RefusedConnection")) {
@@ -331,6 +355,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FailureCase{"UnknownHost", "ok", "FTP エラー 15"},
                       FailureCase{"RefusedConnection", "ok", "FTP エラー 11"},
                       FailureCase{"WrongPassword", "ok", "FTP エラー 26\nサーバーの応答: 530"},
+                      FailureCase{"MissingFolder", "ok",
+                                  "FTP エラー 26: Cannot change to /no-such-folder/\n"
+                                  "サーバーの応答: 550"},
                       FailureCase{
                           "RefusedStor", "refuse",
                           "FTP エラー 29: Access denied or file not found\nサーバーの応答: 553"},

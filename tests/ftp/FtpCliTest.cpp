@@ -2,9 +2,12 @@
 #include "CliRun.h"
 #include "FtpTestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -57,4 +60,60 @@ TEST(FtpCliTest, TimeoutOptionBoundsASilentServer) {
     EXPECT_TRUE(run.Errors.contains("FTP error 7: Connection timed out")) << run.Errors;
     // A bad value is a usage error, not a transfer.
     EXPECT_EQ(runCli({"put", "--timeout", "0", "--host", "127.0.0.1", "a", "b"}).Status, 2);
+}
+
+// The password need not stand on the command line, where every user of the machine sees it.
+TEST(FtpCliTest, ThePasswordComesFromAFileOrTheEnvironmentAndWarnsOnTheCommandLine) {
+    QTemporaryDir home, dir;
+    ServerProcess server;
+    ASSERT_TRUE(server.StartPyftpd(home.path(), QStringLiteral("bob"), QStringLiteral("s3cret")));
+    const QString local = dir.filePath("up.txt");
+    const QString passwordFile = dir.filePath("password");
+    ASSERT_TRUE(WriteFile(local, "text"));
+    ASSERT_TRUE(WriteFile(passwordFile, "s3cret\r\n"));
+    const QStringList put = QStringList{"put", "--host", "127.0.0.1", "--user", "bob", "--port"}
+                            << QString::number(server.Port());
+
+    const CliRun fromFile = runCli(put + QStringList{"--password-file", passwordFile, local, "a"});
+    EXPECT_EQ(fromFile.Status, 0) << fromFile.Errors;
+    qputenv("VELA_FTP_PASSWORD", "s3cret");
+    const CliRun fromEnvironment = runCli(put + QStringList{local, "b"});
+    qunsetenv("VELA_FTP_PASSWORD");
+    EXPECT_EQ(fromEnvironment.Status, 0) << fromEnvironment.Errors;
+    for (const CliRun* run : {&fromFile, &fromEnvironment})
+        EXPECT_FALSE(run->Errors.contains("warning")) << run->Errors;
+    const CliRun onTheLine = runCli(put + QStringList{"--password", "s3cret", local, "c"});
+    EXPECT_EQ(onTheLine.Status, 0) << onTheLine.Errors;
+    EXPECT_TRUE(onTheLine.Errors.contains("warning: --password")) << onTheLine.Errors;
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), (QStringList{"a", "b", "c"}));
+
+    const CliRun missing =
+        runCli(put + QStringList{"--password-file", dir.filePath("none"), local, "d"});
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_TRUE(missing.Errors.contains("cannot read the password file")) << missing.Errors;
+}
+
+// A download never writes through a link that another user planted in a shared sticky folder.
+TEST(FtpCliTest, ADownloadRefusesALinkOfAnotherUserInASharedStickyFolder) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a link to another user";
+    QTemporaryDir home, dir;
+    ServerProcess server;
+    ASSERT_TRUE(server.StartPyftpd(home.path(), QStringLiteral("bob"), QStringLiteral("pw")));
+    ASSERT_TRUE(WriteFile(QDir(home.path()).filePath("r.bin"), "from the server"));
+    const QString mine = dir.filePath("mine.txt");
+    ASSERT_TRUE(WriteFile(mine, "precious"));
+    const QByteArray shared = QFile::encodeName(dir.filePath("shared"));
+    ASSERT_EQ(::mkdir(shared.constData(), 0777), 0);
+    ASSERT_EQ(::chmod(shared.constData(), 01777), 0);
+    const QString link = dir.filePath("shared/r.bin");
+    ASSERT_TRUE(QFile::link(mine, link));
+    ASSERT_EQ(::lchown(QFile::encodeName(link).constData(), 65534, 65534), 0);
+
+    const CliRun run =
+        runCli(QStringList{"get"} + account(server.Port()) + QStringList{"r.bin", link});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(run.Errors.contains("FTP error 20")) << run.Errors;
+    EXPECT_TRUE(run.Errors.contains("symbolic link of another user")) << run.Errors;
+    EXPECT_EQ(ReadFile(mine), "precious");
 }

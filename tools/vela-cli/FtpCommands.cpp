@@ -1,6 +1,7 @@
 // vela-cli put / get: one upload or download with the FTP component, driven the way the
 // main window drives it (Login, the transfer from OnLoggedIn, Disconnect on completion).
 #include "CliCommand.h"
+#include "CliPassword.h"
 #include "FtpClient.h"
 
 #include <QCoreApplication>
@@ -17,7 +18,7 @@ struct FtpOptions {
     QString Host;
     int Port = 21;
     QString User = QStringLiteral("anonymous");
-    QString Password;
+    PasswordChoice Password;
     QString Directory;
     bool Passive = false;
     bool Ascii = false;
@@ -29,10 +30,10 @@ struct FtpOptions {
     QString To;
 };
 
-const char* const s_putUsage = "put --host HOST [--port N] [--user U] [--password P] [--dir DIR] "
+const char* const s_putUsage = "put --host HOST [--port N] [--user U] [--password-file F] [--dir DIR] "
                                "[--passive] [--timeout SECONDS] [--tls [--fingerprint SHA256]] "
                                "[--ascii] [--resume] LOCAL REMOTE";
-const char* const s_getUsage = "get --host HOST [--port N] [--user U] [--password P] [--dir DIR] "
+const char* const s_getUsage = "get --host HOST [--port N] [--user U] [--password-file F] [--dir DIR] "
                                "[--passive] [--timeout SECONDS] [--tls [--fingerprint SHA256]] "
                                "[--resume] REMOTE LOCAL";
 
@@ -63,7 +64,10 @@ bool parse(bool put, int argc, char** argv, FtpOptions& o) {
         } else if (std::strcmp(arg, "--user") == 0 && hasValue) {
             o.User = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(arg, "--password") == 0 && hasValue) {
-            o.Password = QString::fromLocal8Bit(argv[++i]);
+            o.Password.CommandLine = QString::fromLocal8Bit(argv[++i]);
+            o.Password.OnCommandLine = true;
+        } else if (std::strcmp(arg, "--password-file") == 0 && hasValue) {
+            o.Password.File = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(arg, "--dir") == 0 && hasValue) {
             o.Directory = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(arg, "--passive") == 0) {
@@ -131,6 +135,10 @@ int runTransfer(bool put, int argc, char** argv) {
         std::fprintf(stderr, "usage: vela-cli %s\n", put ? s_putUsage : s_getUsage);
         return 2;
     }
+    const std::optional<QString> password =
+        ResolvePassword(o.Password, o.User, put ? "put" : "get");
+    if (!password)
+        return 1;
     QCoreApplication app(argc, argv);
     TFtpClient client;
     // The main window's settings for the component, with this command's account.
@@ -139,8 +147,8 @@ int runTransfer(bool put, int argc, char** argv) {
     client.SetServer(o.Host);
     client.SetPort(static_cast<std::uint16_t>(o.Port));
     client.SetUsername(o.User);
-    if (!o.Password.isEmpty())
-        client.SetPassword(o.Password);
+    if (!password->isEmpty())
+        client.SetPassword(*password);
     client.SetAccount(QString());
     client.SetInitialDirectory(o.Directory);
     client.SetPassive(o.Passive);

@@ -4,13 +4,14 @@
 #include "CliCommand.h"
 #include "CliPrint.h"
 #include "FtpClient.h"
+#include "IniSettings.h"
 #include "MiDocument.h"
 #include "OcrEngine.h"
+#include "PageRemoval.h"
 #include "ProgramFolders.h"
 #include "Recognition.h"
 #include "RtfReader.h"
 #include "ServiceAddress.h"
-#include "Support.h"
 #include "TextDecoding.h"
 #include "TranslationPage.h"
 #include "UploadSetup.h"
@@ -45,6 +46,7 @@ struct TranslateOptions {
 
 // Bounds the whole upload; the client's own time-out bounds the connect.
 constexpr int UploadBoundMs = 300 * 1000;
+constexpr int RemovalBoundMs = 10 * 1000;
 
 void progress(const QString& text) {
     std::fprintf(stderr, "vela-cli translate: %s\n", text.toLocal8Bit().constData());
@@ -191,6 +193,7 @@ int translate(const TranslateOptions& o) {
     const QString base = settingsBase(o.Settings);
     if (!o.Settings.isEmpty() && !QFileInfo::exists(base + QStringLiteral(".ini")))
         return fail(QStringLiteral("no settings file %1").arg(o.Settings));
+    WarnIfSettingsPasswordExposed(base, "vela-cli translate");
     const UploadSetup::UploadValues values = UploadSetup::ReadUploadValues(base);
     QString problem = UploadSetup::AccountProblem(base, values);
     if (problem.isEmpty())
@@ -209,18 +212,26 @@ int translate(const TranslateOptions& o) {
         !file.commit())
         return fail(QStringLiteral("cannot write %1").arg(pageFile));
 
-    const QString remote =
-        TranslationPage::RemoteName(QLatin1Char('[') + MakeTimeStamp() + QLatin1Char(']'));
-    const QString failure = publish(UploadSetup::ToAccount(values), pageFile, remote);
-    if (!failure.isEmpty())
+    const QString remote = TranslationPage::RemoteName(TranslationPage::RunStamp());
+    const UploadSetup::Account account = UploadSetup::ToAccount(values);
+    const QString failure = publish(account, pageFile, remote);
+    if (!failure.isEmpty()) {
+        // A failed upload may still have left part of the page.
+        PageRemoval::Remove(account, remote, RemovalBoundMs);
         return fail(failure);
+    }
 
     const QString address = ServiceAddress::Compose(
         o.Service, o.Language, *UploadSetup::ReadServiceHost(base, o.Service),
         ServiceAddress::PageAddress(UploadSetup::ReadFolderAddress(base), remote));
     progress(QStringLiteral("translating %1").arg(address));
     progress(QStringLiteral("printing %1").arg(o.Out));
-    return PrintUrlToPdf("translate", address, o.Out, 60);
+    const int status = PrintUrlToPdf("translate", address, o.Out, 60);
+    // The service has fetched the page by now (or never will): it leaves the web space.
+    progress(PageRemoval::Remove(account, remote, RemovalBoundMs)
+                 ? QStringLiteral("removed %1").arg(remote)
+                 : QStringLiteral("could not remove %1").arg(remote));
+    return status;
 }
 
 int runTranslate(int argc, char** argv) {

@@ -3,8 +3,11 @@
 #include "ProfileFile.h"
 #include "VelaError.h"
 
+#include <QFile>
 #include <QWidget>
+#include <cstdio>
 #include <limits>
+#include <sys/stat.h>
 
 namespace {
 
@@ -16,7 +19,10 @@ void writeValue(const QString& base, const QString& section, const QString& key,
                 const QString& value) {
     const QString path = iniPath(base);
     // The file holds the upload password.
-    if (!ProfileFile(path, ProfileFile::PrivateMode).WriteString(section, key, value))
+    ProfileFile file(path, ProfileFile::PrivateMode);
+    if (SettingsPasswordExposed(base))
+        file.SetKeptModeMask(0700);
+    if (!file.WriteString(section, key, value))
         throw EFileError(QStringLiteral("%1 に書き込めません").arg(path));
 }
 
@@ -32,6 +38,22 @@ int hexDigit(QChar c) {
 }
 
 } // namespace
+
+bool SettingsPasswordExposed(const QString& base) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(iniPath(base)).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           (st.st_mode & (S_IRGRP | S_IROTH)) != 0 &&
+           !ReadIniString(base, QStringLiteral("SERVER"), QStringLiteral("PASS"), QString())
+                .isEmpty();
+}
+
+void WarnIfSettingsPasswordExposed(const QString& base, const char* program) {
+    if (SettingsPasswordExposed(base))
+        std::fprintf(stderr,
+                     "%s: %s holds the FTP password (PASS) and other users can read it; it is "
+                     "narrowed to mode 0600 when it is next written\n",
+                     program, QFile::encodeName(iniPath(base)).constData());
+}
 
 std::optional<int> ParseIniInteger(QStringView text) {
     qsizetype i = 0;

@@ -34,6 +34,12 @@ void WriteIniString(const QString& base, const QString& section, const QString& 
 int ReadIniInteger(const QString& base, const QString& section, const QString& key, int def);
 void WriteIniInteger(const QString& base, const QString& section, const QString& key, int value);
 
+// The settings file holds a password (SERVER/PASS) that other users may read. The Write*
+// helpers then narrow it to the owner (0600) as they rewrite it.
+bool SettingsPasswordExposed(const QString& base);
+// Says so on standard error, after "program: ".
+void WarnIfSettingsPasswordExposed(const QString& base, const char* program);
+
 // Booleans are stored as "1" and "0"; any non-zero integer reads as true.
 bool ReadIniBool(const QString& base, const QString& section, const QString& key, bool def);
 void WriteIniBool(const QString& base, const QString& section, const QString& key, bool value);

@@ -17,8 +17,9 @@ struct ServiceForm {
 };
 
 constexpr ServiceForm s_services[] = {
-    {"www.excite.co.jp", "EXCITE", "/world/english/web/?wb_url=", "&wb_lp=ENJA", "&wb_lp=JAEN"},
-    {"translate.google.co.jp", "GOOGLE", "/translate?u=", "&langpair=en%7Cja&hl=ja&ie=UTF8",
+    {"https://www.excite.co.jp", "EXCITE", "/world/english/web/?wb_url=", "&wb_lp=ENJA",
+     "&wb_lp=JAEN"},
+    {"https://translate.google.co.jp", "GOOGLE", "/translate?u=", "&langpair=en%7Cja&hl=ja&ie=UTF8",
      "&langpair=ja%7Cen&hl=ja&ie=UTF8"},
 };
 
@@ -94,6 +95,25 @@ std::optional<HostPort> ParseHostPort(const QString& text, quint16 defaultPort) 
     return result;
 }
 
+std::optional<HostPort> ParseServiceHost(const QString& text) {
+    QString value = text.trimmed();
+    bool secure = false;
+    for (const bool https : {true, false}) {
+        const QLatin1String scheme(https ? "https://" : "http://");
+        if (value.startsWith(scheme, Qt::CaseInsensitive)) {
+            secure = https;
+            value = value.mid(scheme.size());
+            if (value.endsWith(QLatin1Char('/')))
+                value.chop(1);
+            break;
+        }
+    }
+    auto host = ParseHostPort(value, secure ? 443 : 80);
+    if (host)
+        host->Secure = secure;
+    return host;
+}
+
 QString DefaultHost(int service) {
     const ServiceForm* form = serviceForm(service);
     return form ? QString::fromLatin1(form->Host) : QString();
@@ -114,10 +134,11 @@ QString Compose(int service, int language, const HostPort& host, const QString& 
         return {};
     const QByteArray encoded =
         UrlEncode(ToUtf8(QStringEncoder(QStringEncoder::System)(pageAddress)));
-    const QString authority =
-        host.Port == 80 ? host.Host : host.Host + QLatin1Char(':') + QString::number(host.Port);
-    return QStringLiteral("http://") + authority + QLatin1String(form->Prefix) +
-           QString::fromLatin1(encoded) +
+    const QString authority = host.Port == (host.Secure ? 443 : 80)
+                                  ? host.Host
+                                  : host.Host + QLatin1Char(':') + QString::number(host.Port);
+    return QLatin1String(host.Secure ? "https://" : "http://") + authority +
+           QLatin1String(form->Prefix) + QString::fromLatin1(encoded) +
            QLatin1String(language == English ? form->EnglishSuffix : form->JapaneseSuffix);
 }
 

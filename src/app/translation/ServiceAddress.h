@@ -15,10 +15,11 @@ enum Language { English = 0, Japanese = 1 };
 // - . _ ! $ ' ( ) * @ pass, every other byte becomes "%" and two upper-case hex digits.
 QByteArray UrlEncode(const QByteArray& text);
 
-// A host with an optional ":port"; the port is 1 to 65535.
+// A host with an optional ":port"; the port is 1 to 65535. Secure: reached over https.
 struct HostPort {
     QString Host;
     quint16 Port = 0;
+    bool Secure = false;
     bool operator==(const HostPort&) const = default;
 };
 
@@ -28,7 +29,12 @@ struct HostPort {
 // it is put into.
 std::optional<HostPort> ParseHostPort(const QString& text, quint16 defaultPort);
 
-// The host (with its port when not 80) of the service's Japanese web-page translation site.
+// A service's host: "https://host[:port]", "http://host[:port]" (either scheme in any case,
+// an optional final "/") or a bare "host[:port]", which is reached over http as it always was.
+// The port defaults to the scheme's. Empty when the host part is none (ParseHostPort).
+std::optional<HostPort> ParseServiceHost(const QString& text);
+
+// The https address of the service's Japanese web-page translation site.
 QString DefaultHost(int service);
 // The key of the SERVER section that may replace the service's host: "EXCITE" or "GOOGLE";
 // empty for an index outside the list.
@@ -37,7 +43,8 @@ QString HostKey(int service);
 // The page's public address: the upload folder's address and the page's remote name.
 QString PageAddress(const QString& folderAddress, const QString& remoteName);
 
-// The service's address for the page: "http://" + host + the service's prefix, the page
+// The service's address for the page: the host's scheme and host (with its port when not the
+// scheme's) + the service's prefix, the page
 // address converted to UTF-8 and encoded, and the language pair of the recognition
 // language (English text to Japanese, Japanese text to English). Empty when the service or
 // the language index lies outside its list: there is no address to ask then.

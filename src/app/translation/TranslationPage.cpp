@@ -2,10 +2,19 @@
 
 #include "Recognition.h"
 
+#include <QRandomGenerator>
+
 namespace TranslationPage {
 
-QString RemoteName(const QString& startStamp) {
-    return startStamp + FileName();
+QString RunStamp() {
+    quint32 words[4];
+    QRandomGenerator::system()->fillRange(words);
+    const QByteArray bits(reinterpret_cast<const char*>(words), sizeof words);
+    return QLatin1Char('[') + QString::fromLatin1(bits.toHex()) + QLatin1Char(']');
+}
+
+QString RemoteName(const QString& runStamp) {
+    return runStamp + FileName();
 }
 
 QString EscapeHtml(const QString& text) {

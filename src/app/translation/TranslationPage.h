@@ -11,9 +11,13 @@ inline QString FileName() {
     return QStringLiteral("trans.html");
 }
 
+// The run's part of the page's name: 128 random bits from the system's generator in hex,
+// in brackets. Drawn once per run, so that nobody can guess the name of a published page.
+QString RunStamp();
+
 // The page's name in the web space: one name for the whole run, so each upload replaces
 // the page before it.
-QString RemoteName(const QString& startStamp);
+QString RemoteName(const QString& runStamp);
 
 // Text with "&", "<" and ">" escaped, so that it can neither break the page nor add markup.
 QString EscapeHtml(const QString& text);

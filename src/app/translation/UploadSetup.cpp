@@ -60,6 +60,8 @@ void PrepareLogin(TFtpClient& client, const Account& account) {
     client.SetPassword(account.Password);
     client.SetAccount(QString());
     client.SetInitialDirectory(account.Directory);
+    // The page must land in the folder that ADDR publishes.
+    client.SetRequireInitialDirectory(true);
     client.SetOverWrite(true);
 }
 
@@ -182,7 +184,7 @@ std::optional<ServiceAddress::HostPort> ReadServiceHost(const QString& settingsB
     if (key.isEmpty())
         return std::nullopt;
     const QString value = ReadServerValue(settingsBase, key, ServiceAddress::DefaultHost(service));
-    auto host = ServiceAddress::ParseHostPort(value, 80);
+    auto host = ServiceAddress::ParseServiceHost(value);
     if (!host && badValue)
         *badValue = value;
     return host;
