@@ -2,8 +2,10 @@
 
 #include <QString>
 
-// What an image file's header tells before anything is decoded. The checks refuse what the
-// decoder should never see: no image, no pixels, too many pixels, data cut short.
+// What an image file's header tells before anything is decoded, read by our own code for the
+// formats the window takes in (BMP, JPEG, GIF, PNG) and for no other, whatever the file's name.
+// The checks refuse what the decoder should never see: another format, no pixels, too many
+// pixels (for a GIF, in all its frames together, as the decoder keeps them all), data cut short.
 struct ImageHeader {
     // 50 megapixels is more than an A2 page at 300 dpi and stays far below memory limits.
     static constexpr qint64 MaxPixels = 50'000'000;

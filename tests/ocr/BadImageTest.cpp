@@ -116,6 +116,37 @@ TEST_F(BadImage, HugeImagesAreRefusedFromTheirHeader) {
     EXPECT_FALSE(createError(at).contains(QStringLiteral("too large")));
 }
 
+// Only the window's formats reach a decoder, read from their own headers; a GIF counts the
+// pixels of all its frames, which its decoder would hold, before one of them is decoded.
+TEST_F(BadImage, OnlyTheWindowsFormatsAreDecodedAndEveryFrameOfAGifCounts) {
+    QImage page(400, 300, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    for (const char* format : {"bmp", "jpg", "png"}) {
+        const QString path = m_dir.filePath(QStringLiteral("page.") + QLatin1String(format));
+        ASSERT_TRUE(page.save(path, format));
+        MiDocument document;
+        EXPECT_NO_THROW(document.Create(path)) << format;
+    }
+    const QByteArray frame("\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0", 15);
+    const QByteArray gif = QByteArray("GIF89a\x01\0\x01\0\x80\0\0\xFF\xFF\xFF\0\0\0", 19);
+    MiDocument tiny;
+    EXPECT_NO_THROW(tiny.Create(write(QStringLiteral("tiny.gif"), gif + frame + frame + ";")));
+
+    // Thirty frames of 2 megapixels on a screen of one pixel.
+    QByteArray big = frame;
+    big[5] = char(0xA0), big[6] = char(0x0F), big[7] = char(0xF4), big[8] = char(0x01);
+    QByteArray frames;
+    for (int i = 0; i < 30; ++i)
+        frames += big;
+    const QString message = createError(write(QStringLiteral("frames.gif"), gif + frames + ";"));
+    EXPECT_TRUE(message.contains(QStringLiteral("too large"))) << message.toStdString();
+
+    // A format the window does not take, under an image's name, is never decoded.
+    const QString pnm =
+        write(QStringLiteral("page.png"), QByteArray("P5\n4 4\n255\n") + QByteArray(16, '\x80'));
+    EXPECT_TRUE(createError(pnm).contains(QStringLiteral("not an image"))) << pnm.toStdString();
+}
+
 TEST_F(BadImage, NothingIsPrintedOnStandardError) {
     const QByteArray png = validPng();
     const QString truncated = write(QStringLiteral("cut.png"), png.left(png.size() - 40));

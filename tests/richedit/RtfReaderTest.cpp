@@ -94,4 +94,15 @@ TEST(RtfReader, DamagedInputEndsWithoutHarm) {
     EXPECT_EQ(read("{\\rtf1\\fs99999999999999 d\\bin99999999999}"), QStringLiteral("d"));
 }
 
+// A file of nothing but braces must not keep a state per brace: groups nested beyond a
+// thousand levels are skipped whole, and what follows them reads as before.
+TEST(RtfReader, GroupsNestedTooDeeplyAreSkippedWithTheirText) {
+    const auto nested = [](int depth, const QByteArray& text) {
+        return QByteArray(depth, '{') + text + QByteArray(depth, '}');
+    };
+    EXPECT_EQ(read("{\\rtf1 a" + nested(1000, "\\b kept") + " b}"), QStringLiteral("akept b"));
+    EXPECT_EQ(read("{\\rtf1 a" + nested(200000, "lost") + " b}"), QStringLiteral("a b"));
+    EXPECT_EQ(read("{\\rtf1 a" + nested(1022, "c{d}{{e}}f") + "g}"), QStringLiteral("acdfg"));
+}
+
 } // namespace

@@ -8,6 +8,7 @@
 #include <QTextDocument>
 #include <algorithm>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -198,12 +199,22 @@ void RtfReader::run() {
 
 void RtfReader::beginGroup() {
     flushText();
+    if (m_stack.size() >= MaxGroupDepth) {
+        if (m_tooDeep++ == 0)
+            m_skipAtLimit = std::exchange(m_state.skip, true);
+        return;
+    }
     m_stack.append(m_state);
     m_groupStart = true;
 }
 
 void RtfReader::endGroup() {
     flushText();
+    if (m_tooDeep > 0) {
+        if (--m_tooDeep == 0)
+            m_state.skip = m_skipAtLimit;
+        return;
+    }
     if (m_state.dest == State::Dest::FontTable && m_fontBeingDefined >= 0)
         m_fontBeingDefined = -1;
     if (m_stack.isEmpty())

@@ -54,8 +54,14 @@ private:
     qsizetype m_pos = 0;
     QTextDocument& m_document;
     QTextCursor m_cursor;
+    // Groups nested deeper than this are skipped with everything in them: real documents stay
+    // far below it, and a file of nothing but "{" would otherwise keep a state per byte.
+    static constexpr int MaxGroupDepth = 1024;
     QList<State> m_stack;
     State m_state;
+    // Groups open beyond MaxGroupDepth, and whether the group at the limit skipped already.
+    int m_tooDeep = 0;
+    bool m_skipAtLimit = false;
     int m_documentCodePage = 1252;
     QMap<int, FontDef> m_fonts;
     int m_fontBeingDefined = -1;
