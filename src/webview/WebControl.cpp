@@ -459,7 +459,19 @@ void TWebControl::applyZoom(int textSize) {
         m_page->setZoomFactor(kTextSizeZoom[m_zoom]);
 }
 
+bool TWebControl::MainFrameAllowed(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+           scheme == QLatin1String("about") || scheme == QLatin1String("data");
+}
+
 bool TWebControl::beforeNavigate(const QUrl& url, int navigationType, bool isMainFrame) {
+    if (isMainFrame && !MainFrameAllowed(url) &&
+        !(url.isLocalFile() &&
+          url.adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery) == m_allowedLocalFile)) {
+        qCDebug(lcWebControl) << "refused main-frame navigation" << url;
+        return false;
+    }
     bool cancel = false;
     if (OnBeforeNavigate2) {
         OnBeforeNavigate2(this, m_page, url.toString(), navigationType,

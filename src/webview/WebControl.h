@@ -79,6 +79,12 @@ public:
     // Whether the event with this dispatch id has a handler.
     bool IsEventAssigned(int dispId) const;
 
+    // The main frame goes only to http, https, about and data addresses: neither a page nor a
+    // link may lead the browser to the user's files or to other schemes. AllowLocalFile lets
+    // the one local file the user named open as well (its host turns its scripts off).
+    static bool MainFrameAllowed(const QUrl& url);
+    void AllowLocalFile(const QUrl& file) { m_allowedLocalFile = file; }
+
     std::function<void(TWebControl*, const QString& text)> OnStatusTextChange;
     std::function<void(TWebControl*, int progress, int progressMax)> OnProgressChange;
     std::function<void(TWebControl*, int command, bool enable)> OnCommandStateChange;
@@ -241,6 +247,7 @@ private:
     int m_generation = 0;
     // The address of a navigation that only changes the fragment, until it completes.
     QUrl m_sameDocumentTarget;
+    QUrl m_allowedLocalFile;
     // How long a same-document navigation to the shown address waits for the engine.
     static constexpr int kSameDocumentSettleMs = 100;
     int m_probeGeneration = -1;

@@ -93,8 +93,8 @@ void TCustomWebHost::applyHostSettings() {
                         bool(OnEvaluateNewWindow) ||
                         m_userInterfaceOptions.Contains(ForceSameWindowNavigation));
     s->setAttribute(QWebEngineSettings::ShowScrollBars, !(info.dwFlags & DOCHOSTUIFLAG_SCROLL_NO));
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls,
-                    !(info.dwFlags & DOCHOSTUIFLAG_LOCAL_MACHINE_ACCESS_CHECK));
+    // A local page never reads other local files, whatever the host's flags say.
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     s->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled,
                     !(info.dwFlags & DOCHOSTUIFLAG_ACTIVATE_CLIENTHIT_ONLY));
     QString css = info.pchHostCss;

@@ -9,6 +9,8 @@
 #include <QNetworkProxy>
 #include <QWebEngineProfile>
 #include <QWidget>
+#include <cerrno>
+#include <cstdio>
 #include <optional>
 #include <unistd.h>
 
@@ -50,8 +52,19 @@ void retireBrowserProfile() {
 
 void PrepareWebEngineEnvironment() {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The sandbox is never turned off behind the user's back: only the user's own
+    // QTWEBENGINE_DISABLE_SANDBOX=1 does, and then it is said.
+    const bool optedOut = qEnvironmentVariable("QTWEBENGINE_DISABLE_SANDBOX") == QLatin1String("1");
+    if (optedOut)
+        std::fprintf(stderr,
+                     "%s: the browser runs without its sandbox (QTWEBENGINE_DISABLE_SANDBOX=1)\n",
+                     program_invocation_short_name);
+    else if (::geteuid() == 0)
+        std::fprintf(stderr,
+                     "%s: running as root, where the browser's sandbox cannot start: pages will "
+                     "not load. Run it as an ordinary user, or set QTWEBENGINE_DISABLE_SANDBOX=1 "
+                     "to run the browser without its sandbox\n",
+                     program_invocation_short_name);
 }
 
 void WebToolsInitialization() {}

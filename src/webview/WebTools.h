@@ -18,8 +18,9 @@ inline constexpr const char* kPostPlatformKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent\\Post Platform";
 inline constexpr const char* kNavigatingSoundKey = "AppEvents\\Schemes\\Apps\\Explorer\\Navigating";
 
-// Call before the QApplication exists: WebEngine needs shared OpenGL contexts, and
-// Chromium's sandbox cannot run as root.
+// Call before the QApplication exists: WebEngine needs shared OpenGL contexts. Chromium's
+// sandbox cannot run as root; it is turned off only by the user's QTWEBENGINE_DISABLE_SANDBOX=1,
+// and standard error says so (or, as root without it, that pages will not load).
 void PrepareWebEngineEnvironment();
 
 // Unit start-up and shutdown of the web tools (nothing to initialise on this platform; kept

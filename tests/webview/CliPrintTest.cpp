@@ -1,6 +1,7 @@
 // vela-cli print, run as a program against the test server.
 #include "WebTestSupport.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -98,6 +99,29 @@ TEST_F(CliPrintTest, FailuresExitNonZeroWithAMessage) {
     r = runPrint({TestServer().Url(QStringLiteral("/cli.html"))}, dir.path());
     EXPECT_EQ(r.ExitCode, 2);
     EXPECT_FALSE(QFile::exists(Out()));
+}
+
+// A saved page may come from anywhere: printed from the user's folder, it runs no script and
+// reads no other local file.
+TEST_F(CliPrintTest, ALocalFileIsPrintedWithoutItsScriptsAndWithoutOtherLocalFiles) {
+    const auto put = [this](const char* name, const QByteArray& bytes) {
+        QFile f(dir.filePath(QLatin1String(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    put("secret.html", "<html><body><p>SECRET WORDS</p></body></html>");
+    put("page.html", "<html><body><p>Local words</p><script>document.write('SCRIPT RAN')"
+                     "</script><iframe src='secret.html'></iframe></body></html>");
+    const CliResult result =
+        runPrint({dir.filePath(QStringLiteral("page.html")), Out()}, dir.path());
+    ASSERT_EQ(result.ExitCode, 0) << result.Error.toStdString();
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {Out(), QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString words = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(words.contains(QLatin1String("Local words"))) << words.toStdString();
+    EXPECT_FALSE(words.contains(QLatin1String("SCRIPT RAN"))) << words.toStdString();
+    EXPECT_FALSE(words.contains(QLatin1String("SECRET"))) << words.toStdString();
 }
 
 } // namespace

@@ -98,6 +98,24 @@ TEST_F(NavigationTest, CancelledNavigationLoadsNothing) {
     EXPECT_NE(host->ReadyState(), READYSTATE_LOADING);
 }
 
+// Neither the program nor a page leads the browser to the user's files: the main frame opens
+// http, https, about and data addresses only.
+TEST_F(NavigationTest, TheMainFrameOpensNoLocalFile) {
+    QTemporaryDir dir;
+    QFile secret(dir.filePath(QStringLiteral("secret.html")));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("<html><body>SECRET</body></html>");
+    secret.close();
+    const QUrl file = QUrl::fromLocalFile(secret.fileName());
+    ASSERT_TRUE(Load(QStringLiteral("data:text/html,<p>inline</p>")));
+    EXPECT_TRUE(HasHtmlDocument(host));
+    host->NavigateUrl(file.toString());
+    QTest::qWait(1000);
+    EXPECT_NE(host->Page()->url(), file);
+    EXPECT_EQ(host->Page()->url().scheme(), QStringLiteral("data"));
+    EXPECT_FALSE(TWebControl::MainFrameAllowed(QUrl(QStringLiteral("view-source:http://a/"))));
+}
+
 TEST_F(NavigationTest, HtmlDocumentOnlyForHtmlPages) {
     EXPECT_FALSE(HasHtmlDocument(nullptr));
     EXPECT_FALSE(HasHtmlDocument(host)); // nothing loaded yet

@@ -5,6 +5,7 @@
 #include "WebTools.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QPrinter>
 #include <cstdio>
@@ -25,8 +26,16 @@ int PrintUrlToPdf(const char* command, const QString& url, const QString& out, i
         loadError = QStringLiteral("cannot load %1 (error %2)")
                         .arg(failed.toString(), QString::number(status.toInt()));
     };
+    // A file the user names opens, and opens inert: a page from anywhere may have been saved.
+    const QUrl target = QUrl::fromUserInput(url.trimmed(), QDir::currentPath());
+    if (target.isLocalFile()) {
+        host.AllowLocalFile(target);
+        TDownloadControlOptions options = host.DownloadOptions();
+        options.Insert(DontExecuteScripts);
+        host.SetDownloadOptions(options);
+    }
     try {
-        host.NavigateUrl(url);
+        host.NavigateUrl(target.isLocalFile() ? target.toString() : url);
         if (url.trimmed().isEmpty())
             return fail(QStringLiteral("no address given"));
         if (!host.WaitUntilReady())
