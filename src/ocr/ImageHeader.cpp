@@ -196,15 +196,15 @@ ImageHeader ImageHeader::Check(const uchar* data, qint64 size, const QString& fi
     const Promise p = readPromise(bytes);
     if (p.Format == IFF_UNKNOWN)
         throw VelaError(
-            QStringLiteral("\"%1\" is not an image file the OCR engine can read (BMP, JPEG, GIF "
-                           "or PNG)")
+            QStringLiteral("\"%1\" is not an image file the OCR engine can read: it reads BMP, "
+                           "JPEG, GIF and PNG")
                 .arg(fileName));
     if (p.Width <= 0 || p.Height <= 0)
         throw VelaError(QStringLiteral("\"%1\" has no pixels").arg(fileName));
     if (p.DecodedPixels > MaxPixels)
         throw VelaError(
-            QStringLiteral("\"%1\" is too large: %2 x %3 pixels%4 (at most %5 million pixels are "
-                           "accepted)")
+            QStringLiteral("\"%1\" is too large: %2 x %3 pixels%4; at most %5 million pixels are "
+                           "accepted")
                 .arg(fileName, QString::number(p.Width), QString::number(p.Height),
                      p.DecodedPixels > p.Width * p.Height
                          ? QStringLiteral(", %1 in all its frames").arg(p.DecodedPixels)
