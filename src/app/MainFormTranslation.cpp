@@ -183,7 +183,8 @@ void TfrmMain::removePublishedPage() {
     m_published = false;
     PageRemoval::Remove(
         UploadSetup::ToAccount({UploadHost, UploadUser, UploadPassword, UploadDirectory}),
-        TranslationPage::RemoteName(StartStamp), RemovalBoundMs);
+        UploadSetup::ReadTlsChoice(SettingsBase), TranslationPage::RemoteName(StartStamp),
+        RemovalBoundMs);
 }
 
 void TfrmMain::WEBDownloadComplete() {

@@ -30,12 +30,12 @@ struct FtpOptions {
     QString To;
 };
 
-const char* const s_putUsage = "put --host HOST [--port N] [--user U] [--password-file F] [--dir DIR] "
-                               "[--passive] [--timeout SECONDS] [--tls [--fingerprint SHA256]] "
-                               "[--ascii] [--resume] LOCAL REMOTE";
-const char* const s_getUsage = "get --host HOST [--port N] [--user U] [--password-file F] [--dir DIR] "
-                               "[--passive] [--timeout SECONDS] [--tls [--fingerprint SHA256]] "
-                               "[--resume] REMOTE LOCAL";
+const char* const s_putUsage = "put --host HOST [--port N] [--user U] [--password-file F] "
+                               "[--dir DIR] [--passive] [--timeout SECONDS] "
+                               "[--tls [--fingerprint SHA256]] [--ascii] [--resume] LOCAL REMOTE";
+const char* const s_getUsage = "get --host HOST [--port N] [--user U] [--password-file F] "
+                               "[--dir DIR] [--passive] [--timeout SECONDS] "
+                               "[--tls [--fingerprint SHA256]] [--resume] REMOTE LOCAL";
 
 // A decimal number in [low, high]; false for anything else.
 bool parseNumber(const char* text, long low, long high, int& value) {

@@ -140,10 +140,12 @@ QString ftpFailure(TFtpClient* client, int error, const QString& text) {
 }
 
 // Logs in, stores the page and disconnects, as the window does; empty on success.
-QString publish(const UploadSetup::Account& account, const QString& page, const QString& remote) {
+QString publish(const UploadSetup::Account& account, const UploadSetup::TlsChoice& tls,
+                const QString& page, const QString& remote) {
     TFtpClient client;
     UploadSetup::ConfigureClient(client);
     UploadSetup::PrepareLogin(client, account);
+    UploadSetup::PrepareTls(client, tls);
     QEventLoop loop;
     QString failure;
     bool stored = false;
@@ -214,10 +216,11 @@ int translate(const TranslateOptions& o) {
 
     const QString remote = TranslationPage::RemoteName(TranslationPage::RunStamp());
     const UploadSetup::Account account = UploadSetup::ToAccount(values);
-    const QString failure = publish(account, pageFile, remote);
+    const UploadSetup::TlsChoice tls = UploadSetup::ReadTlsChoice(base);
+    const QString failure = publish(account, tls, pageFile, remote);
     if (!failure.isEmpty()) {
         // A failed upload may still have left part of the page.
-        PageRemoval::Remove(account, remote, RemovalBoundMs);
+        PageRemoval::Remove(account, tls, remote, RemovalBoundMs);
         return fail(failure);
     }
 
@@ -228,7 +231,7 @@ int translate(const TranslateOptions& o) {
     progress(QStringLiteral("printing %1").arg(o.Out));
     const int status = PrintUrlToPdf("translate", address, o.Out, 60);
     // The service has fetched the page by now (or never will): it leaves the web space.
-    progress(PageRemoval::Remove(account, remote, RemovalBoundMs)
+    progress(PageRemoval::Remove(account, tls, remote, RemovalBoundMs)
                  ? QStringLiteral("removed %1").arg(remote)
                  : QStringLiteral("could not remove %1").arg(remote));
     return status;

@@ -7,10 +7,12 @@
 
 namespace PageRemoval {
 
-bool Remove(const UploadSetup::Account& account, const QString& remoteName, int boundMs) {
+bool Remove(const UploadSetup::Account& account, const UploadSetup::TlsChoice& tls,
+            const QString& remoteName, int boundMs) {
     TFtpClient client;
     UploadSetup::ConfigureClient(client);
     UploadSetup::PrepareLogin(client, account);
+    UploadSetup::PrepareTls(client, tls);
     client.SetTimeOut(static_cast<std::uint16_t>(std::max(1, boundMs / 1000)));
     QEventLoop loop;
     bool removed = false;

@@ -8,9 +8,11 @@
 // user's text does not stay public.
 namespace PageRemoval {
 
-// Logs in with the account and deletes remoteName from its folder, waiting at most boundMs
+// Logs in with the account (over TLS as tls says) and deletes remoteName from its folder,
+// waiting at most boundMs
 // (user input is held back meanwhile). True when the server confirmed the removal; a server
 // that cannot be reached in time is given up silently.
-bool Remove(const UploadSetup::Account& account, const QString& remoteName, int boundMs);
+bool Remove(const UploadSetup::Account& account, const UploadSetup::TlsChoice& tls,
+            const QString& remoteName, int boundMs);
 
 } // namespace PageRemoval
