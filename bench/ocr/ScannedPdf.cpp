@@ -33,7 +33,7 @@ QImage scannedPage(bool japanese, int number, QRandomGenerator& random) {
     font.setPointSize(11);
     painter.setFont(font);
     painter.setPen(QColor(40, 40, 40));
-    QString text = QStringLiteral("%1\n\n").arg(number);
+    QString text = QStringLiteral("Page %1\n\n").arg(number);
     for (int i = 0; i < 5; ++i)
         text += QString::fromUtf8(japanese ? japaneseText : englishText) + QStringLiteral("\n\n");
     painter.drawText(QRect(300, 300, 2480 - 600, 3508 - 600),
