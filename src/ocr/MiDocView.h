@@ -40,8 +40,6 @@ public:
     // In a run over several pages: the page being read (from 1) of count, named beside the
     // percentage; a count below 2 names none.
     void SetProgressPage(int page, int count);
-    int ProgressPage() const { return m_progressPage; }
-    int ProgressPages() const { return m_progressPages; }
 
     // Scale of the shown page against its pixels; 0 without a page.
     double Scale() const { return m_scale; }

@@ -120,40 +120,30 @@ TEST_F(RecognitionFlow, EscapeStopsTheRunLeavingTextAndPageAndItCanRunAgain) {
 TEST_F(RecognitionFlow, ADroppedPdfShowsItsFirstPageReadsEveryPageAndEscapeKeepsThoseRead) {
     const QStringList english = OcrTexts::English();
     const QString pdf = dir.filePath(QStringLiteral("three.pdf"));
-    RenderedPage::WriteTextPdf(pdf, {english.mid(0, 1), english.mid(1, 1), english.mid(2, 1)},
-                               QSizeF(170, 25));
+    // The first page is the longest, so that an Escape given as the run starts finds it unread.
+    const QList<QStringList> pages{english.mid(0, 3), english.mid(3, 1), english.mid(4, 1)};
+    RenderedPage::WriteTextPdf(pdf, pages, QSizeF(170, 60));
     ASSERT_TRUE(DropSimulation::DropFiles(form.get(), QPoint(10, 40), {pdf}));
     ASSERT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
     // The first page at 300 dpi (the PDF keeps its size in whole points).
     EXPECT_NEAR(form->DocView->Page().width(), 170 / 25.4 * 300, 2);
-    EXPECT_NEAR(form->DocView->Page().height(), 25 / 25.4 * 300, 2);
+    EXPECT_NEAR(form->DocView->Page().height(), 60 / 25.4 * 300, 2);
     ASSERT_TRUE(form->btnRecognition->isEnabled());
     chooseLanguage(0);
 
-    int pages = 0, lastPage = 0;
-    clickRecognitionWhile([&] {
-        pages = std::max(pages, form->DocView->ProgressPages());
-        lastPage = std::max(lastPage, form->DocView->ProgressPage());
-    });
+    clickRecognition();
     ASSERT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
-    EXPECT_EQ(pages, 3);
-    EXPECT_EQ(lastPage, 3);
     const QStringList read = form->rmm00->toPlainText().split(QStringLiteral("\n\n"));
     ASSERT_EQ(read.size(), 3) << form->rmm00->toPlainText().toStdString();
     for (int p = 0; p < 3; ++p)
-        EXPECT_LT(RenderedPage::CharacterErrorRate(english[p], read[p], false), 0.05)
+        EXPECT_LT(RenderedPage::CharacterErrorRate(pages[p].join(QLatin1Char(' ')), read[p], false),
+                  0.05)
             << read[p].toStdString();
 
-    // Escape while the first page is read: that page is finished and kept, no more.
+    // Escape as the run starts: the first page is finished and kept, no more.
     form->rmm00->setPlainText(QStringLiteral("old"));
-    bool pressed = false;
-    clickRecognitionWhile([&] {
-        if (!pressed && form->DocView->ProgressPage() == 1) {
-            pressed = true;
-            QTest::keyClick(form.get(), Qt::Key_Escape);
-        }
-    });
-    ASSERT_TRUE(pressed);
+    QTimer::singleShot(0, form.get(), [this] { QTest::keyClick(form.get(), Qt::Key_Escape); });
+    clickRecognition();
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(form->rmm00->toPlainText().trimmed(), read[0].trimmed());
     EXPECT_EQ(form->DocView->Progress(), -1);
