@@ -120,6 +120,7 @@ private:
     // TLS (AsyncSocketTls.cpp).
     int tlsSend(const char* data, int length);
     int tlsReceive(char* buffer, int capacity);
+    void discardTlsInput();
     // Gives the platform what TLS has to send; false while some must wait (LastError
     // untouched) or on a failure (m_tlsSendError set).
     bool flushTls();

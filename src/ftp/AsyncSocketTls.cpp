@@ -95,9 +95,7 @@ void TAsyncSocket::postTlsEvent(long event) {
     });
 }
 
-void TAsyncSocket::closeTls() {
-    // Data left unread would make the platform reset the connection on close and drop what
-    // is still on its way to the peer, the closing alert with it.
+void TAsyncSocket::discardTlsInput() {
     char scratch[4096];
     for (int taken = 0; taken < PullBudget;) {
         const int n = tlsReceive(scratch, sizeof scratch);
@@ -105,6 +103,12 @@ void TAsyncSocket::closeTls() {
             break;
         taken += n;
     }
+}
+
+void TAsyncSocket::closeTls() {
+    // Data left unread would make the platform reset the connection on close and drop what
+    // is still on its way to the peer, the closing alert with it.
+    discardTlsInput();
     // The closing alert tells the peer that nothing was cut off.
     m_tls->Shutdown();
     flushTls();
@@ -222,13 +226,7 @@ void TAsyncSocket::tlsReadable() {
     }
     // Nobody reads here (an upload's data connection): take in what the server sends all the
     // same (session tickets, its closing alert), so that closing the socket stays orderly.
-    char scratch[4096];
-    for (int taken = 0; taken < PullBudget;) {
-        const int n = tlsReceive(scratch, sizeof scratch);
-        if (n == 0)
-            break;
-        taken += n;
-    }
+    discardTlsInput();
     stopTimeout();
 }
 
