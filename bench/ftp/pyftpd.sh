@@ -16,16 +16,22 @@ prepare_work() {
   mkdir -p "$work/home" "$work/local"
 }
 
-# start_pyftpd HOME: pyftpdlib (user and password "bench") serving HOME on 127.0.0.1; sets
-# server_pid and port. Uses $root and $work.
-start_pyftpd() {
-  /usr/bin/python3 "$root/tests/fixtures/ftp/pyftpd_server.py" "$1" bench bench \
-    > "$work/server.out" 2>/dev/null &
-  server_pid=$!
+# await_port NAME: waits for the server started with its output in $work/server.out to print
+# its port; sets port, or ends the benchmark saying NAME did not start.
+await_port() {
   for _ in $(seq 100); do
     grep -q '^PORT ' "$work/server.out" 2>/dev/null && break
     sleep 0.1
   done
   port="$(awk '/^PORT /{print $2}' "$work/server.out")"
-  [ -n "$port" ] || { echo "pyftpdlib did not start" >&2; exit 1; }
+  [ -n "$port" ] || { echo "$1 did not start" >&2; exit 1; }
+}
+
+# start_pyftpd [--tls CERT KEY] HOME: pyftpdlib (user and password "bench") serving HOME on
+# 127.0.0.1; sets server_pid and port. Uses $root and $work.
+start_pyftpd() {
+  /usr/bin/python3 "$root/tests/fixtures/ftp/pyftpd_server.py" "$@" bench bench \
+    > "$work/server.out" 2>/dev/null &
+  server_pid=$!
+  await_port pyftpdlib
 }
