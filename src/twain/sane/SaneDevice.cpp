@@ -54,16 +54,33 @@ double wordValue(const SANE_Option_Descriptor* d, SANE_Word w) {
     return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : double(w);
 }
 
+// SANE's red, green, blue into a DIB's blue, green, red: the common case, and byte by byte it
+// took longer than the device read. Five pixels go at a time in one 16-byte shuffle (the 16th
+// byte is written again by the next step); SSSE3 has that shuffle in one instruction.
+#if defined(__x86_64__)
+__attribute__((target_clones("ssse3", "default")))
+#endif
+void swapRedAndBlue(const unsigned char* in, unsigned char* out, std::size_t width) {
+    using Bytes = unsigned char __attribute__((vector_size(16)));
+    std::size_t x = 0;
+    for (; x + 6 <= width; x += 5) {
+        Bytes v;
+        std::memcpy(&v, in + 3 * x, sizeof v);
+        v = __builtin_shufflevector(v, v, 2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+        std::memcpy(out + 3 * x, &v, sizeof v);
+    }
+    for (; x < width; ++x) {
+        out[3 * x] = in[3 * x + 2];
+        out[3 * x + 1] = in[3 * x + 1];
+        out[3 * x + 2] = in[3 * x];
+    }
+}
+
 // One SANE line into one DIB row.
 void convertLine(const SANE_Parameters& p, const unsigned char* in, unsigned char* out) {
     const int width = p.pixels_per_line;
     if (p.format == SANE_FRAME_RGB && p.depth == 8) {
-        // The common case on its own, plain enough for the compiler to vectorise.
-        for (int x = 0; x < width; ++x, in += 3, out += 3) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-        }
+        swapRedAndBlue(in, out, std::size_t(width));
     } else if (p.format == SANE_FRAME_RGB && p.depth == 1) {
         // Each three bytes hold eight pixels: red's bits, green's, blue's, the first pixel in
         // the highest bit; 1 is full intensity.
