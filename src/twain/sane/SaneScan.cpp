@@ -19,7 +19,7 @@ SaneScan::SaneScan(SaneDevice& device, int maxPages, std::function<void()> ready
 void SaneScan::Cancel() {
     std::lock_guard lock(m_mutex);
     m_cancel = true;
-    m_changed.notify_all();
+    tell();
 }
 
 SaneScan::~SaneScan() {
@@ -61,7 +61,7 @@ void SaneScan::run(int maxPages) {
                 [this] {
                     std::unique_lock lock(m_mutex);
                     ++m_started;
-                    m_changed.notify_all();
+                    tell();
                     // The page is read once the application has written and freed the one before:
                     // a batch then holds one page at a time, and a device is slower than a write.
                     const auto until = std::chrono::steady_clock::now() + ReleaseWait;
@@ -79,7 +79,7 @@ void SaneScan::run(int maxPages) {
             {
                 std::lock_guard lock(m_mutex);
                 m_pages.push_back(page);
-                m_changed.notify_all();
+                tell();
             }
             if (m_ready)
                 m_ready();
@@ -94,7 +94,7 @@ void SaneScan::run(int maxPages) {
         std::lock_guard lock(m_mutex);
         m_result = result;
         m_ended = true;
-        m_changed.notify_all();
+        tell();
     }
     if (m_ready)
         m_ready();
@@ -108,7 +108,7 @@ bool SaneScan::Take(ScannedPage& page) {
     m_pages.pop_front();
     m_lastTaken = page.dib;
     ++m_taken;
-    m_changed.notify_all();
+    tell();
     return true;
 }
 
@@ -137,7 +137,12 @@ TW_UINT16 SaneScan::Result() const {
     return m_result;
 }
 
-void SaneScan::Wait(std::chrono::milliseconds limit) const {
+std::uint64_t SaneScan::News() const {
+    std::lock_guard lock(m_mutex);
+    return m_news;
+}
+
+void SaneScan::Wait(std::uint64_t seen, std::chrono::milliseconds limit) const {
     std::unique_lock lock(m_mutex);
-    m_changed.wait_for(lock, limit);
+    m_changed.wait_for(lock, limit, [&] { return m_news != seen; });
 }

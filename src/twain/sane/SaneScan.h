@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -39,16 +40,24 @@ public:
     bool Ended() const;
     // How the scan ended: TWCC_SUCCESS, ScanCancelled or a condition code.
     TW_UINT16 Result() const;
-    // Waits at most `limit` for news from the scan's thread.
-    void Wait(std::chrono::milliseconds limit) const;
+    // Waits at most `limit` for news from the scan's thread after `seen`, a News() taken
+    // before the caller looked, so that news in between is not waited for.
+    std::uint64_t News() const;
+    void Wait(std::uint64_t seen, std::chrono::milliseconds limit) const;
 
 private:
     void run(int maxPages);
+    // With the mutex held.
+    void tell() {
+        ++m_news;
+        m_changed.notify_all();
+    }
 
     SaneDevice& m_device;
     std::function<void()> m_ready;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
+    std::uint64_t m_news = 0;
     std::deque<ScannedPage> m_pages;
     int m_started = 0; // pages the device has begun
     int m_taken = 0;

@@ -251,8 +251,11 @@ void SaneSource::startScan() {
 }
 
 void SaneSource::waitFor(const std::function<bool()>& done) {
-    while (!done()) {
-        m_scan->Wait(std::chrono::milliseconds(10));
+    for (;;) {
+        const std::uint64_t seen = m_scan->News();
+        if (done())
+            return;
+        m_scan->Wait(seen, std::chrono::milliseconds(10));
         QCoreApplication::processEvents();
     }
 }
