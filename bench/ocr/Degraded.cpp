@@ -44,14 +44,14 @@ double recognise(const Language& language, const QString& path, double& seconds)
 }
 
 // Milliseconds the page preparation takes on the file's page (deciding, and what it decides).
-double preparation(const QString& path) {
+double preparation(const QString& path, bool japanese) {
     const PixPtr page(pixRead(path.toLocal8Bit().constData()));
     if (!page)
         return 0;
     QElapsedTimer timer;
     timer.start();
     PixPtr prepared = PagePreparation::Prepare(page.get());
-    const PixPtr large = PagePreparation::Enlarge(prepared ? prepared.get() : page.get());
+    const PixPtr large = PagePreparation::Enlarge(prepared ? prepared.get() : page.get(), japanese);
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
             sums[set] += rate;
             worst[set] = std::max(worst[set], rate);
             std::printf("%-24s %-4s %8.2f %8.2f %8.1f\n", qPrintable(c.name), language.name,
-                        rate * 100, seconds, preparation(path));
+                        rate * 100, seconds,
+                        preparation(path, language.id == MiDocument::LanguageJapanese));
         }
         std::printf("mean %s: clean/turned/skewed %.2f %% (worst %.2f), degraded %.2f %% (worst "
                     "%.2f)\n\n",

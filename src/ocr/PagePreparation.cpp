@@ -11,8 +11,12 @@
 namespace {
 
 // The engine reads best when full characters are some 40 pixels high; below 26 (8-point text
-// at 300 dpi) it starts to lose strokes, so smaller text is enlarged to that height.
-constexpr int SmallText = 26;
+// at 300 dpi) it starts to lose strokes of Japanese, so smaller text is enlarged to that
+// height. Latin text of 24 (10-point at 200 dpi) reads as well unenlarged, in a third of the
+// time, and keeps the spaces between short codes.
+int smallText(bool japanese) {
+    return japanese ? 26 : 24;
+}
 constexpr int GoodText = 40;
 
 // Paper brought to white and the darkest ink to black: the local background (a grey closing
@@ -112,12 +116,12 @@ PixPtr PagePreparation::Prepare(Pix* page, PreparationSteps* steps) {
     return gray;
 }
 
-PixPtr PagePreparation::Enlarge(Pix* page, PreparationSteps* steps) {
+PixPtr PagePreparation::Enlarge(Pix* page, bool japanese, PreparationSteps* steps) {
     if (!page || pixGetDepth(page) == 1)
         return nullptr;
     const PixPtr gray = Gray(page);
     const int height = gray ? TextHeight(gray.get()) : 0;
-    if (height == 0 || height >= SmallText)
+    if (height == 0 || height >= smallText(japanese))
         return nullptr;
     // Never beyond the largest page the document accepts.
     const double pixels = double(pixGetWidth(page)) * pixGetHeight(page);

@@ -14,8 +14,9 @@ public:
     // it is. steps receives what was done.
     static PixPtr Prepare(Pix* page, PreparationSteps* steps = nullptr);
     // The upright page enlarged when its text is too small for the engine, or null (binary
-    // pages are read as they are). steps (when set) receives the scale.
-    static PixPtr Enlarge(Pix* page, PreparationSteps* steps = nullptr);
+    // pages are read as they are); Japanese is enlarged from a larger size. steps (when set)
+    // receives the scale.
+    static PixPtr Enlarge(Pix* page, bool japanese, PreparationSteps* steps = nullptr);
 
     // The page in 8-bit grey (luminance of a colour page).
     static PixPtr Gray(Pix* page);

@@ -26,8 +26,9 @@ std::vector<Segment> segments(Pix* runs) {
 // Long thin runs of ink in one direction: what survives an opening by a brick `length` long,
 // less what is thicker than a rule.
 PixPtr thinRuns(Pix* ink, int length, int thick, bool horizontal) {
-    PixPtr runs(horizontal ? pixOpenBrick(nullptr, ink, length, 1)
-                           : pixOpenBrick(nullptr, ink, 1, length));
+    // The composite brick with word-parallel operations opens long runs several times faster.
+    PixPtr runs(horizontal ? pixOpenCompBrickDwa(nullptr, ink, length, 1)
+                           : pixOpenCompBrickDwa(nullptr, ink, 1, length));
     if (!runs)
         return nullptr;
     PixPtr solid(horizontal ? pixOpenBrick(nullptr, runs.get(), 1, thick)

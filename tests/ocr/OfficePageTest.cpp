@@ -130,7 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
     Set, OfficePages,
     ::testing::Values(OfficeCase{"Codes", false, "Scan"}, OfficeCase{"Table", false, "Scan"},
                       OfficeCase{"Transcript", false, "Scan"},
-                      OfficeCase{"TwoColumns", false, "Copy"}, OfficeCase{"Codes", true, "Copy"},
+                      OfficeCase{"TwoColumns", false, "Copy"}, OfficeCase{"Slide", false, "Scan"},
+                      OfficeCase{"Codes", true, "Copy"},
                       OfficeCase{"Table", true, "Scan"}, OfficeCase{"Transcript", true, "Scan"},
                       OfficeCase{"Form", true, "Scan"}),
     [](const auto& info) {
