@@ -45,6 +45,60 @@ PageReading PageReading::Read(tesseract::TessBaseAPI& api, Pix* page, const QStr
     return Results(api);
 }
 
+namespace {
+
+bool latinLetter(QChar c) {
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+bool digit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// The engine's spacing joins a number and a letter that stand a space apart ("14 A" comes out
+// "14A"), as codes are often set. The word is cut where a digit and a letter meet across a gap
+// of at least 0.4 of the word's height: a space is wider, while the side bearings of digits
+// and letters set close together (even a narrow "1" in a wide figure) leave less.
+QList<ReadWord> cutAtSpaces(const tesseract::ResultIterator& at, const ReadWord& word) {
+    QList<ReadWord> pieces{word};
+    const int height = word.box.Bottom - word.box.Top;
+    tesseract::ResultIterator symbol(at);
+    QString text;
+    ReadWord* piece = &pieces.back();
+    piece->text.clear();
+    MiRect last{};
+    bool first = true;
+    do {
+        MiRect box;
+        symbol.BoundingBox(tesseract::RIL_SYMBOL, &box.Left, &box.Top, &box.Right, &box.Bottom);
+        const QString glyph = WordJoin::Taken(symbol.GetUTF8Text(tesseract::RIL_SYMBOL));
+        text += glyph;
+        if (!first && !glyph.isEmpty() && !piece->text.isEmpty() &&
+            box.Left - last.Right >= 0.4 * height &&
+            ((digit(piece->text.back()) && latinLetter(glyph.front())) ||
+             (latinLetter(piece->text.back()) && digit(glyph.front())))) {
+            pieces.append({QString(), box, word.confidence, word.cell});
+            piece = &pieces.back();
+        }
+        if (piece->text.isEmpty())
+            piece->box = box;
+        piece->box = {std::min(piece->box.Left, box.Left), std::min(piece->box.Top, box.Top),
+                      std::max(piece->box.Right, box.Right),
+                      std::max(piece->box.Bottom, box.Bottom)};
+        piece->text += glyph;
+        last = box;
+        first = false;
+    } while (!symbol.IsAtFinalElement(tesseract::RIL_WORD, tesseract::RIL_SYMBOL) &&
+             symbol.Next(tesseract::RIL_SYMBOL));
+    // Symbols that do not spell the word are no ground for cutting it.
+    if (pieces.size() == 1 || text != word.text)
+        return {word};
+    return pieces;
+}
+
+} // namespace
+
 PageReading PageReading::Results(tesseract::TessBaseAPI& api) {
     PageReading reading;
     std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
@@ -63,7 +117,7 @@ PageReading PageReading::Results(tesseract::TessBaseAPI& api) {
             ReadWord word{text, {}, it->Confidence(tesseract::RIL_WORD)};
             it->BoundingBox(tesseract::RIL_WORD, &word.box.Left, &word.box.Top, &word.box.Right,
                             &word.box.Bottom);
-            line.append(word);
+            line.append(cutAtSpaces(*it, word));
         } while (it->Next(tesseract::RIL_WORD));
         if (!line.isEmpty())
             reading.Lines.append(line);
