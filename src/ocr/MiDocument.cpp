@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <cmath>
 #include <leptonica/allheaders.h>
+#include <map>
 #include <optional>
 #include <tesseract/baseapi.h>
 
@@ -77,6 +78,10 @@ double skewAngle(Pix* pix, bool columns) {
 // The engine's progress covers word recognition only; the steps before it get the first
 // tenth of the bar.
 constexpr int PercentBeforeWords = 10;
+
+// The engine's mean confidence in a page's columns from which they are taken without reading
+// the page across (upright columns read at 90 or more; upside down or a picture, far less).
+constexpr double SureOfColumns = 70;
 
 void report(OcrMonitor* monitor, int percent) {
     if (monitor) {
@@ -142,6 +147,44 @@ PixPtr straightened(PixPtr page, double* applied, bool japanese, bool columns = 
         throw VelaError(QStringLiteral("The OCR engine cannot straighten the page"));
     *applied = angle;
     return out;
+}
+
+// An upright page read in columns, with what was done to it.
+struct ColumnReading {
+    PixPtr page;
+    VerticalReading::Columns columns;
+    PreparationSteps steps;
+    int quarterTurns = 0;
+    double deskew = 0;
+};
+
+// Reads an upright page (with its blocks) in columns once enlarged (when its text is small)
+// and straightened; none when no text on it runs vertically.
+std::optional<ColumnReading> readInColumns(PixPtr page, VerticalReading::Blocks blocks,
+                                           const PreparationSteps& steps, int quarterTurns,
+                                           bool straighten, OcrMonitor* monitor, int fromPercent,
+                                           int toPercent, const QString& fileName) {
+    if (!PageBlocks::AnyVertical(blocks))
+        return std::nullopt;
+    ColumnReading c{nullptr, {}, steps, quarterTurns, 0};
+    PixPtr large = PagePreparation::Enlarge(page.get(), true, &c.steps);
+    const bool enlarged = large != nullptr;
+    if (enlarged)
+        page = std::move(large);
+    if (straighten)
+        page = straightened(std::move(page), &c.deskew, true, true);
+    if (enlarged || c.deskew != 0)
+        blocks = VerticalReading::BlocksOf(page.get());
+    EngineProgress progress(monitor, fromPercent, toPercent);
+    std::optional<VerticalReading::Columns> read =
+        VerticalReading::Read(page.get(), blocks, progress.get(), fileName);
+    if (monitor && monitor->Cancelled())
+        throw OcrCancelled();
+    if (!read)
+        return std::nullopt;
+    c.columns = std::move(*read);
+    c.page = std::move(page);
+    return c;
 }
 
 } // namespace
@@ -230,9 +273,15 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     };
     tesseract::TessBaseAPI* api = nullptr;
     const Candidate* held = nullptr; // the reading the engine still holds
+    // The first reading takes most of the progress bar; the comparisons that may follow share
+    // the rest.
     int reads = 0;
-    // Enlarges (when asked) and straightens the page, then reads it. The first reading takes
-    // most of the progress bar; the comparisons that may follow share the rest.
+    const auto nextShare = [&reads] {
+        const int from = reads == 0 ? PercentBeforeWords : 70 + (reads - 1) * 15;
+        ++reads;
+        return std::pair{from, reads == 1 ? 70 : std::min(100, from + 15)};
+    };
+    // Enlarges (when asked) and straightens the page, then reads it.
     const auto read = [&](PixPtr page, PreparationSteps steps, int quarterTurns, bool enlarge) {
         Candidate c{nullptr, {}, steps, quarterTurns, 0};
         if (enlarge)
@@ -243,9 +292,7 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
         // Loaded only now, so that a page that cannot be prepared costs no load.
         if (!api)
             api = &OcrEngine::Instance().Recognizer(language);
-        const int from = reads == 0 ? PercentBeforeWords : 70 + (reads - 1) * 15;
-        const int to = reads == 0 ? 70 : std::min(100, from + 15);
-        ++reads;
+        const auto [from, to] = nextShare();
         c.reading = PageReading::Read(*api, page.get(), m_fileName, monitor, from, to);
         c.page = std::move(page);
         return c;
@@ -259,23 +306,68 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     if (!prepared)
         prepared.reset(pixClone(m_pix));
     report(monitor, PercentBeforeWords / 2);
+    // The blocks of the page as given (Japanese), found once.
+    std::optional<VerticalReading::Blocks> blocks;
+    const auto blocksAsGiven = [&]() -> const VerticalReading::Blocks& {
+        if (!blocks)
+            blocks = VerticalReading::BlocksOf(prepared.get());
+        return *blocks;
+    };
     // Orientation is looked for once at most (the look costs as much as a reading).
     std::optional<int> orientation;
     const auto quarterTurns = [&] {
         if (!orientation)
             orientation = orient ? uprightQuarterTurns(
                                        prepared.get(),
-                                       japanese ? VerticalReading::OrientationArea(prepared.get())
+                                       japanese ? VerticalReading::OrientationArea(blocksAsGiven())
                                                 : std::nullopt)
                                  : 0;
         return *orientation;
     };
-    // Japanese set in columns is read column by column once upright, when the page does not
-    // read well across (a picture between columns can pass for a column of text).
+    // Japanese set in columns is read column by column once upright; a page is read in columns
+    // at most once per turn.
+    std::map<int, std::optional<ColumnReading>> inColumns;
+    const auto columnsAt = [&](int turns) -> std::optional<ColumnReading>& {
+        auto found = inColumns.find(turns);
+        if (found == inColumns.end()) {
+            const auto [from, to] = nextShare();
+            PixPtr upright = turned(PixPtr(pixClone(prepared.get())), turns);
+            VerticalReading::Blocks uprightBlocks =
+                turns == 0 ? blocksAsGiven() : VerticalReading::BlocksOf(upright.get());
+            found = inColumns
+                        .emplace(turns,
+                                 readInColumns(std::move(upright), std::move(uprightBlocks), steps,
+                                               turns, straighten, monitor, from, to, m_fileName))
+                        .first;
+        }
+        return found->second;
+    };
+    const auto keepColumns = [&](ColumnReading& c) {
+        if (Recognised)
+            VerticalReading::HandOver(c.page.get(), Recognised, m_fileName);
+        replacePix(c.page.release());
+        m_quarterTurns = c.quarterTurns;
+        m_deskew = c.deskew;
+        m_preparation = c.steps;
+        m_image = MiImage(std::move(c.columns.layout));
+    };
+    // A page set mostly in columns is read in columns first, once upright: when the engine is
+    // sure of them, the readings across (each about as long as reading the columns) cannot
+    // change the result.
+    if (japanese && VerticalReading::MostlyVertical(blocksAsGiven())) {
+        std::optional<ColumnReading>& columns = columnsAt(quarterTurns());
+        if (columns && columns->columns.confidence >= SureOfColumns) {
+            keepColumns(*columns);
+            return;
+        }
+    }
+    // Otherwise the page is read in columns only when it does not read well across (a picture
+    // between columns can pass for a column of text).
     const auto readColumns = [&] {
-        PixPtr upright = turned(PixPtr(pixClone(prepared.get())), quarterTurns());
-        return VerticalReading::RunsVertically(upright.get()) &&
-               readVertically(std::move(upright), steps, quarterTurns(), straighten, monitor);
+        std::optional<ColumnReading>& columns = columnsAt(quarterTurns());
+        if (columns)
+            keepColumns(*columns);
+        return columns.has_value();
     };
 
     std::optional<Candidate> plain;
@@ -320,31 +412,6 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     }
     api->Clear();
     m_image = MiImage(best.reading.Layout(japanese));
-}
-
-bool MiDocument::readVertically(PixPtr page, const PreparationSteps& steps, int quarterTurns,
-                                bool straighten, OcrMonitor* monitor) {
-    PreparationSteps done = steps;
-    if (PixPtr large = PagePreparation::Enlarge(page.get(), true, &done))
-        page = std::move(large);
-    double deskew = 0;
-    if (straighten)
-        page = straightened(std::move(page), &deskew, true, true);
-    EngineProgress progress(monitor, PercentBeforeWords, 100);
-    std::optional<MiLayout> vertical =
-        VerticalReading::Read(page.get(), progress.get(), m_fileName);
-    if (monitor && monitor->Cancelled())
-        throw OcrCancelled();
-    if (!vertical)
-        return false;
-    if (Recognised)
-        VerticalReading::HandOver(page.get(), Recognised, m_fileName);
-    replacePix(page.release());
-    m_quarterTurns = quarterTurns;
-    m_deskew = deskew;
-    m_preparation = done;
-    m_image = MiImage(std::move(*vertical));
-    return true;
 }
 
 const MiImage& MiDocument::Images(int index) const {

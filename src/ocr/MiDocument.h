@@ -67,10 +67,6 @@ public:
 
 private:
     void requireOpen() const;
-    // Reads an upright page set in vertical columns (Japanese) and keeps the result; false
-    // when no text on it runs vertically.
-    bool readVertically(PixPtr page, const PreparationSteps& steps, int quarterTurns,
-                        bool straighten, OcrMonitor* monitor);
     void replacePix(Pix* pix);
 
     QString m_fileName;

@@ -21,6 +21,7 @@ namespace {
 struct Word {
     QString text;
     MiRect rect;
+    float confidence = 0;
 };
 
 // A text line as the engine found it: a row of a horizontal block, a column of a vertical one.
@@ -70,7 +71,7 @@ std::vector<Line> recognisedLines(tesseract::TessBaseAPI& api) {
             continue;
         MiRect r;
         it->BoundingBox(tesseract::RIL_WORD, &r.Left, &r.Top, &r.Right, &r.Bottom);
-        lines.back().words.push_back({text, r});
+        lines.back().words.push_back({text, r, it->Confidence(tesseract::RIL_WORD)});
     } while (it->Next(tesseract::RIL_WORD));
     std::erase_if(lines, [](const Line& line) { return line.words.empty(); });
     for (Line& line : lines)
@@ -210,16 +211,21 @@ bool verticalModelInstalled() {
 
 namespace VerticalReading {
 
-bool RunsVertically(Pix* page) {
-    return verticalModelInstalled() && PageBlocks::AnyVertical(PageBlocks::Find(page));
+Blocks BlocksOf(Pix* page) {
+    return verticalModelInstalled() ? PageBlocks::Find(page) : Blocks();
 }
 
-std::optional<MiRect> OrientationArea(Pix* page) {
-    if (!verticalModelInstalled())
-        return std::nullopt;
+bool MostlyVertical(const Blocks& blocks) {
+    long long balance = 0;
+    for (const PageBlocks::Block& b : blocks)
+        balance += (b.vertical ? 1 : -1) * (long long)(b.right - b.left) * (b.bottom - b.top);
+    return balance > 0;
+}
+
+std::optional<MiRect> OrientationArea(const Blocks& blocks) {
     std::optional<MiRect> area;
     long long largest = 0;
-    for (const PageBlocks::Block& b : PageBlocks::Find(page)) {
+    for (const PageBlocks::Block& b : blocks) {
         const long long size = (long long)(b.right - b.left) * (b.bottom - b.top);
         if (!b.vertical || size <= largest)
             continue;
@@ -231,14 +237,13 @@ std::optional<MiRect> OrientationArea(Pix* page) {
     return area;
 }
 
-std::optional<MiLayout> Read(Pix* page, tesseract::ETEXT_DESC* monitor, const QString& fileName) {
-    if (!verticalModelInstalled())
-        return std::nullopt;
-    const std::vector<PageBlocks::Block> blocks = PageBlocks::Find(page);
+std::optional<Columns> Read(Pix* page, const Blocks& blocks, tesseract::ETEXT_DESC* monitor,
+                            const QString& fileName) {
     if (!PageBlocks::AnyVertical(blocks))
         return std::nullopt;
     QList<MiWord> words;
     QStringList text;
+    double sure = 0, letters = 0;
     for (const PageBlocks::Block& block : blocks) {
         auto& api = OcrEngine::Instance().Recognizer(block.vertical ? QStringLiteral("jpn_vert")
                                                                     : QStringLiteral("jpn"));
@@ -252,11 +257,16 @@ std::optional<MiLayout> Read(Pix* page, tesseract::ETEXT_DESC* monitor, const QS
         std::vector<Line> lines = status == 0 ? recognisedLines(api) : std::vector<Line>();
         api.Clear();
         if (cancelled(monitor))
-            return MiLayout();
+            return Columns();
         if (status != 0)
             throw failed(fileName);
         if (block.vertical) {
             leaveOutRuby(lines);
+            for (const Line& column : lines)
+                for (const Word& word : column.words) {
+                    letters += word.text.size();
+                    sure += word.text.size() * word.confidence;
+                }
             readUprightNumbers(page, lines);
             text += paragraphsOf(lines);
         } else {
@@ -268,7 +278,8 @@ std::optional<MiLayout> Read(Pix* page, tesseract::ETEXT_DESC* monitor, const QS
                 words.append(MiWord(word.text, {word.rect}, block.vertical));
     }
     text.removeAll(QString());
-    return MiLayout(text.join(QStringLiteral("\r\n")), MiWords(std::move(words)));
+    return Columns{MiLayout(text.join(QStringLiteral("\r\n")), MiWords(std::move(words))),
+                   letters > 0 ? sure / letters : 0};
 }
 
 void HandOver(Pix* page, const std::function<void(tesseract::TessBaseAPI&)>& recognised,
