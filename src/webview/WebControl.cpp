@@ -1,6 +1,7 @@
 #include "WebControl.h"
 
 #include "EventWait.h"
+#include "PageActionTexts.h"
 #include "PageDialog.h"
 #include "PagePrint.h"
 #include "WebTools.h"
@@ -168,6 +169,7 @@ void TWebControl::ensureBrowser() {
     m_page = new WebEnginePage(m_profile.get(), this);
     m_page->setParent(m_view);
     m_view->setPage(m_page);
+    GiveJapaneseActionTexts(m_page);
     layout()->addWidget(m_view);
     setFocusProxy(m_view);
     m_view->setVisible(Visible());

@@ -98,14 +98,26 @@ TEST_F(UiTest, ShortCutFlagsEditTheMask) {
     EXPECT_FALSE(keys->DisableCTRL_C());
 }
 
-TEST_F(UiTest, ContextMenuShownByDefaultAndSuppressedWithAll) {
+TEST_F(UiTest, ContextMenuShownInJapaneseByDefaultAndSuppressedWithAll) {
     ASSERT_TRUE(Load(TestServer().Url(QStringLiteral("/keys.html"))));
     Eval(QStringLiteral("window.menus = 0; document.addEventListener('contextmenu', "
                         "function () { window.menus++; });"));
     RightClick();
     ASSERT_TRUE(WaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 5000))
         << "WebEngine's own menu did not show";
-    QApplication::activePopupWidget()->close();
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        if (action->isVisible() && !action->isSeparator())
+            texts << action->text();
+    EXPECT_GE(texts.size(), 4) << texts.join(u'|').toStdString();
+    for (const QString& text : texts)
+        EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](QChar c) {
+            return c.unicode() >= 0x3000;
+        })) << text.toStdString();
+    EXPECT_TRUE(menu->grab().save(QStringLiteral(VELA_SCREENSHOT_DIR "/web-context-menu.png")));
+    menu->close();
     ASSERT_TRUE(WaitFor([] { return QApplication::activePopupWidget() == nullptr; }, 2000));
 
     host->SetDisabledPopupMenus({rcmAll});
