@@ -23,14 +23,24 @@ std::vector<long> threadsOfThisProcess() {
 
 ReaderThreads::ReaderThreads() : m_before(threadsOfThisProcess()) {}
 
+void ReaderThreads::Started() {
+    if (m_started)
+        return;
+    m_started = true;
+    for (long id : threadsOfThisProcess())
+        if (!std::binary_search(m_before.begin(), m_before.end(), id))
+            m_readers.push_back(id);
+}
+
 bool ReaderThreads::WaitForEnd(std::chrono::milliseconds limit) const {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         const std::vector<long> now = threadsOfThisProcess();
-        const bool started = std::any_of(now.begin(), now.end(), [&](long id) {
-            return !std::binary_search(m_before.begin(), m_before.end(), id);
+        const bool running = std::any_of(now.begin(), now.end(), [&](long id) {
+            return m_started ? std::find(m_readers.begin(), m_readers.end(), id) != m_readers.end()
+                             : !std::binary_search(m_before.begin(), m_before.end(), id);
         });
-        if (!started)
+        if (!running)
             return true;
         if (std::chrono::steady_clock::now() >= deadline)
             return false;

@@ -13,10 +13,16 @@ class ReaderThreads {
 public:
     ReaderThreads(); // notes the threads that run before the scan starts
 
-    // Waits until the threads started since construction have ended, at most `limit`.
-    // Returns false when some still run.
+    // Once the device delivers: the threads started meanwhile are the scan's. Threads the
+    // application starts later (a thread pool's, say) are then not waited for; they would
+    // cost every page the whole wait.
+    void Started();
+    // Waits until the scan's threads have ended, at most `limit` (before Started(), every
+    // thread started since construction counts). Returns false when some still run.
     bool WaitForEnd(std::chrono::milliseconds limit) const;
 
 private:
     std::vector<long> m_before;
+    std::vector<long> m_readers;
+    bool m_started = false;
 };

@@ -391,7 +391,7 @@ TW_UINT16 SaneDevice::ScanPage(ScannedPage& page, const std::function<bool(int)>
         const double dpi = SANE_UNFIX(w);
         return dpi < 1.0 ? int(w) : int(dpi + 0.5);
     }();
-    const ReaderThreads readers;
+    ReaderThreads readers;
     // The backend's reader is let end by itself before it is cancelled (see ReaderThreads.h).
     bool readerAwaited = false;
     const auto awaitReader = [&] {
@@ -469,6 +469,7 @@ TW_UINT16 SaneDevice::ScanPage(ScannedPage& page, const std::function<bool(int)>
                     awaitReader();
             }
             status = sane_read(m_handle, buffer.data() + filled, SANE_Int(wanted), &got);
+            readers.Started(); // a backend's reader runs by its first delivery
             if (status != SANE_STATUS_GOOD)
                 break;
             filled += std::size_t(std::clamp<SANE_Int>(got, 0, SANE_Int(wanted)));
