@@ -244,8 +244,14 @@ TW_UINT16 SaneSource::enable(const TW_USERINTERFACE& ui) {
 }
 
 void SaneSource::startScan() {
-    m_scan = std::make_unique<SaneScan>(*m_device, m_transferCount, [] {
-        if (QCoreApplication::instance())
+    // News from the scan reaches the application's loop at once: the dialog's watch looks at
+    // the scan then (a queued call goes with the watch, which outlives the scan), else the loop
+    // merely wakes up.
+    QTimer* watch = m_watch.get();
+    m_scan = std::make_unique<SaneScan>(*m_device, m_transferCount, [this, watch] {
+        if (watch)
+            QMetaObject::invokeMethod(watch, [this] { watchScan(); }, Qt::QueuedConnection);
+        else if (QCoreApplication::instance())
             QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::None));
     });
 }
@@ -266,7 +272,6 @@ void SaneSource::scanFromDialog() {
     m_dialog->SetBusy(true);
     m_dialog->SetStatus(QString());
     m_dialog->Apply();
-    startScan();
     // The dialog follows the scan from the application's loop: progress, the first page
     // announced, a failure shown, a cancel told as the close request.
     if (!m_watch) {
@@ -274,6 +279,7 @@ void SaneSource::scanFromDialog() {
         m_watch->setInterval(30);
         QObject::connect(m_watch.get(), &QTimer::timeout, [this] { watchScan(); });
     }
+    startScan();
     m_watch->start();
 }
 
