@@ -2,6 +2,7 @@
 
 #include "OcrEngine.h"
 #include "PageBlocks.h"
+#include "PixPtr.h"
 #include "UprightNumbers.h"
 #include "VelaError.h"
 #include "WordJoin.h"
@@ -14,6 +15,7 @@
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -194,6 +196,48 @@ QStringList paragraphsOf(const std::vector<Line>& columns) {
     return paragraphs;
 }
 
+// Where a block of columns is cut to read its first (rightmost) column alone: the middle of the
+// gap on that column's left, or none when the ink does not show the block's columns apart
+// (columns aslant on a photographed page run into each other).
+std::optional<int> firstColumnEdge(Pix* page, const PageBlocks::Block& block) {
+    Box* box = boxCreate(block.left, block.top, block.right - block.left, block.bottom - block.top);
+    const PixPtr region(pixClipRectangle(page, box, nullptr));
+    boxDestroy(&box);
+    const PixPtr binary(region ? (pixGetDepth(region.get()) == 1 ? pixClone(region.get())
+                                                                 : pixConvertTo1(region.get(), 130))
+                               : nullptr);
+    Numa* counts = binary ? pixCountPixelsByColumn(binary.get()) : nullptr;
+    if (!counts)
+        return std::nullopt;
+    // Runs of pixel columns holding ink (a speck or two is no ink).
+    const int least = std::max(2, (block.bottom - block.top) / 200);
+    std::vector<std::pair<int, int>> runs;
+    for (int x = 0, n = numaGetCount(counts); x < n; ++x) {
+        l_int32 count = 0;
+        numaGetIValue(counts, x, &count);
+        if (count < least)
+            continue;
+        if (!runs.empty() && runs.back().second == x)
+            runs.back().second = x + 1;
+        else
+            runs.push_back({x, x + 1});
+    }
+    numaDestroy(&counts);
+    if (runs.size() < 3)
+        return std::nullopt;
+    // Body columns are the widest runs; ruby and hanging punctuation make narrower ones.
+    const int body = medianOf(runs, [](const auto& r) { return r.second - r.first; });
+    for (size_t i = runs.size() - 1; i > 0; --i) {
+        const int width = runs[i].second - runs[i].first;
+        if (width * 10 < body * 7)
+            continue;
+        if (width * 2 > body * 3)
+            return std::nullopt;
+        return block.left + (runs[i - 1].second + runs[i].first) / 2;
+    }
+    return std::nullopt;
+}
+
 VelaError failed(const QString& fileName) {
     return VelaError(QStringLiteral("The OCR engine failed to recognise \"%1\"").arg(fileName));
 }
@@ -238,35 +282,59 @@ std::optional<MiRect> OrientationArea(const Blocks& blocks) {
 }
 
 std::optional<Columns> Read(Pix* page, const Blocks& blocks, tesseract::ETEXT_DESC* monitor,
-                            const QString& fileName) {
+                            const QString& fileName, double sureFrom) {
     if (!PageBlocks::AnyVertical(blocks))
         return std::nullopt;
-    QList<MiWord> words;
-    QStringList text;
-    double sure = 0, letters = 0;
-    for (const PageBlocks::Block& block : blocks) {
-        auto& api = OcrEngine::Instance().Recognizer(block.vertical ? QStringLiteral("jpn_vert")
-                                                                    : QStringLiteral("jpn"));
-        api.SetPageSegMode(block.vertical ? tesseract::PSM_SINGLE_BLOCK_VERT_TEXT
-                                          : tesseract::PSM_SINGLE_BLOCK);
-        api.SetImage(page);
-        if (pixGetXRes(page) < 70)
-            api.SetSourceResolution(300);
-        api.SetRectangle(block.left, block.top, block.right - block.left, block.bottom - block.top);
+    const auto lettersAndSure = [](const std::vector<Line>& lines) {
+        std::pair<double, double> out{0, 0};
+        for (const Line& line : lines)
+            for (const Word& word : line.words) {
+                out.first += word.text.size();
+                out.second += word.text.size() * word.confidence;
+            }
+        return out;
+    };
+    const auto read = [&](const MiRect& r, bool vertical) {
+        auto& api = OcrEngine::Instance().Recognizer(vertical ? QStringLiteral("jpn_vert")
+                                                              : QStringLiteral("jpn"));
+        setRegion(api, page, r,
+                  vertical ? tesseract::PSM_SINGLE_BLOCK_VERT_TEXT : tesseract::PSM_SINGLE_BLOCK);
         const int status = api.Recognize(monitor);
         std::vector<Line> lines = status == 0 ? recognisedLines(api) : std::vector<Line>();
         api.Clear();
+        if (status != 0 && !cancelled(monitor))
+            throw failed(fileName);
+        return lines;
+    };
+    QList<MiWord> words;
+    QStringList text;
+    double sure = 0, letters = 0;
+    bool sampled = sureFrom <= 0;
+    for (const PageBlocks::Block& block : blocks) {
+        const MiRect whole{block.left, block.top, block.right, block.bottom};
+        std::vector<Line> lines;
+        // The first column is read alone first when it can be told apart: a page the engine
+        // is unsure of there is read no further.
+        const std::optional<int> edge = block.vertical && !std::exchange(sampled, true)
+                                            ? firstColumnEdge(page, block)
+                                            : std::nullopt;
+        if (edge) {
+            lines = read({*edge, block.top, block.right, block.bottom}, true);
+            const auto [n, s] = lettersAndSure(lines);
+            if (n >= 8 && s < sureFrom * n)
+                return Columns{{}, s / n, false};
+            std::vector<Line> rest = read({block.left, block.top, *edge, block.bottom}, true);
+            lines.insert(lines.end(), rest.begin(), rest.end());
+        } else {
+            lines = read(whole, block.vertical);
+        }
         if (cancelled(monitor))
             return Columns();
-        if (status != 0)
-            throw failed(fileName);
         if (block.vertical) {
             leaveOutRuby(lines);
-            for (const Line& column : lines)
-                for (const Word& word : column.words) {
-                    letters += word.text.size();
-                    sure += word.text.size() * word.confidence;
-                }
+            const auto [n, s] = lettersAndSure(lines);
+            letters += n;
+            sure += s;
             readUprightNumbers(page, lines);
             text += paragraphsOf(lines);
         } else {

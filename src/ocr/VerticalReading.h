@@ -34,19 +34,22 @@ std::optional<MiRect> OrientationArea(const Blocks& blocks);
 
 // A page read in columns: its layout, and the engine's mean confidence (0 to 100) in the
 // characters of its columns, ruby left out: low for a page upside down or for something
-// else taken for columns.
+// else taken for columns. A reading stopped at its first column is not complete (no layout).
 struct Columns {
     MiLayout layout;
     double confidence = 0;
+    bool complete = true;
 };
 
 // The reading of an upright page (with its blocks) when some of its text runs vertically,
 // else none (the page is read as horizontal text). Words stay in reading order and carry their
 // direction; the text has a line per horizontal text line and per paragraph of columns.
-// monitor is passed to the engine; after a cancel the layout is incomplete, and the caller
-// raises. Raises VelaError, naming fileName, when the engine fails.
+// When sureFrom is set, the first column is read alone first (when the ink shows where it
+// ends), and the reading stops there, incomplete, when the engine's confidence in it is below
+// sureFrom. monitor is passed to the engine; after a cancel the layout is incomplete, and the
+// caller raises. Raises VelaError, naming fileName, when the engine fails.
 std::optional<Columns> Read(Pix* page, const Blocks& blocks, tesseract::ETEXT_DESC* monitor,
-                            const QString& fileName);
+                            const QString& fileName, double sureFrom = 0);
 
 // For writers that take a page's results from the engine itself (hOCR, a PDF's text layer):
 // the whole page read once more as one block of columns with the vertical model, handed to
