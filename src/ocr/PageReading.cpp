@@ -58,24 +58,22 @@ bool digit(QChar c) {
 
 // The engine's spacing joins a number and a letter that stand a space apart ("14 A" comes out
 // "14A"), as codes are often set. The word is cut where a digit and a letter meet across a gap
-// of at least 0.4 of the word's height: a space is wider, while the side bearings of digits
-// and letters set close together (even a narrow "1" in a wide figure) leave less.
+// of at least 0.4 of their height: a space is wider, while the side bearings of digits and
+// letters set close together (even a narrow "1" in a wide figure) leave less.
 QList<ReadWord> cutAtSpaces(const tesseract::ResultIterator& at, const ReadWord& word) {
     QList<ReadWord> pieces{word};
-    const int height = word.box.Bottom - word.box.Top;
     tesseract::ResultIterator symbol(at);
     QString text;
     ReadWord* piece = &pieces.back();
     piece->text.clear();
     MiRect last{};
-    bool first = true;
     do {
         MiRect box;
         symbol.BoundingBox(tesseract::RIL_SYMBOL, &box.Left, &box.Top, &box.Right, &box.Bottom);
         const QString glyph = WordJoin::Taken(symbol.GetUTF8Text(tesseract::RIL_SYMBOL));
         text += glyph;
-        if (!first && !glyph.isEmpty() && !piece->text.isEmpty() &&
-            box.Left - last.Right >= 0.4 * height &&
+        if (!glyph.isEmpty() && !piece->text.isEmpty() &&
+            box.Left - last.Right >= 0.4 * std::max(box.Bottom - box.Top, last.Bottom - last.Top) &&
             ((digit(piece->text.back()) && latinLetter(glyph.front())) ||
              (latinLetter(piece->text.back()) && digit(glyph.front())))) {
             pieces.append({QString(), box, word.confidence, word.cell});
@@ -88,7 +86,6 @@ QList<ReadWord> cutAtSpaces(const tesseract::ResultIterator& at, const ReadWord&
                       std::max(piece->box.Bottom, box.Bottom)};
         piece->text += glyph;
         last = box;
-        first = false;
     } while (!symbol.IsAtFinalElement(tesseract::RIL_WORD, tesseract::RIL_SYMBOL) &&
              symbol.Next(tesseract::RIL_SYMBOL));
     // Symbols that do not spell the word are no ground for cutting it.

@@ -74,23 +74,28 @@ int textHeight(const PageReading& reading) {
     return *middle;
 }
 
-// The ink of the page (1 = ink) without the confident words and without what is not text:
-// specks, and anything larger than a few characters (rules, boxes, pictures).
-PixPtr unreadInk(Pix* page, const PageReading& reading, int text) {
+// The page (8-bit grey) with the lines the engine read with confidence painted out.
+PixPtr unreadPage(Pix* page, const PageReading& reading, int text) {
     PixPtr gray(pixConvertTo8(page, 0));
     if (!gray)
-        return nullptr;
-    PixPtr ink(pixThresholdToBinary(gray.get(), 140));
-    if (!ink)
         return nullptr;
     for (const ReadLine& line : reading.Lines) {
         if (doubtful(line, text))
             continue;
         const MiRect b = boundsOf(line);
         Box* box = boxCreate(b.Left - 2, b.Top - 2, b.Right - b.Left + 4, b.Bottom - b.Top + 4);
-        pixClearInRect(ink.get(), box);
+        pixSetInRect(gray.get(), box);
         boxDestroy(&box);
     }
+    return gray;
+}
+
+// The ink of the unread page (1 = ink) without what is not text: specks, and anything larger
+// than a few characters (rules, boxes, pictures).
+PixPtr unreadInk(Pix* unread, int text) {
+    PixPtr ink(pixThresholdToBinary(unread, 140));
+    if (!ink)
+        return nullptr;
     Pixa* pieces = nullptr;
     BoxaPtr boxes(pixConnComp(ink.get(), &pieces, 8));
     PixPtr kept(pixCreateTemplate(ink.get()));
@@ -197,7 +202,10 @@ void Complete(tesseract::TessBaseAPI& api, Pix* page, PageReading& reading) {
             (upright(line) ? standing : across) += w.text.size();
     if (standing * 3 < across)
         reading.Lines.removeIf(upright);
-    const PixPtr ink = unreadInk(page, reading, text);
+    // The places are read on the unread page: a place's margin would take in the ends of
+    // the words beside it.
+    const PixPtr unread = unreadPage(page, reading, text);
+    const PixPtr ink = unread ? unreadInk(unread.get(), text) : nullptr;
     if (!ink)
         return;
     const std::vector<MiRect> toRead = places(ink.get(), text);
@@ -205,7 +213,7 @@ void Complete(tesseract::TessBaseAPI& api, Pix* page, PageReading& reading) {
         return;
 
     api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
-    api.SetImage(page);
+    api.SetImage(unread.get());
     if (pixGetXRes(page) < 70)
         api.SetSourceResolution(300);
     std::vector<ReadLine> found;
