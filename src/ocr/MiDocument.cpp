@@ -414,7 +414,7 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
                 PageReading::Read(*api, m_pix, m_fileName, monitor, 95, 100);
             Recognised(*api);
         }
-        TableRules(m_pix).Read(*api, m_pix, best.reading);
+        TableRules(m_pix).Read(*api, best.reading);
         SparseText::Complete(*api, m_pix, best.reading);
     } catch (...) {
         api->Clear();

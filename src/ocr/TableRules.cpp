@@ -248,20 +248,19 @@ QList<ReadLine> TableRules::laidOut(const PageReading& reading, const Table& t) 
     return out;
 }
 
-void TableRules::Read(tesseract::TessBaseAPI& api, Pix* page, PageReading& reading) const {
+void TableRules::Read(tesseract::TessBaseAPI& api, PageReading& reading) const {
     const PixPtr cleaned = Cleaned();
     if (!cleaned)
         return;
     for (const Table& t : m_tables) {
-        // Each row as the layout pass read it, or alone with its cells evened or as they are:
-        // whichever reads with more weight.
+        // Each row as the layout pass read it, or alone with its cells evened: whichever reads
+        // with more weight. (Reading the rows as they are as well won nothing on ruled and
+        // filled tables and cost as much again.)
         QList<ReadLine> best = laidOut(reading, t);
-        for (Pix* source : {cleaned.get(), page}) {
-            const QList<ReadLine> rows = readRows(api, source, t);
-            for (qsizetype r = 0; r < best.size() && r < rows.size(); ++r)
-                if (PageReading{{rows[r]}}.Weight() > PageReading{{best[r]}}.Weight())
-                    best[r] = rows[r];
-        }
+        const QList<ReadLine> rows = readRows(api, cleaned.get(), t);
+        for (qsizetype r = 0; r < best.size() && r < rows.size(); ++r)
+            if (PageReading{{rows[r]}}.Weight() > PageReading{{best[r]}}.Weight())
+                best[r] = rows[r];
         best.removeIf([](const ReadLine& row) { return row.isEmpty(); });
         replace(reading, t, best, 4 * m_thick);
     }

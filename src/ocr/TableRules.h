@@ -18,12 +18,11 @@ public:
     // The page in 8-bit grey with the tables' rules removed and their cells evened; null when
     // no table was found.
     PixPtr Cleaned() const;
-    // Reads every table again row by row, on the cleaned page and on the page as given (with
-    // the engine loaded with the page's language), keeps for each table the reading with more
-    // weight of these and the reading's own words there, and puts it in the reading row by
-    // row in the place of the table's words. The words of different cells are marked as such
-    // (tabs between them).
-    void Read(tesseract::TessBaseAPI& api, Pix* page, PageReading& reading) const;
+    // Reads every table again row by row on the cleaned page (with the engine loaded with the
+    // page's language), keeps for each row the reading with more weight of this and the
+    // reading's own words there, and puts it in the reading row by row in the place of the
+    // table's words. The words of different cells are marked as such (tabs between them).
+    void Read(tesseract::TessBaseAPI& api, PageReading& reading) const;
 
 private:
     struct Table {
