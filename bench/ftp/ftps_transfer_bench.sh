@@ -16,11 +16,7 @@ use_cli "${1:-}"
 size_mb="${2:-200}"
 runs="${3:-3}"
 server="${4:-vsftpd}"
-command -v curl >/dev/null || { echo "curl is missing" >&2; exit 2; }
-
-work="$(mktemp -d)"
-prepare_work
-head -c "$((size_mb * 1000000))" /dev/urandom > "$work/local/file.bin"
+work_with_file "$size_mb"
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
   -subj /CN=bench -addext subjectAltName=IP:127.0.0.1 \
   -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null

@@ -16,6 +16,15 @@ prepare_work() {
   mkdir -p "$work/home" "$work/local"
 }
 
+# work_with_file SIZE_MB: a new $work (see prepare_work) whose local/file.bin holds SIZE_MB
+# megabytes of random bytes, for a transfer against curl, which must be there.
+work_with_file() {
+  command -v curl >/dev/null || { echo "curl is missing" >&2; exit 2; }
+  work="$(mktemp -d)"
+  prepare_work
+  head -c "$(($1 * 1000000))" /dev/urandom > "$work/local/file.bin"
+}
+
 # await_port NAME: waits for the server started with its output in $work/server.out to print
 # its port; sets port, or ends the benchmark saying NAME did not start.
 await_port() {
