@@ -33,8 +33,17 @@ bool knownBitCount(std::uint16_t bits) {
 
 constexpr std::uint64_t ChunkBytes = 1u << 20;
 
+// In pieces of at most a megabyte: one write of a whole scanned page made the kernel take its
+// page-cache memory in large blocks, which a virtual machine has often given back to its host,
+// and about one write in four then took 65-75 ms instead of 7.
 bool writeAll(QIODevice& file, const unsigned char* data, std::uint64_t length) {
-    return file.write(reinterpret_cast<const char*>(data), qint64(length)) == qint64(length);
+    for (std::uint64_t done = 0; done < length;) {
+        const std::uint64_t count = std::min(ChunkBytes, length - done);
+        if (file.write(reinterpret_cast<const char*>(data + done), qint64(count)) != qint64(count))
+            return false;
+        done += count;
+    }
+    return true;
 }
 
 } // namespace
@@ -128,8 +137,8 @@ bool WriteDibAsBitmap(const unsigned char* dib, std::size_t size, QIODevice& fil
         !writeAll(file, info.data(), info.size()))
         return false;
     const unsigned char* pixels = dib + layout.PixelOffset();
-    // Bottom-up rows are the file's as they stand: one write, without a copy of its own (a
-    // copy cost a third of the write).
+    // Bottom-up rows are the file's as they stand: written without a copy of their own (a copy
+    // cost a third of the write).
     if (!layout.topDown)
         return writeAll(file, pixels, layout.imageSize);
     // Top-down rows go out from the last, in pieces of whole rows.

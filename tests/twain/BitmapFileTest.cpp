@@ -60,6 +60,12 @@ TEST_F(BitmapFileTest, HeadersOfPlainImagesFollowTheTable) {
     EXPECT_EQ(le32(b, 14 + 20), 3000u) << "biSizeImage is filled in";
     expectPattern({.width = 100, .height = 10, .bits = 24});
 
+    // A scanned page of several megabytes goes out in pieces, every byte in its place.
+    const std::vector<std::uint8_t> page = MakeDib({.width = 1001, .height = 1100, .bits = 24});
+    ASSERT_TRUE(save(page));
+    EXPECT_TRUE(file().mid(54) == QByteArray(reinterpret_cast<const char*>(page.data()) + 40,
+                                             qsizetype(page.size()) - 40));
+
     ASSERT_TRUE(save(MakeDib({.width = 30, .height = 5, .bits = 8})));
     b = file();
     EXPECT_EQ(le32(b, 10), 1078u);
