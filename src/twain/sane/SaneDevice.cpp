@@ -2,6 +2,7 @@
 
 #include "DibFile.h"
 #include "GlobalMemory.h"
+#include "Prefault.h"
 #include "ReaderThreads.h"
 
 #include <QBuffer>
@@ -391,6 +392,7 @@ TW_UINT16 SaneDevice::ScanPage(ScannedPage& page, const std::function<bool(int)>
         const double dpi = SANE_UNFIX(w);
         return dpi < 1.0 ? int(w) : int(dpi + 0.5);
     }();
+    Prefault prefault; // started before the backend's reader threads: not one of them
     ReaderThreads readers;
     // The backend's reader is let end by itself before it is cancelled (see ReaderThreads.h).
     bool readerAwaited = false;
@@ -435,8 +437,10 @@ TW_UINT16 SaneDevice::ScanPage(ScannedPage& page, const std::function<bool(int)>
             cancel();
             return TWCC_LOWMEMORY;
         }
+        prefault.Fill(dib, header + shape.rowSize * std::size_t(p.lines));
     }
     const auto freePage = [&] {
+        prefault.Stop();
         if (page.dib) {
             GlobalUnlock(page.dib);
             GlobalFree(page.dib);
