@@ -13,7 +13,6 @@ struct Block {
     void* data = nullptr;
     std::size_t size = 0;
     int locks = 0;
-    std::size_t mapped = 0; // length of a mapping of its own, 0 for the heap
 };
 
 // A scanned page, tens of megabytes, gets a mapping of its own, so that its memory goes back
@@ -23,23 +22,19 @@ struct Block {
 // ordinary pages took 12 ms every time, and the scan lost more than it won.
 constexpr std::size_t MappedFrom = std::size_t(8) << 20;
 
-// Zero-filled memory; mapped is set to the length of a mapping of its own.
-void* allocate(std::size_t size, std::size_t& mapped) {
-    mapped = 0;
+// Zero-filled memory.
+void* allocate(std::size_t size) {
     if (size < MappedFrom)
         return std::calloc(size ? size : 1, 1);
     void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (data == MAP_FAILED)
-        return nullptr;
-    mapped = size;
-    return data;
+    return data == MAP_FAILED ? nullptr : data;
 }
 
 void release(const Block& block) {
-    if (block.mapped)
-        munmap(block.data, block.mapped);
-    else
+    if (block.size < MappedFrom)
         std::free(block.data);
+    else
+        munmap(block.data, block.size);
 }
 
 struct Blocks {
@@ -56,8 +51,7 @@ Blocks& blocks() {
 } // namespace
 
 HGLOBAL GlobalAlloc(std::size_t size) {
-    std::size_t mapped = 0;
-    void* data = allocate(size, mapped);
+    void* data = allocate(size);
     if (!data)
         return nullptr;
     Blocks& b = blocks();
@@ -65,10 +59,10 @@ HGLOBAL GlobalAlloc(std::size_t size) {
     try {
         // Handles are numbers, not addresses, so a handle can never be mistaken for memory.
         auto handle = reinterpret_cast<HGLOBAL>(b.next++ << 4);
-        b.live.emplace(handle, Block{data, size, 0, mapped});
+        b.live.emplace(handle, Block{data, size, 0});
         return handle;
     } catch (const std::bad_alloc&) {
-        release(Block{data, size, 0, mapped});
+        release(Block{data, size, 0});
         return nullptr;
     }
 }

@@ -388,22 +388,25 @@ int Recv(SOCKET s, char* buffer, int capacity) {
     return static_cast<int>(n);
 }
 
-int Shutdown(SOCKET s) {
+namespace {
+
+int shutdownSocket(SOCKET s, int how) {
     if (!stateOf(s))
         return fail(ENOTSOCK);
-    if (::shutdown(s, SHUT_RDWR) != 0)
+    if (::shutdown(s, how) != 0)
         return fail(errno);
     s_lastError = 0;
     return 0;
 }
 
+} // namespace
+
+int Shutdown(SOCKET s) {
+    return shutdownSocket(s, SHUT_RDWR);
+}
+
 int ShutdownSend(SOCKET s) {
-    if (!stateOf(s))
-        return fail(ENOTSOCK);
-    if (::shutdown(s, SHUT_WR) != 0)
-        return fail(errno);
-    s_lastError = 0;
-    return 0;
+    return shutdownSocket(s, SHUT_WR);
 }
 
 int GetSockName(SOCKET s, SockAddrIn* local) {

@@ -429,7 +429,8 @@ TW_UINT16 SaneDevice::ScanPage(ScannedPage& page, const std::function<bool(int)>
     unsigned char* dib = nullptr;
     std::vector<unsigned char> grown;
     if (known) {
-        page.dib = GlobalAlloc(header + shape.rowSize * std::size_t(p.lines));
+        const std::size_t bytes = header + shape.rowSize * std::size_t(p.lines);
+        page.dib = GlobalAlloc(bytes);
         dib = static_cast<unsigned char*>(GlobalLock(page.dib));
         if (!dib) {
             GlobalFree(page.dib);
@@ -437,7 +438,7 @@ TW_UINT16 SaneDevice::ScanPage(ScannedPage& page, const std::function<bool(int)>
             cancel();
             return TWCC_LOWMEMORY;
         }
-        prefault.Fill(dib, header + shape.rowSize * std::size_t(p.lines));
+        prefault.Fill(dib, bytes);
     }
     const auto freePage = [&] {
         prefault.Stop();
