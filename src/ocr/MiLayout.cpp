@@ -2,8 +2,9 @@
 
 #include "VelaError.h"
 
-MiWord::MiWord(QString text, QList<MiRect> rects, bool vertical)
-    : m_text(std::move(text)), m_rects(std::move(rects)), m_vertical(vertical) {}
+MiWord::MiWord(QString text, QList<MiRect> rects, bool vertical, float confidence)
+    : m_text(std::move(text)), m_rects(std::move(rects)), m_vertical(vertical),
+      m_confidence(confidence) {}
 
 MiRect MiWord::Rects(int index) const {
     if (index < 0 || index >= m_rects.size())

@@ -140,7 +140,7 @@ MiLayout PageReading::Layout(bool japanese) const {
         QString line;
         int cell = -1;
         for (const ReadWord& word : readLine) {
-            words.append(MiWord(word.text, {word.box}));
+            words.append(MiWord(word.text, {word.box}, false, word.confidence));
             if (!line.isEmpty() && word.cell != cell)
                 line += QLatin1Char('\t') + word.text;
             else

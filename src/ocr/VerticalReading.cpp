@@ -343,7 +343,7 @@ std::optional<Columns> Read(Pix* page, const Blocks& blocks, tesseract::ETEXT_DE
         }
         for (const Line& line : lines)
             for (const Word& word : line.words)
-                words.append(MiWord(word.text, {word.rect}, block.vertical));
+                words.append(MiWord(word.text, {word.rect}, block.vertical, word.confidence));
     }
     text.removeAll(QString());
     return Columns{MiLayout(text.join(QStringLiteral("\r\n")), MiWords(std::move(words))),
