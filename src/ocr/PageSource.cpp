@@ -2,12 +2,14 @@
 
 #include "ImageHeader.h"
 #include "MiDocument.h"
+#include "PdfPageImage.h"
 #include "VelaError.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPdfDocument>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <leptonica/allheaders.h>
@@ -77,7 +79,7 @@ void checkPixels(qint64 width, qint64 height, const QString& name) {
 
 // The rendered page on white paper, as the fewest bits hold it: a page with only black and
 // white stays bilevel (stored compactly as G4 later), a grey one 8-bit grey, else colour.
-PixPtr pixOfRendering(const QImage& rendered) {
+PixPtr pixOfRendering(const QImage& rendered, int dpi) {
     const QImage image = rendered.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = image.width();
     const int h = image.height();
@@ -117,7 +119,7 @@ PixPtr pixOfRendering(const QImage& rendered) {
         pix.reset(pixThresholdToBinary(pix.get(), 128));
     if (!pix)
         throw VelaError(QStringLiteral("There is not enough memory for a page"));
-    pixSetResolution(pix.get(), PageSource::PdfDpi, PageSource::PdfDpi);
+    pixSetResolution(pix.get(), dpi, dpi);
     return pix;
 }
 
@@ -135,6 +137,7 @@ PageSource::PageSource(const QString& fileName) : m_fileName(fileName) {
             throw VelaError(
                 QStringLiteral("Cannot read \"%1\": %2").arg(fileName, pdfFailure(error)));
         m_pageCount = m_pdf->pageCount();
+        m_images = std::make_unique<PdfPageImage>(fileName);
     } else if (L_FORMAT_IS_TIFF(m_format)) {
         m_kind = Kind::Tiff;
         m_file.setFileName(fileName);
@@ -182,22 +185,27 @@ QString PageSource::pageName(int index) const {
     return QStringLiteral("Page %1 of \"%2\"").arg(index + 1).arg(m_fileName);
 }
 
-bool PageSource::PageIsJpegFile(int index) const {
-    return m_kind == Kind::Image && index == 0 && m_format == IFF_JFIF_JPEG;
-}
-
-void PageSource::Open(int index, MiDocument& document) const {
+void PageSource::Open(int index, MiDocument& document, QByteArray* jpeg) const {
     if (index < 0 || index >= m_pageCount)
         throw VelaError(QStringLiteral("\"%1\" has no page %2").arg(m_fileName).arg(index + 1));
+    if (jpeg)
+        jpeg->clear();
     switch (m_kind) {
     case Kind::Image:
         document.Create(m_fileName);
+        if (jpeg && m_format == IFF_JFIF_JPEG) {
+            QFile file(m_fileName);
+            if (!file.open(QIODevice::ReadOnly))
+                throw VelaError(
+                    QStringLiteral("Cannot open \"%1\": %2").arg(m_fileName, file.errorString()));
+            *jpeg = file.readAll();
+        }
         return;
     case Kind::Tiff:
         document.Create(tiffPage(index), m_fileName);
         return;
     case Kind::Pdf:
-        document.Create(pdfPage(index), m_fileName);
+        document.Create(pdfPage(index, jpeg), m_fileName);
         return;
     }
 }
@@ -215,17 +223,32 @@ PixPtr PageSource::tiffPage(int index) const {
     return pix;
 }
 
-PixPtr PageSource::pdfPage(int index) const {
+PixPtr PageSource::pdfPage(int index, QByteArray* jpeg) const {
+    if (std::optional<PdfPageImage::Image> image = m_images->Page(index, pageName(index))) {
+        if (jpeg)
+            *jpeg = std::move(image->jpeg);
+        return std::move(image->pix);
+    }
     std::lock_guard lock(m_mutex);
     const QSizeF points = m_pdf->pagePointSize(index);
-    const QSize pixels(int(std::lround(points.width() * PdfDpi / 72.0)),
-                       int(std::lround(points.height() * PdfDpi / 72.0)));
+    const auto pixelsAt = [&](int dpi) {
+        return QSize(int(std::lround(points.width() * dpi / 72.0)),
+                     int(std::lround(points.height() * dpi / 72.0)));
+    };
+    // As fine as the page's images are, up to twice the usual and within the pixel limit.
+    int dpi = std::clamp(m_images->ImageDpi(index), PdfDpi, 2 * PdfDpi);
+    while (dpi > PdfDpi &&
+           qint64(pixelsAt(dpi).width()) * pixelsAt(dpi).height() > ImageHeader::MaxPixels)
+        dpi -= 25;
+    const QSize pixels = pixelsAt(dpi);
     checkPixels(pixels.width(), pixels.height(), pageName(index));
+    // Images drawn without smoothing, whose blur would thicken strokes.
     QPdfDocumentRenderOptions options;
-    options.setRenderFlags(QPdfDocumentRenderOptions::RenderFlag::Annotations);
+    options.setRenderFlags(QPdfDocumentRenderOptions::RenderFlag::Annotations |
+                           QPdfDocumentRenderOptions::RenderFlag::ImageAliased);
     const QImage rendered = m_pdf->render(index, pixels, options);
     if (rendered.isNull())
         throw VelaError(
             QStringLiteral("%1 is damaged: it cannot be rendered").arg(pageName(index)));
-    return pixOfRendering(rendered);
+    return pixOfRendering(rendered, std::max(dpi, PdfDpi));
 }

@@ -9,12 +9,14 @@
 #include <mutex>
 
 class MiDocument;
+class PdfPageImage;
 class QPdfDocument;
 
 // The pages of one input file: a single image, every page of a multi-page TIFF as stored, or
-// every page of a PDF rendered at 300 dpi (also a page that carries text of its own, so that
-// all pages are read the same way). Opening reads only what counting the pages needs; a page
-// is decoded when it is asked for, so a long document never sits in memory whole.
+// every page of a PDF: a page that is one image (a scan) as that image's own pixels, another
+// rendered at the resolution its images need, at least 300 dpi (also a page that carries text
+// of its own, so that all pages are read the same way). Opening reads only what counting the pages
+// needs; a page is decoded when it is asked for, so a long document never sits in memory whole.
 // Every failure raises VelaError naming the file. Pages may be asked for from several threads.
 class PageSource final {
 public:
@@ -31,15 +33,15 @@ public:
 
     const QString& FileName() const { return m_fileName; }
     int PageCount() const { return m_pageCount; }
-    // Opens page index (0-based) in document; the per-page pixel limit applies.
-    void Open(int index, MiDocument& document) const;
-    // The file's own bytes can stand for page index in a PDF (a JPEG file's only page).
-    bool PageIsJpegFile(int index) const;
+    // Opens page index (0-based) in document; the per-page pixel limit applies. jpeg (when
+    // set) receives the JPEG bytes whose pixels the page is (a JPEG file, or a PDF page's
+    // JPEG image), or is emptied.
+    void Open(int index, MiDocument& document, QByteArray* jpeg = nullptr) const;
 
 private:
     enum class Kind { Image, Tiff, Pdf };
     PixPtr tiffPage(int index) const;
-    PixPtr pdfPage(int index) const;
+    PixPtr pdfPage(int index, QByteArray* jpeg) const;
     QString pageName(int index) const;
 
     QString m_fileName;
@@ -52,5 +54,6 @@ private:
     const uchar* m_data = nullptr;
     qint64 m_size = 0;
     std::unique_ptr<QPdfDocument> m_pdf;
+    std::unique_ptr<PdfPageImage> m_images;
     mutable std::mutex m_mutex; // the PDF library renders one page at a time
 };

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QPdfDocument>
 #include <QProcess>
 #include <QRegularExpression>
@@ -268,6 +269,48 @@ TEST_F(MultiPage, BilevelTiffPagesKeepTheirPixelsAndJapaneseComesBackFromTheText
     } catch (const VelaError& e) {
         EXPECT_EQ(e.Message(),
                   QStringLiteral("\"%1\" is damaged: its pages are cut short").arg(cut));
+    }
+}
+
+TEST_F(MultiPage, AScannedPdfPageIsItsImagesOwnPixelsAtItsOwnResolution) {
+    // A 200-dpi page as a scanner stores it: JPEG (colour and grey), lossless grey, and G4.
+    QImage page =
+        RenderedPage::Paragraph(OcrTexts::English().mid(0, 2), QStringLiteral("DejaVu Sans"));
+    page.setDotsPerMeterX(7874);
+    page.setDotsPerMeterY(7874);
+    QImage tinted = page.convertToFormat(QImage::Format_RGB32);
+    QPainter(&tinted).fillRect(0, 0, 60, 60, Qt::red);
+    const QStringList scans{path(QStringLiteral("scan.jpg")), path(QStringLiteral("colour.jpg")),
+                            path(QStringLiteral("scan.png")), path(QStringLiteral("scan.tif"))};
+    ASSERT_TRUE(page.save(scans[0], "JPEG", 80) && tinted.save(scans[1], "JPEG", 80) &&
+                page.save(scans[2], "PNG"));
+    PixPtr grey(pixRead(scans[2].toLocal8Bit().constData()));
+    PixPtr bilevel(pixThresholdToBinary(grey.get(), 128));
+    pixSetResolution(bilevel.get(), 200, 200);
+    ASSERT_EQ(pixWrite(scans[3].toLocal8Bit().constData(), bilevel.get(), IFF_TIFF_G4), 0);
+    const QString pdf = path(QStringLiteral("scans.pdf"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("img2pdf"),
+                                scans + QStringList{QStringLiteral("-o"), pdf}),
+              0);
+    const QList<PdfImage> stored = pdfImages(pdf);
+    ASSERT_EQ(stored.size(), 4);
+    EXPECT_EQ(
+        QStringList({stored[0].encoding, stored[2].encoding, stored[3].encoding}),
+        QStringList({QStringLiteral("jpeg"), QStringLiteral("image"), QStringLiteral("ccitt")}));
+
+    PageSource source(pdf);
+    for (int p = 0; p < 4; ++p) {
+        MiDocument document;
+        QByteArray jpeg;
+        source.Open(p, document, &jpeg);
+        PixPtr scan(pixRead(scans[p].toLocal8Bit().constData()));
+        l_int32 same = 0;
+        pixEqual(document.Page(), scan.get(), &same);
+        EXPECT_TRUE(same) << p;
+        EXPECT_EQ(pixGetXRes(document.Page()), 200) << p;
+        QFile file(scans[p]);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(jpeg, p < 2 ? file.readAll() : QByteArray()) << p;
     }
 }
 

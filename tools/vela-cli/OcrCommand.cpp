@@ -128,16 +128,19 @@ private:
 
     void read(int order, const Unit& unit, const PageSource& source, bool& handed) {
         PixPtr original;
+        QByteArray jpeg;
         const auto open = [&](MiDocument& document) {
-            source.Open(unit.page, document);
+            source.Open(unit.page, document, &jpeg);
             if (!m_writer.NeedsEngine())
                 return;
             original.reset(pixClone(document.Page()));
             document.Recognised = [&](tesseract::TessBaseAPI& engine) {
                 handed = true;
                 m_writer.AddRecognised(order, engine, document, original.get(),
-                                       source.PageIsJpegFile(unit.page) ? source.FileName()
-                                                                        : QString());
+                                       !jpeg.isEmpty() && unit.page == 0 &&
+                                               !PageSource::IsDocumentFile(source.FileName())
+                                           ? source.FileName()
+                                           : QString());
             };
         };
         const QStringList lines = Recognition::RecognizeOpened(m_language, open, m_lines);
