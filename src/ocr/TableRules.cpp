@@ -63,6 +63,9 @@ bool contains(const MiRect& r, const ReadWord& w, int margin = 0) {
            cy < r.Bottom + margin;
 }
 
+// A cell's text wraps to a few lines at most.
+constexpr int MostLinesInARow = 3;
+
 bool legible(const ReadWord& w) {
     return std::any_of(w.text.begin(), w.text.end(), [](QChar c) { return c.isLetterOrNumber(); });
 }
@@ -248,11 +251,77 @@ QList<ReadLine> TableRules::laidOut(const PageReading& reading, const Table& t) 
     return out;
 }
 
+namespace {
+
+// How many lines of text, one above the other, the reading holds in each row of the table.
+std::vector<int> linesPerRow(const PageReading& reading, const std::vector<int>& rows,
+                             const MiRect& bounds) {
+    std::vector<std::vector<MiRect>> spans(rows.size());
+    for (const ReadLine& line : reading.Lines) {
+        std::vector<MiRect> inRow(rows.size(), MiRect{0, 0, 0, 0});
+        for (const ReadWord& w : line) {
+            if (!contains(bounds, w) || !legible(w))
+                continue;
+            MiRect& r = inRow[size_t(indexIn(rows, (w.box.Top + w.box.Bottom) / 2))];
+            r = r.Bottom == 0
+                    ? w.box
+                    : MiRect{std::min(r.Left, w.box.Left), std::min(r.Top, w.box.Top),
+                             std::max(r.Right, w.box.Right), std::max(r.Bottom, w.box.Bottom)};
+        }
+        for (size_t r = 0; r < rows.size(); ++r)
+            if (inRow[r].Bottom != 0)
+                spans[r].push_back(inRow[r]);
+    }
+    std::vector<int> out(rows.size(), 0);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        // Lines side by side (cells the layout pass read apart) are one line of the row.
+        std::sort(spans[r].begin(), spans[r].end(), [](const MiRect& a, const MiRect& b) {
+            return a.Top + a.Bottom < b.Top + b.Bottom;
+        });
+        int lastMiddle = -1, lastHeight = 0;
+        for (const MiRect& s : spans[r]) {
+            const int middle = (s.Top + s.Bottom) / 2;
+            if (lastMiddle < 0 ||
+                middle - lastMiddle > std::max(lastHeight, s.Bottom - s.Top) / 2) {
+                ++out[r];
+                lastMiddle = middle;
+                lastHeight = s.Bottom - s.Top;
+            }
+        }
+    }
+    return out;
+}
+
+// The parts of a table set out in rows: runs of rows that hold a line or two of text each.
+// A row holding more is running text in a frame (a panel of a transcript, a boxed note), and
+// is left as the layout pass read it.
+std::vector<TableRules::Table> ruledParts(const TableRules::Table& t, const PageReading& reading) {
+    const std::vector<int> lines = linesPerRow(reading, t.rows, t.bounds);
+    std::vector<TableRules::Table> parts;
+    for (size_t r = 0; r + 1 < t.rows.size(); ++r) {
+        if (lines[r] > MostLinesInARow)
+            continue;
+        if (parts.empty() || parts.back().rows.back() != t.rows[r]) {
+            parts.push_back({t.bounds, {t.rows[r]}, t.columns});
+            parts.back().bounds.Top = t.rows[r];
+        }
+        parts.back().rows.push_back(t.rows[r + 1]);
+        parts.back().bounds.Bottom = t.rows[r + 1];
+    }
+    return parts;
+}
+
+} // namespace
+
 void TableRules::Read(tesseract::TessBaseAPI& api, PageReading& reading) const {
     const PixPtr cleaned = Cleaned();
     if (!cleaned)
         return;
-    for (const Table& t : m_tables) {
+    std::vector<Table> tables;
+    for (const Table& whole : m_tables)
+        for (Table& part : ruledParts(whole, reading))
+            tables.push_back(std::move(part));
+    for (const Table& t : tables) {
         // Each row as the layout pass read it, or alone with its cells evened: whichever reads
         // with more weight. (Reading the rows as they are as well won nothing on ruled and
         // filled tables and cost as much again.)

@@ -24,13 +24,13 @@ public:
     // table's words. The words of different cells are marked as such (tabs between them).
     void Read(tesseract::TessBaseAPI& api, PageReading& reading) const;
 
-private:
     struct Table {
         MiRect bounds;
         std::vector<int> rows;    // tops of the rows, then the bottom of the last
         std::vector<int> columns; // lefts of the columns, then the right of the last
     };
 
+private:
     // One line per row of the table, empty where nothing was read.
     QList<ReadLine> readRows(tesseract::TessBaseAPI& api, Pix* page, const Table& table) const;
     static QList<ReadLine> laidOut(const PageReading& reading, const Table& table);
