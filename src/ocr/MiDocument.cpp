@@ -246,6 +246,8 @@ void MiDocument::Create(PixPtr page, const QString& fileName) {
     if (IsOpen())
         throw VelaError(QStringLiteral("The document is already open"));
     replacePix(page.release());
+    m_inputWidth = int(pixGetWidth(m_pix));
+    m_inputHeight = int(pixGetHeight(m_pix));
     m_fileName = QFileInfo(fileName).absoluteFilePath();
     m_image.reset();
     m_quarterTurns = 0;
@@ -422,6 +424,12 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     }
     api->Clear();
     m_image = MiImage(best.reading.Layout(japanese));
+}
+
+PageGeometry MiDocument::Geometry() const {
+    requireOpen();
+    return {m_inputWidth, m_inputHeight,           m_preparation,           m_quarterTurns,
+            m_deskew,     int(pixGetWidth(m_pix)), int(pixGetHeight(m_pix))};
 }
 
 const MiImage& MiDocument::Images(int index) const {

@@ -2,6 +2,7 @@
 
 #include "ImageHeader.h"
 #include "MiImage.h"
+#include "PageGeometry.h"
 #include "PixPtr.h"
 #include "PreparationSteps.h"
 
@@ -57,6 +58,9 @@ public:
     double AppliedDeskew() const { return m_deskew; }
     // How the last OCR prepared the page before turning it (nothing for a clean page).
     const PreparationSteps& AppliedPreparation() const { return m_preparation; }
+    // Where the recognised page lies on the image as opened: a word rectangle of the layout
+    // in the opened image's own pixels is Geometry().ToInput(rectangle).
+    PageGeometry Geometry() const;
 
     // Called by OCR while the engine still holds the page's results (for writers that take
     // them from the engine itself); a failure it raises ends OCR.
@@ -75,4 +79,5 @@ private:
     int m_quarterTurns = 0;
     double m_deskew = 0;
     PreparationSteps m_preparation;
+    int m_inputWidth = 0, m_inputHeight = 0;
 };

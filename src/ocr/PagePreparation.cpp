@@ -99,6 +99,12 @@ PixPtr PagePreparation::Prepare(Pix* page, PreparationSteps* steps) {
                 gray = std::move(cut);
                 survey = PageSurvey(gray.get());
                 done.cut = true;
+                for (size_t i = 0; i < 4; ++i) {
+                    done.corners[2 * i] = outline->Corners()[i].x;
+                    done.corners[2 * i + 1] = outline->Corners()[i].y;
+                }
+                done.cutWidth = int(pixGetWidth(gray.get()));
+                done.cutHeight = int(pixGetHeight(gray.get()));
             }
         }
     }

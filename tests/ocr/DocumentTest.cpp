@@ -5,7 +5,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLineF>
 #include <QTemporaryDir>
+#include <QTransform>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -123,3 +126,69 @@ TEST_F(RecognitionAccuracy, WithoutOrientationAnUpsideDownPageIsNotRead) {
 }
 
 } // namespace
+
+namespace {
+
+// The words of a page as read, in the page's own pixels: their texts and centres and sizes.
+struct PlacedWord {
+    QString text;
+    QPointF centre;
+    QSizeF size;
+};
+
+QList<PlacedWord> placedWords(const QString& path) {
+    MiDocument document;
+    document.Create(path);
+    document.OCR(MiDocument::LanguageEnglish, true, true);
+    const PageGeometry geometry = document.Geometry();
+    const MiWords& words = document.Images(0).Layout().Words();
+    QList<PlacedWord> placed;
+    for (int i = 0; i < words.Count(); ++i) {
+        const MiRect r = geometry.ToInput(words.Item(i).Rects(0));
+        placed.append({words.Item(i).Text(), QPointF(r.Left + r.Right, r.Top + r.Bottom) / 2,
+                       QSizeF(r.Right - r.Left, r.Bottom - r.Top)});
+    }
+    return placed;
+}
+
+} // namespace
+
+TEST(DocumentGeometry, WordsOfAPageReadEnlargedTurnedAndStraightenedLieOnTheImageAsGiven) {
+    QTemporaryDir dir;
+    // Small type, which is read enlarged; turned 88 degrees counter-clockwise, so the page is
+    // turned a quarter and straightened by 2 degrees.
+    const QImage upright =
+        RenderedPage::Paragraph(OcrTexts::English(), QStringLiteral("DejaVu Sans"), 5);
+    const QImage turned = RenderedPage::Rotated(upright, -88);
+    const QList<PlacedWord> reference =
+        placedWords(RenderedPage::SavePng(upright, dir.filePath(QStringLiteral("upright.png"))));
+    MiDocument probe;
+    probe.Create(RenderedPage::SavePng(turned, dir.filePath(QStringLiteral("turned.png"))));
+    probe.OCR(MiDocument::LanguageEnglish, true, true);
+    ASSERT_EQ(probe.AppliedQuarterTurns(), 1);
+    ASSERT_NE(probe.AppliedDeskew(), 0);
+    ASSERT_GT(probe.AppliedPreparation().scale, 1.0);
+    const QList<PlacedWord> read = placedWords(dir.filePath(QStringLiteral("turned.png")));
+
+    // Where a point of the upright page went on the turned one.
+    QTransform turn;
+    turn.translate(turned.width() / 2.0, turned.height() / 2.0);
+    turn.rotate(-88);
+    turn.translate(-upright.width() / 2.0, -upright.height() / 2.0);
+    ASSERT_GE(reference.size(), 40);
+    int matched = 0;
+    for (const PlacedWord& word : read) {
+        const auto same = std::find_if(reference.begin(), reference.end(), [&](const auto& r) {
+            return r.text == word.text &&
+                   QLineF(turn.map(r.centre), word.centre).length() < 0.6 * r.size.height();
+        });
+        if (same == reference.end())
+            continue;
+        ++matched;
+        EXPECT_NEAR(word.centre.x(), turn.map(same->centre).x(), 4) << word.text.toStdString();
+        EXPECT_NEAR(word.centre.y(), turn.map(same->centre).y(), 4) << word.text.toStdString();
+        EXPECT_NEAR(word.size.width(), same->size.height(), 6) << word.text.toStdString();
+        EXPECT_NEAR(word.size.height(), same->size.width(), 6) << word.text.toStdString();
+    }
+    EXPECT_GE(matched, reference.size() * 9 / 10);
+}
