@@ -40,3 +40,27 @@ PageDialog::PageDialog(QWidget* parent, const QString& caption, const QString& m
 QString PageDialog::InputText() const {
     return m_input ? m_input->text() : QString();
 }
+
+QString WindowClassName(const QWidget* window) {
+    if (!window)
+        return QString();
+    const QVariant own = window->property("windowClassName");
+    if (own.isValid())
+        return own.toString();
+    if (qobject_cast<const QDialog*>(window))
+        return QStringLiteral("#32770");
+    return QString::fromLatin1(window->metaObject()->className());
+}
+
+QString ReplaceDialogCaption(const QString& caption, const QString& newCaption) {
+    QString result = caption;
+    const qsizetype ms = result.indexOf(QLatin1String("Microsoft "));
+    if (ms >= 0)
+        result.remove(ms, 10);
+    const qsizetype ie = result.indexOf(QLatin1String("Internet Explorer"));
+    if (ie >= 0)
+        result.replace(ie, 17, newCaption);
+    if (!result.contains(newCaption))
+        result = newCaption + QStringLiteral(":  ") + result;
+    return result;
+}

@@ -28,3 +28,12 @@ public:
 private:
     QLineEdit* m_input = nullptr;
 };
+
+// The window class a top-level window stands for: the class a window names in its
+// "windowClassName" property (the browser's page dialogs, the program's own forms such as its
+// message box), else "#32770" for any dialog and the Qt class name for other windows.
+QString WindowClassName(const QWidget* window);
+
+// A dialog caption as the host re-captions it: the first "Microsoft " goes, the first
+// "Internet Explorer" becomes newCaption, and newCaption is put in front when still absent.
+QString ReplaceDialogCaption(const QString& caption, const QString& newCaption);

@@ -1,13 +1,7 @@
-// Navigation and ExecWB commands of the browser control, printing included.
-#include "PagePreview.h"
-#include "PagePrint.h"
+// Navigation and ExecWB commands of the browser control.
 #include "WebControl.h"
 
-#include <QPageSetupDialog>
 #include <QPointer>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QTimer>
 #include <QWebEngineHttpRequest>
 #include <QWebEnginePage>
@@ -125,46 +119,4 @@ HRESULT TWebControl::execCommand(int cmdId, int cmdExecOpt, const QVariant& inpu
     default:
         return OLECMDERR_E_NOTSUPPORTED;
     }
-}
-
-HRESULT TWebControl::printCommand(int cmdId, int cmdExecOpt) {
-    QPrinter* printer = Printer();
-    QPointer<TWebControl> self(this);
-    if (cmdId == OLECMDID_PAGESETUP) {
-        if (cmdExecOpt != OLECMDEXECOPT_DONTPROMPTUSER) {
-            QPageSetupDialog dialog(printer, window());
-            dialog.exec();
-        }
-        return S_OK;
-    }
-    if (OnPrintTemplateInstantiation)
-        OnPrintTemplateInstantiation(this, Page());
-    if (!self)
-        return E_UNEXPECTED;
-    HRESULT result = S_OK;
-    if (cmdId == OLECMDID_PRINT) {
-        bool go = true;
-        if (cmdExecOpt != OLECMDEXECOPT_DONTPROMPTUSER) {
-            QPrintDialog dialog(printer, window());
-            go = dialog.exec() == QDialog::Accepted;
-        }
-        if (!self)
-            return E_UNEXPECTED;
-        // A print dialog the user cancelled prints nothing and is no failure.
-        if (go && !PrintPageTo(View(), printer, &m_lastFailure))
-            result = E_FAIL;
-    } else {
-        QPrintPreviewDialog dialog(printer, window());
-        // The preview is drawn even when the printer is set to a PDF file.
-        auto* preview = new PagePreview(View(), &dialog);
-        dialog.exec();
-        // A preview that could not show the page is a failure like a print that could not.
-        if (self && !preview->Failure().isEmpty()) {
-            m_lastFailure = preview->Failure();
-            result = E_FAIL;
-        }
-    }
-    if (self && OnPrintTemplateTeardown)
-        OnPrintTemplateTeardown(this, Page());
-    return self ? result : E_UNEXPECTED;
 }

@@ -1,6 +1,7 @@
 #include "WebHost.h"
 
-#include "WebTools.h"
+#include "BrowserSettings.h"
+#include "PageDialog.h"
 
 #include <QAction>
 #include <QApplication>

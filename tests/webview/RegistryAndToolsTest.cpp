@@ -1,4 +1,5 @@
 // The registry stand-in and the host's registry effects, captions, user agent and flags.
+#include "PageDialog.h"
 #include "WebTestSupport.h"
 #include "WebTools.h"
 #include "registry/Registry.h"
