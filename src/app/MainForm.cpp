@@ -12,10 +12,10 @@
 #include "ProgramFolders.h"
 #include "RecognitionThread.h"
 #include "RichEdit.h"
+#include "ServiceAddress.h"
 #include "Support.h"
 #include "ToolPanel.h"
 #include "TranslationPage.h"
-#include "UploadDefaults.h"
 #include "WebHost.h"
 #include "WheelComboBox.h"
 
@@ -38,7 +38,6 @@ namespace {
 
 const QString FormSection = QStringLiteral("FORM");
 const QString OptSection = QStringLiteral("OPT");
-const QString ServerSection = QStringLiteral("SERVER");
 
 constexpr int DesignLeft = 263;
 constexpr int DesignTop = 115;
@@ -230,7 +229,7 @@ void TfrmMain::createTextPane() {
     btnTrans = new QPushButton(QStringLiteral("翻 訳"));
     btnTrans->setEnabled(false);
     pnlHpMenu->Place(btnTrans, {1, 0, 75, 23});
-    cmbTrns = makeSelector({QStringLiteral("Excite翻訳"), QStringLiteral("Google翻訳")});
+    cmbTrns = makeSelector(ServiceAddress::Names());
     pnlHpMenu->Place(cmbTrns, {78, 1, 105, 22});
     chkBr = new QCheckBox(QStringLiteral("改行の挿入"));
     chkBr->setFont(boldFont(this));
@@ -350,15 +349,7 @@ void TfrmMain::readSettings() {
     FitPanes();
     cmbLangChange();
 
-    const auto server = [this](const char* key, const QString& builtIn) {
-        const QString value =
-            ReadIniString(SettingsBase, ServerSection, QLatin1String(key), builtIn);
-        return value.isEmpty() ? builtIn : value;
-    };
-    UploadHost = server("HOST", UploadDefaults::Host());
-    UploadUser = server("USER", UploadDefaults::User());
-    UploadPassword = server("PASS", UploadDefaults::Password());
-    UploadDirectory = server("INID", UploadDefaults::Directory());
+    readUploadSettings();
     WarnIfSettingsPasswordExposed(SettingsBase, "vela");
 }
 

@@ -104,6 +104,8 @@ public:
     QAction* run_Cut = nullptr;
     QAction* run_Paste = nullptr;
     QAction* run_SelAll = nullptr;
+    // Opens the account dialog (the translation bar's menu, Ctrl+U).
+    QAction* acnAccount = nullptr;
 
     // Window events (MainForm.cpp, MainFormBounds.cpp).
     void FormShow();
@@ -158,6 +160,8 @@ public:
     void WEBDownloadComplete();
     void btnPreViewClick();
     void btnOKClick();
+    // The account dialog; on 保存 the window takes the new account.
+    void ShowAccountDialog();
 
     // Folder of a chosen file, without a trailing separator except for the root.
     static QString FolderOf(const QString& fileName);
@@ -195,9 +199,11 @@ private:
     void writeSettings();
     void setDesignCursor(QWidget* control);
     void createTranslation();
+    void readUploadSettings();
     void detachTranslation();
     QString pageFile() const;
     bool translationReady();
+    void translateText(const QString& text);
     void uploadFailed(const QString& message);
     void endConnection();
     void reportUploadFailure(const QString& message);

@@ -1,3 +1,5 @@
+#include "AccountDialog.h"
+#include "AccountSettings.h"
 #include "Cursors.h"
 #include "ErrorDisplay.h"
 #include "FtpClient.h"
@@ -6,6 +8,7 @@
 #include "PageRemoval.h"
 #include "RichEdit.h"
 #include "ServiceAddress.h"
+#include "ToolPanel.h"
 #include "TranslationPage.h"
 #include "UploadSetup.h"
 #include "VelaError.h"
@@ -13,6 +16,7 @@
 #include "WebTools.h"
 #include "WheelComboBox.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -40,6 +44,23 @@ void TfrmMain::createTranslation() {
     connect(btnTrans, &QPushButton::clicked, this, Guarded([this] { btnTransClick(); }));
     connect(btnPreView, &QPushButton::clicked, this, Guarded([this] { btnPreViewClick(); }));
     connect(btnOK, &QPushButton::clicked, this, Guarded([this] { btnOKClick(); }));
+    // The account is set up from the translation bar's menu or by key, so that the bar keeps
+    // its controls.
+    acnAccount = new QAction(QStringLiteral("アップロード先の設定..."), this);
+    acnAccount->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    acnAccount->setShortcutContext(Qt::WindowShortcut);
+    addAction(acnAccount);
+    connect(acnAccount, &QAction::triggered, this, Guarded([this] { ShowAccountDialog(); }));
+    pnlHpMenu->setContextMenuPolicy(Qt::ActionsContextMenu);
+    pnlHpMenu->addAction(acnAccount);
+}
+
+void TfrmMain::readUploadSettings() {
+    const UploadSetup::UploadValues values = UploadSetup::ReadUploadValues(SettingsBase);
+    UploadHost = values.Host;
+    UploadUser = values.User;
+    UploadPassword = values.Password;
+    UploadDirectory = values.Directory;
 }
 
 void TfrmMain::detachTranslation() {
@@ -56,16 +77,45 @@ QString TfrmMain::pageFile() const {
 }
 
 // Settings that cannot lead to a translation are told before anything is written or sent.
+// Without an account the user may set one up or take a text service instead; true then when a
+// text service was chosen.
 bool TfrmMain::translationReady() {
-    QString problem = UploadSetup::AccountProblem(
-        SettingsBase, {UploadHost, UploadUser, UploadPassword, UploadDirectory});
+    UploadSetup::UploadValues values{UploadHost, UploadUser, UploadPassword, UploadDirectory};
+    AccountSettings::TakeKeyringPassword(SettingsBase, values);
+    UploadPassword = values.Password;
+    QString problem = UploadSetup::AccountProblem(SettingsBase, values);
+    const bool noAccount = !problem.isEmpty() &&
+                           !UploadSetup::PlaceholderKeys(UploadHost, UploadUser, UploadPassword,
+                                                         UploadDirectory,
+                                                         UploadSetup::ReadFolderAddress(SettingsBase))
+                                .isEmpty();
     if (problem.isEmpty())
         problem = UploadSetup::ServiceProblem(SettingsBase, cmbTrns->currentIndex(),
                                               cmbLang->currentIndex());
     if (problem.isEmpty())
         return true;
-    reportUploadFailure(problem);
-    return false;
+    if (!noAccount) {
+        reportUploadFailure(problem);
+        return false;
+    }
+    const int answer = ShowMessageBox(
+        this, QStringLiteral("FTP"),
+        problem + QStringLiteral("\r\r「はい」: アップロード先をここで設定します（接続テスト付き）。"
+                                 "\r「いいえ」: アカウントのいらない %1 で翻訳します。")
+                      .arg(ServiceAddress::Name(ServiceAddress::DeepL)),
+        QStringLiteral("?"), QStringLiteral("ync"), QStringLiteral("1"));
+    if (answer == TfrmMessageBox::mrYes)
+        ShowAccountDialog();
+    if (answer != TfrmMessageBox::mrNo)
+        return false;
+    cmbTrns->setCurrentIndex(ServiceAddress::DeepL);
+    return true;
+}
+
+void TfrmMain::ShowAccountDialog() {
+    AccountDialog dialog(SettingsBase, this);
+    if (dialog.exec() == QDialog::Accepted)
+        readUploadSettings();
 }
 
 void TfrmMain::btnTransClick() {
@@ -77,7 +127,12 @@ void TfrmMain::btnTransClick() {
         Cursors::SetScreenCursor(Cursors::crDefault);
         btnTrans->setEnabled(true);
     };
-    if (!translationReady()) {
+    if (!ServiceAddress::TakesText(cmbTrns->currentIndex()) && !translationReady()) {
+        giveBack();
+        return;
+    }
+    if (ServiceAddress::TakesText(cmbTrns->currentIndex())) {
+        translateText(text);
         giveBack();
         return;
     }
@@ -101,6 +156,26 @@ void TfrmMain::btnTransClick() {
         m_uploadFailed = false;
         FtpClient1->Login();
     }
+    FocusWebDocument(WEB, true);
+}
+
+// Nothing is published: the text goes to the service in its address.
+void TfrmMain::translateText(const QString& text) {
+    const int service = cmbTrns->currentIndex();
+    const int language = cmbLang->currentIndex();
+    QString problem = UploadSetup::ServiceProblem(SettingsBase, service, language);
+    if (problem.isEmpty())
+        problem = ServiceAddress::TextProblem(service, text);
+    if (!problem.isEmpty()) {
+        ShowMessageBox(this, QStringLiteral("翻訳"), problem, QStringLiteral("!"),
+                       QStringLiteral("Y"), QStringLiteral("1"));
+        return;
+    }
+    // A page still on its way would replace this translation.
+    Timer2->stop();
+    DisableNavigationSound(true);
+    CreateBrowser()->NavigateUrl(ServiceAddress::ComposeText(
+        service, language, *UploadSetup::ReadServiceHost(SettingsBase, service), text));
     FocusWebDocument(WEB, true);
 }
 
@@ -158,7 +233,10 @@ void TfrmMain::Timer2Timer() {
     QFile::remove(pageFile());
     const int service = cmbTrns->currentIndex();
     const int language = cmbLang->currentIndex();
-    // The choice or the settings may have changed during the upload.
+    // The choice or the settings may have changed during the upload; a text service has no
+    // use for the page.
+    if (ServiceAddress::TakesText(service))
+        return;
     const QString problem = UploadSetup::ServiceProblem(SettingsBase, service, language);
     if (!problem.isEmpty())
         throw VelaError(problem);

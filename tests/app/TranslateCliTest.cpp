@@ -1,7 +1,9 @@
 // vela-cli translate against the web space and service stand-ins.
 #include "CliRun.h"
+#include "Eventually.h"
 #include "OcrTexts.h"
 #include "RenderedPage.h"
+#include "ServiceAddress.h"
 #include "TranslationWorld.h"
 
 #include <QFile>
@@ -55,6 +57,46 @@ TEST_F(TranslateCli, RenderedPageEndsAsThePrintedTranslation) {
     // Once translated, the page is taken off the web space.
     EXPECT_TRUE(run.Errors.contains(QLatin1String("removed ["))) << run.Errors.toStdString();
     EXPECT_EQ(world.HomeFiles(), QStringList());
+}
+
+TEST_F(TranslateCli, TextServiceTranslatesWithoutAnAccountAndRefusesMoreThanItTakes) {
+    // The settings name the stand-in services and no account.
+    writeSettings("[SERVER]\nGOOGLETEXT=" + world.ServiceHost().toUtf8() + "\nDEEPL=" +
+                  world.ServiceHost().toUtf8() + "\n");
+    const QString input = dir.filePath(QStringLiteral("text.txt"));
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("日本語の文です。\n二行目\n");
+    file.close();
+    const CliRun run = translate({QStringLiteral("--service"), QStringLiteral("google-text"),
+                                  QStringLiteral("--lang"), QStringLiteral("ja"),
+                                  QStringLiteral("--settings"), settings, input, pdf});
+    ASSERT_EQ(run.Status, 0) << run.Errors.toStdString();
+    ASSERT_EVENTUALLY(!world.ServiceRequests().isEmpty(), 5000);
+    EXPECT_EQ(world.ServiceRequests(),
+              QStringList{QStringLiteral("/?sl=ja&tl=en&text=") +
+                          QString::fromLatin1(ServiceAddress::UrlEncode(
+                              QStringLiteral("日本語の文です。\n二行目\n").toUtf8())) +
+                          QStringLiteral("&op=translate")});
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    EXPECT_TRUE(QString::fromUtf8(text.readAllStandardOutput())
+                    .contains(TranslationWorld::Translated(QStringLiteral("JA>EN"),
+                                                           QStringLiteral("二行目"))));
+    EXPECT_EQ(world.HomeFiles(), QStringList());
+
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray(1501, 'w'));
+    file.close();
+    QFile::remove(pdf);
+    const CliRun refused = translate({QStringLiteral("--service"), QStringLiteral("deepl"),
+                                      QStringLiteral("--settings"), settings, input, pdf});
+    EXPECT_EQ(refused.Status, 1);
+    EXPECT_TRUE(refused.Errors.contains(QStringLiteral("1500 文字まで"))) << refused.Errors.toStdString();
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_EQ(world.ServiceRequests().size(), 1);
 }
 
 TEST_F(TranslateCli, WrongPasswordFailsWithTheFtpErrorAndPrintsNothing) {

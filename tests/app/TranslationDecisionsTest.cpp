@@ -84,6 +84,36 @@ TEST(ServiceAddress, BothServicesInBothDirections) {
               "https://h:80/world/english/web/?wb_url=" + encoded + "&wb_lp=ENJA");
 }
 
+TEST(ServiceAddress, TextServicesCarryTheTextInTheirOwnFormAndRefuseMoreThanTheyTake) {
+    using namespace ServiceAddress;
+    const HostPort host{QStringLiteral("tr.example"), 80};
+    const QString text = QStringLiteral("a/b c+d&e#f\n日");
+    EXPECT_EQ(ComposeText(DeepL, English, *ParseServiceHost(DefaultHost(DeepL)), text),
+              QStringLiteral("https://www.deepl.com/translator#en/ja/"
+                             "a%5C%2Fb%20c%2Bd%26e%23f%0A%E6%97%A5"));
+    EXPECT_EQ(ComposeText(DeepL, Japanese, host, QStringLiteral("x")),
+              QStringLiteral("http://tr.example/translator#ja/en/x"));
+    EXPECT_EQ(ComposeText(GoogleText, English, *ParseServiceHost(DefaultHost(GoogleText)), text),
+              QStringLiteral("https://translate.google.com/?sl=en&tl=ja&text="
+                             "a%2Fb+c%2Bd%26e%23f%0A%E6%97%A5&op=translate"));
+    EXPECT_EQ(ComposeText(GoogleText, Japanese, host, QStringLiteral("x")),
+              QStringLiteral("http://tr.example/?sl=ja&tl=en&text=x&op=translate"));
+    // Each kind of service has one form only.
+    EXPECT_EQ(ComposeText(Google, English, host, text), QString());
+    EXPECT_EQ(Compose(DeepL, English, host, text), QString());
+    EXPECT_EQ(ComposeText(DeepL, -1, host, text), QString());
+
+    // Counted in characters, not UTF-16 units: a character outside the BMP is one.
+    const QString deepLFull = QString(1499, QLatin1Char('x')) + QString::fromUcs4(U"\U0001F600");
+    EXPECT_EQ(TextProblem(DeepL, deepLFull), QString());
+    const QString refused = TextProblem(DeepL, deepLFull + QLatin1Char('y'));
+    EXPECT_TRUE(refused.contains(QStringLiteral("DeepL翻訳 で一度に翻訳できるのは 1500 文字まで")) &&
+                refused.contains(QStringLiteral("1501 文字")))
+        << refused.toStdString();
+    EXPECT_EQ(TextProblem(GoogleText, QString(5000, QLatin1Char('x'))), QString());
+    EXPECT_TRUE(TextProblem(GoogleText, QString(5001, QLatin1Char('x'))).contains(u"5000 文字"));
+}
+
 TEST(ServiceAddress, HostsWithPortsAndWhatIsRefused) {
     using ServiceAddress::ParseHostPort;
     EXPECT_EQ(ParseHostPort(QStringLiteral(" ftp.my-site.example "), 21),

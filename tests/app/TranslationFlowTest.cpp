@@ -1,5 +1,6 @@
 // The whole road in the window: drop, recognition, 翻 訳, the translated page, preview and
 // print, against a web space and a translation service on loopback.
+#include "AccountDialog.h"
 #include "DropSimulation.h"
 #include "Eventually.h"
 #include "FtpClient.h"
@@ -28,7 +29,10 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QWebEnginePage>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
 namespace {
@@ -71,8 +75,10 @@ protected:
         startWorld();
         openWindow(world->ServerSection() + options);
     }
+    // A null ini: no settings file at all.
     void openWindow(const QByteArray& ini) {
-        writeIni(ini);
+        if (!ini.isNull())
+            writeIni(ini);
         open();
         form->show();
         form->activateWindow();
@@ -290,6 +296,58 @@ TEST_F(TranslationFlow, ASecondClickInTheWaitBeforeTheNavigationShowsTheSecondTe
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
 }
 
+// Sends the browser's requests for one host to another, as a resolver would.
+class HostRedirect final : public QWebEngineUrlRequestInterceptor {
+public:
+    HostRedirect(QString from, QString to) : m_from(std::move(from)), m_to(std::move(to)) {}
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        QUrl url = info.requestUrl();
+        if (url.host() != m_from)
+            return;
+        url.setScheme(QStringLiteral("http"));
+        url.setAuthority(m_to);
+        info.redirect(url);
+    }
+
+private:
+    QString m_from;
+    QString m_to;
+};
+
+TEST_F(TranslationFlow, WithoutSettingsDeepLGetsTheRecognisedTextInTheFragmentAndNothingIsPublished) {
+    startWorld();
+    openWindow(QByteArray());
+    ASSERT_FALSE(QFile::exists(iniPath()));
+    HostRedirect toStandIn(QStringLiteral("www.deepl.com"), world->ServiceHost());
+    form->WEB->Page()->setUrlRequestInterceptor(&toStandIn);
+    recognise(OcrTexts::English().mid(0, 2), QStringLiteral("DejaVu Serif"), 0);
+    ASSERT_TRUE(UserInput::ChooseItem(form->cmbTrns, ServiceAddress::DeepL));
+    EXPECT_EQ(form->cmbTrns->currentText(), QStringLiteral("DeepL翻訳"));
+    ASSERT_TRUE(translate());
+    ASSERT_EVENTUALLY(!world->SeenByPage().isEmpty(), 10000);
+    const QJsonObject seen = QJsonDocument::fromJson(world->SeenByPage().first().toUtf8()).object();
+    EXPECT_EQ(seen.value(QStringLiteral("text")).toString(), form->rmm00->toPlainText());
+    EXPECT_EQ(seen.value(QStringLiteral("pair")).toString(), QStringLiteral("EN>JA"));
+    expectTranslated(QStringLiteral("EN>JA"));
+    expectIdle();
+    // The text never stood in a request line, and nothing was published.
+    EXPECT_EQ(world->ServiceRequests(), QStringList{QStringLiteral("/translator")});
+    EXPECT_EQ(world->HomeFiles(), QStringList());
+    EXPECT_FALSE(QFile::exists(pageFile()));
+    EXPECT_EQ(form->FtpClient1->Server(), QString());
+
+    // More than the service takes is refused before anything is sent, naming the limit.
+    form->rmm00->setPlainText(QString(1501, QLatin1Char('w')));
+    answerBoxes();
+    QTest::mouseClick(form->btnTrans, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes.first().contains(QStringLiteral("1500 文字まで"))) << boxes.first().toStdString();
+    EXPECT_EQ(world->ServiceRequests().size(), 1);
+    expectIdle();
+    form->WEB->Page()->setUrlRequestInterceptor(nullptr);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+}
+
 struct FailureCase {
     const char* Name;
     const char* Stor;
@@ -365,19 +423,46 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"UnwritableWorkFolder", "ok", "trans.html に書き込めません"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST_F(TranslationFlow, ThePlaceholderAccountIsToldInsteadOfReached) {
+TEST_F(TranslationFlow, ThePlaceholderAccountIsToldWithTheAccountDialogAndATextServiceOffered) {
     startWorld();
     openWindow("[SERVER]\nHOST=\nUSER=me\n");
+    HostRedirect toStandIn(QStringLiteral("www.deepl.com"), world->ServiceHost());
+    form->WEB->Page()->setUrlRequestInterceptor(&toStandIn);
     form->rmm00->setPlainText(QStringLiteral("words"));
-    answerBoxes();
+    // The first offer is taken (the account dialog, then cancelled), the second declined.
+    int dialogs = 0;
+    ModalDriver driver([&](QDialog* dialog) {
+        if (auto* account = qobject_cast<AccountDialog*>(dialog)) {
+            ++dialogs;
+            QTest::mouseClick(account->btnCancel, Qt::LeftButton);
+            return true;
+        }
+        auto* box = qobject_cast<TfrmMessageBox*>(dialog);
+        if (!box || !box->isActiveWindow())
+            return false;
+        boxes << box->windowTitle() + QLatin1Char('|') + box->Message();
+        press(box, boxes.size() == 1 ? Qt::Key_Y : Qt::Key_N);
+        return true;
+    });
     QTest::mouseClick(form->btnTrans, Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes.first().contains(iniPath() + QStringLiteral(" の [SERVER] に HOST, PASS, "
-                                                                  "INID, ADDR を設定")))
+                                                                  "INID, ADDR を設定")) &&
+                boxes.first().contains(QStringLiteral("DeepL翻訳")))
         << boxes.first().toStdString();
+    EXPECT_EQ(dialogs, 1);
     expectIdle();
     EXPECT_FALSE(QFile::exists(pageFile()));
+    EXPECT_EQ(readIni(), QByteArray("[SERVER]\nHOST=\nUSER=me\n"));
+
+    ASSERT_TRUE(translate());
+    EXPECT_EQ(boxes.size(), 2);
+    EXPECT_EQ(form->cmbTrns->currentIndex(), int(ServiceAddress::DeepL));
+    ASSERT_EVENTUALLY(!world->SeenByPage().isEmpty(), 10000);
+    EXPECT_TRUE(world->SeenByPage().first().contains(QLatin1String("\"text\": \"words\"")))
+        << world->SeenByPage().first().toStdString();
     EXPECT_EQ(form->FtpClient1->Server(), QString());
+    form->WEB->Page()->setUrlRequestInterceptor(nullptr);
 }
 
 TEST_F(TranslationFlow, OverTlsThePinnedServerTakesThePageAndAnotherCertificateNothing) {

@@ -60,20 +60,28 @@ QString TranslationWorld::ServiceHost() const {
     return QStringLiteral("127.0.0.1:%1").arg(m_servicePort);
 }
 
-QStringList TranslationWorld::ServiceRequests() {
+QStringList TranslationWorld::outputLines(const QByteArray& prefix) {
     m_output += m_process.readAllStandardOutput();
-    QStringList requests;
+    QStringList lines;
     for (const QByteArray& line : m_output.split('\n')) {
         // The browser's own request for the site's icon is no translation.
-        if (line.startsWith("SERVICE ") && line != "SERVICE /favicon.ico")
-            requests << QString::fromUtf8(line.mid(8));
+        if (line.startsWith(prefix) && line != "SERVICE /favicon.ico")
+            lines << QString::fromUtf8(line.mid(prefix.size()));
     }
-    return requests;
+    return lines;
+}
+
+QStringList TranslationWorld::ServiceRequests() {
+    return outputLines("SERVICE ");
+}
+
+QStringList TranslationWorld::SeenByPage() {
+    return outputLines("SEEN ");
 }
 
 QByteArray TranslationWorld::ServerSection(const QString& password) const {
     return QStringLiteral("[SERVER]\nHOST=127.0.0.1:%1\nUSER=vela\nPASS=%2\nINID=/\nADDR=%3\n"
-                          "EXCITE=%4\nGOOGLE=%4\n")
+                          "EXCITE=%4\nGOOGLE=%4\nDEEPL=%4\nGOOGLETEXT=%4\n")
         .arg(m_ftpPort)
         .arg(password, FolderAddress(), ServiceHost())
         .toUtf8();

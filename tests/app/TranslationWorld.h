@@ -30,6 +30,8 @@ public:
     QString ServiceHost() const;
     // The requests the service received so far (path and query as sent).
     QStringList ServiceRequests();
+    // What the DeepL page's script read from its fragment, as JSON {"pair", "text"}, one a load.
+    QStringList SeenByPage();
     // The SERVER section of a settings file pointing everything at this world.
     QByteArray ServerSection(const QString& password = QStringLiteral("s3cret")) const;
 
@@ -37,6 +39,8 @@ public:
     static QString Translated(const QString& pair, const QString& line);
 
 private:
+    QStringList outputLines(const QByteArray& prefix);
+
     QTemporaryDir m_home;
     QProcess m_process;
     QByteArray m_output;

@@ -1,5 +1,5 @@
 // Every test process runs with a home and configuration, cache and data folders of its own,
-// removed at its end: nothing a test does reaches the real user's files.
+// removed at its end, and no session bus: nothing a test does reaches the real user's files.
 #pragma once
 
 #include <QByteArray>
@@ -17,6 +17,8 @@ public:
             QDir().mkpath(QFile::decodeName(path));
             qputenv(name, path);
         }
+        // Nor the user's keyring: a test that wants one starts its own session bus.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root + "/no-session-bus");
     }
 
 private:

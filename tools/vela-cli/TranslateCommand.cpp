@@ -1,6 +1,8 @@
 // vela-cli translate: the window's road without the window. The text of an image or a text
 // file is published as the translation page in the web space of the settings' SERVER section,
-// the service's page for it is loaded and printed to PDF.
+// the service's page for it is loaded and printed to PDF. A text service is given the text
+// itself: nothing is published and no account is needed.
+#include "AccountSettings.h"
 #include "CliCommand.h"
 #include "CliPrint.h"
 #include "FtpClient.h"
@@ -31,7 +33,8 @@
 
 namespace {
 
-const char* const s_usage = "translate [--lang en|ja] [--lines] [--service excite|google] "
+const char* const s_usage = "translate [--lang en|ja] [--lines] "
+                            "[--service excite|google|deepl|google-text] "
                             "[--br|--no-br] [--settings FILE] INPUT OUT.pdf";
 
 struct TranslateOptions {
@@ -70,11 +73,11 @@ bool parse(int argc, char** argv, TranslateOptions& o) {
             o.Language =
                 value == QLatin1String("en") ? ServiceAddress::English : ServiceAddress::Japanese;
         } else if (std::strcmp(arg, "--service") == 0 && hasValue) {
-            const QString value = QString::fromLocal8Bit(argv[++i]);
-            if (value != QLatin1String("excite") && value != QLatin1String("google"))
+            const QStringList names{QStringLiteral("excite"), QStringLiteral("google"),
+                                    QStringLiteral("deepl"), QStringLiteral("google-text")};
+            o.Service = int(names.indexOf(QString::fromLocal8Bit(argv[++i])));
+            if (o.Service < 0)
                 return false;
-            o.Service =
-                value == QLatin1String("excite") ? ServiceAddress::Excite : ServiceAddress::Google;
         } else if (std::strcmp(arg, "--settings") == 0 && hasValue) {
             o.Settings = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(arg, "--lines") == 0) {
@@ -191,12 +194,35 @@ QString publish(const UploadSetup::Account& account, const UploadSetup::TlsChoic
     return stored ? QString() : failure;
 }
 
+int translateText(const TranslateOptions& o, const QString& base) {
+    const QString text = readInput(o);
+    if (text.trimmed().isEmpty())
+        return fail(QStringLiteral("%1 holds no text to translate").arg(o.Input));
+    const QString problem = ServiceAddress::TextProblem(o.Service, text);
+    if (!problem.isEmpty())
+        return fail(problem);
+    progress(QStringLiteral("translating %1 characters with %2")
+                 .arg(ServiceAddress::TextLength(text))
+                 .arg(ServiceAddress::Name(o.Service)));
+    progress(QStringLiteral("printing %1").arg(o.Out));
+    return PrintUrlToPdf("translate",
+                         ServiceAddress::ComposeText(o.Service, o.Language,
+                                                     *UploadSetup::ReadServiceHost(base, o.Service),
+                                                     text),
+                         o.Out, 60);
+}
+
 int translate(const TranslateOptions& o) {
     const QString base = settingsBase(o.Settings);
     if (!o.Settings.isEmpty() && !QFileInfo::exists(base + QStringLiteral(".ini")))
         return fail(QStringLiteral("no settings file %1").arg(o.Settings));
+    if (ServiceAddress::TakesText(o.Service)) {
+        const QString problem = UploadSetup::ServiceProblem(base, o.Service, o.Language);
+        return problem.isEmpty() ? translateText(o, base) : fail(problem);
+    }
     WarnIfSettingsPasswordExposed(base, "vela-cli translate");
-    const UploadSetup::UploadValues values = UploadSetup::ReadUploadValues(base);
+    UploadSetup::UploadValues values = UploadSetup::ReadUploadValues(base);
+    AccountSettings::TakeKeyringPassword(base, values);
     QString problem = UploadSetup::AccountProblem(base, values);
     if (problem.isEmpty())
         problem = UploadSetup::ServiceProblem(base, o.Service, o.Language);

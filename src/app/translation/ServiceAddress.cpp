@@ -8,19 +8,32 @@ namespace ServiceAddress {
 
 namespace {
 
+// The address is host + Prefix + the pair's part before the value + the encoded value + the
+// pair's part after it. The value is the page's public address, or the text itself.
 struct ServiceForm {
+    const char* Name;
     const char* Host;
     const char* Key;
     const char* Prefix;
-    const char* EnglishSuffix;
-    const char* JapaneseSuffix;
+    const char* EnglishBefore;
+    const char* EnglishAfter;
+    const char* JapaneseBefore;
+    const char* JapaneseAfter;
+    // Characters taken at once; 0 for a service that fetches a page.
+    int TextLimit;
 };
 
+// DeepL's free translator takes 1500 characters at once and Google's text box 5000; longer
+// text is cut off by them without a word.
 constexpr ServiceForm s_services[] = {
-    {"https://www.excite.co.jp", "EXCITE", "/world/english/web/?wb_url=", "&wb_lp=ENJA",
-     "&wb_lp=JAEN"},
-    {"https://translate.google.co.jp", "GOOGLE", "/translate?u=", "&langpair=en%7Cja&hl=ja&ie=UTF8",
-     "&langpair=ja%7Cen&hl=ja&ie=UTF8"},
+    {"Excite翻訳", "https://www.excite.co.jp", "EXCITE", "/world/english/web/?wb_url=", "",
+     "&wb_lp=ENJA", "", "&wb_lp=JAEN", 0},
+    {"Google翻訳", "https://translate.google.co.jp", "GOOGLE", "/translate?u=", "",
+     "&langpair=en%7Cja&hl=ja&ie=UTF8", "", "&langpair=ja%7Cen&hl=ja&ie=UTF8", 0},
+    {"DeepL翻訳", "https://www.deepl.com", "DEEPL", "/translator#", "en/ja/", "", "ja/en/", "",
+     1500},
+    {"Google翻訳 (テキスト)", "https://translate.google.com", "GOOGLETEXT", "/?",
+     "sl=en&tl=ja&text=", "&op=translate", "sl=ja&tl=en&text=", "&op=translate", 5000},
 };
 
 const ServiceForm* serviceForm(int service) {
@@ -54,17 +67,22 @@ bool hostCharacter(QChar c) {
            c == QLatin1Char('.') || c == QLatin1Char('_');
 }
 
-} // namespace
+bool fragmentPasses(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+           c == '-' || c == '.' || c == '_' || c == '~';
+}
 
-QByteArray UrlEncode(const QByteArray& text) {
+// Every byte that does not pass becomes "%" and two upper-case hex digits; with plusForSpace a
+// space becomes "+".
+QByteArray percentEncode(const QByteArray& text, bool (*passes)(unsigned char), bool plusForSpace) {
     static constexpr char hex[] = "0123456789ABCDEF";
     QByteArray encoded;
     encoded.reserve(text.size() * 3);
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
-        if (c == ' ') {
+        if (c == ' ' && plusForSpace) {
             encoded += '+';
-        } else if (passesUnchanged(c)) {
+        } else if (passes(c)) {
             encoded += ch;
         } else {
             encoded += '%';
@@ -73,6 +91,36 @@ QByteArray UrlEncode(const QByteArray& text) {
         }
     }
     return encoded;
+}
+
+// DeepL's page decodes its fragment before it splits it at "/": a "/" of the text goes
+// escaped as "\/". A space is %20 there; "+" would stay a plus.
+QByteArray fragmentEncode(const QString& text) {
+    return percentEncode(QString(text).replace(QLatin1Char('/'), QLatin1String("\\/")).toUtf8(),
+                         fragmentPasses, false);
+}
+
+QString composeForm(const ServiceForm& form, int language, const HostPort& host,
+                    const QByteArray& encoded) {
+    const bool english = language == English;
+    const QString authority = host.Port == (host.Secure ? 443 : 80)
+                                  ? host.Host
+                                  : host.Host + QLatin1Char(':') + QString::number(host.Port);
+    return QLatin1String(host.Secure ? "https://" : "http://") + authority +
+           QLatin1String(form.Prefix) +
+           QLatin1String(english ? form.EnglishBefore : form.JapaneseBefore) +
+           QString::fromLatin1(encoded) +
+           QLatin1String(english ? form.EnglishAfter : form.JapaneseAfter);
+}
+
+bool knownLanguage(int language) {
+    return language == English || language == Japanese;
+}
+
+} // namespace
+
+QByteArray UrlEncode(const QByteArray& text) {
+    return percentEncode(text, passesUnchanged, true);
 }
 
 std::optional<HostPort> ParseHostPort(const QString& text, quint16 defaultPort) {
@@ -124,22 +172,61 @@ QString HostKey(int service) {
     return form ? QString::fromLatin1(form->Key) : QString();
 }
 
+QString Name(int service) {
+    const ServiceForm* form = serviceForm(service);
+    return form ? QString::fromUtf8(form->Name) : QString();
+}
+
+QStringList Names() {
+    QStringList names;
+    for (int i = 0; i < int(std::size(s_services)); ++i)
+        names << Name(i);
+    return names;
+}
+
+bool TakesText(int service) {
+    return TextLimit(service) > 0;
+}
+
+int TextLimit(int service) {
+    const ServiceForm* form = serviceForm(service);
+    return form ? form->TextLimit : 0;
+}
+
+qsizetype TextLength(const QString& text) {
+    return text.toUcs4().size();
+}
+
+QString TextProblem(int service, const QString& text) {
+    const int limit = TextLimit(service);
+    const qsizetype length = TextLength(text);
+    if (length <= limit)
+        return {};
+    return QStringLiteral("%1 で一度に翻訳できるのは %2 文字までです（この文は %3 文字）。\r"
+                          "文を分けて翻訳してください。")
+        .arg(Name(service))
+        .arg(limit)
+        .arg(length);
+}
+
 QString PageAddress(const QString& folderAddress, const QString& remoteName) {
     return folderAddress + remoteName;
 }
 
 QString Compose(int service, int language, const HostPort& host, const QString& pageAddress) {
     const ServiceForm* form = serviceForm(service);
-    if (!form || (language != English && language != Japanese))
+    if (!form || form->TextLimit > 0 || !knownLanguage(language))
         return {};
-    const QByteArray encoded =
-        UrlEncode(ToUtf8(QStringEncoder(QStringEncoder::System)(pageAddress)));
-    const QString authority = host.Port == (host.Secure ? 443 : 80)
-                                  ? host.Host
-                                  : host.Host + QLatin1Char(':') + QString::number(host.Port);
-    return QLatin1String(host.Secure ? "https://" : "http://") + authority +
-           QLatin1String(form->Prefix) + QString::fromLatin1(encoded) +
-           QLatin1String(language == English ? form->EnglishSuffix : form->JapaneseSuffix);
+    return composeForm(*form, language, host,
+                       UrlEncode(ToUtf8(QStringEncoder(QStringEncoder::System)(pageAddress))));
+}
+
+QString ComposeText(int service, int language, const HostPort& host, const QString& text) {
+    const ServiceForm* form = serviceForm(service);
+    if (!form || form->TextLimit == 0 || !knownLanguage(language))
+        return {};
+    return composeForm(*form, language, host,
+                       service == DeepL ? fragmentEncode(text) : UrlEncode(text.toUtf8()));
 }
 
 } // namespace ServiceAddress

@@ -11,9 +11,11 @@ namespace {
 
 const QString ServerSection = QStringLiteral("SERVER");
 
+} // namespace
+
 // A server may answer with up to 64 KiB: the user sees its beginning and is told the rest was
 // left out.
-QString serverReplyLine(const QString& lastReply) {
+QString ServerReplyLine(const QString& lastReply) {
     constexpr int MaxLines = 10;
     constexpr int MaxChars = 1000;
     const QString reply = lastReply.trimmed();
@@ -32,8 +34,6 @@ QString serverReplyLine(const QString& lastReply) {
                     .arg(reply.size());
     return text;
 }
-
-} // namespace
 
 void ConfigureClient(TFtpClient& client) {
     client.SetAsynchronous(true);
@@ -169,13 +169,13 @@ QString FtpFailureMessage(int error, const QString& text, const QString& lastRep
         QStringLiteral("ページをアップロードできませんでした。\rFTP エラー %1").arg(error);
     if (!text.isEmpty())
         message += QStringLiteral(": ") + text;
-    return message + serverReplyLine(lastReply);
+    return message + ServerReplyLine(lastReply);
 }
 
 QString ConnectionEndedMessage(const QString& lastReply) {
     return QStringLiteral(
                "ページをアップロードできませんでした。\rサーバーとの接続が切れました。") +
-           serverReplyLine(lastReply);
+           ServerReplyLine(lastReply);
 }
 
 std::optional<ServiceAddress::HostPort> ReadServiceHost(const QString& settingsBase, int service,

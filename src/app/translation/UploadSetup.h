@@ -70,6 +70,9 @@ QString PlaceholderMessage(const QString& iniPath, const QStringList& keys);
 QString InvalidHostMessage(const QString& iniPath, const QString& key, const QString& value);
 // An FTP failure with the client's error number and text and the server's last reply.
 QString FtpFailureMessage(int error, const QString& text, const QString& lastReply);
+// The server's last reply as a line of a message ("\rサーバーの応答: ..."), cut when long;
+// empty without a reply.
+QString ServerReplyLine(const QString& lastReply);
 // The connection ended before the page was stored, without an error of its own.
 QString ConnectionEndedMessage(const QString& lastReply);
 
