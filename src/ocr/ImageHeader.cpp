@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <leptonica/allheaders.h>
+#include <limits>
 
 namespace {
 
@@ -35,6 +36,13 @@ private:
     bool m_short = false;
 };
 
+// Width times height, held at the largest qint64 where a header's two 32-bit fields would
+// overflow it: the limit compares against this, so it must never wrap.
+qint64 area(qint64 w, qint64 h) {
+    qint64 pixels = 0;
+    return __builtin_mul_overflow(w, h, &pixels) ? std::numeric_limits<qint64>::max() : pixels;
+}
+
 // What the header promises: the size of the picture and the pixels the decoder will hold
 // for it (for an animation, every frame, as the decoder reads them all).
 struct Promise {
@@ -49,7 +57,7 @@ Promise pngHeader(Bytes& b) {
     if (b.Be32(8) != 13 || b.Be32(12) != 0x49484452u) // "IHDR"
         return {};
     const qint64 w = b.Be32(16), h = b.Be32(20);
-    return {IFF_PNG, w, h, w * h};
+    return {IFF_PNG, w, h, area(w, h)};
 }
 
 Promise jpegHeader(Bytes& b) {
@@ -206,7 +214,7 @@ ImageHeader ImageHeader::Check(const uchar* data, qint64 size, const QString& fi
             QStringLiteral("\"%1\" is too large: %2 x %3 pixels%4; at most %5 million pixels are "
                            "accepted")
                 .arg(fileName, QString::number(p.Width), QString::number(p.Height),
-                     p.DecodedPixels > p.Width * p.Height
+                     p.DecodedPixels > area(p.Width, p.Height)
                          ? QStringLiteral(", %1 in all its frames").arg(p.DecodedPixels)
                          : QString(),
                      QString::number(MaxPixels / 1'000'000)));

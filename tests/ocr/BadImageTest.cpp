@@ -114,6 +114,10 @@ TEST_F(BadImage, HugeImagesAreRefusedFromTheirHeader) {
     EXPECT_TRUE(createError(above).contains(QStringLiteral("too large")));
     const QString at = write(QStringLiteral("at.png"), hugePngHeader(10000, 5000));
     EXPECT_FALSE(createError(at).contains(QStringLiteral("too large")));
+    // Two 32-bit sides whose product does not fit a signed 64-bit count.
+    const QString wraps =
+        write(QStringLiteral("wraps.png"), hugePngHeader(4294967295u, 4278190080u));
+    EXPECT_TRUE(createError(wraps).contains(QStringLiteral("too large")));
 }
 
 // Only the window's formats reach a decoder, read from their own headers; a GIF counts the
