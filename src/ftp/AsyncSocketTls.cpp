@@ -34,12 +34,15 @@ public:
 protected:
     void WindowProc(Message& message) override {
         if (message.Msg == TAsyncSocket::WM_SOCKETEVENT && (message.LParam & 0xFFFF) == FD_READ) {
+            // Once the peer's alert or a bad record has come, nothing more is read as TLS:
+            // fed on, whatever the peer still sends would pile up until the time-out.
             char scratch[16384];
             int n = 0;
-            while ((n = Recv(m_socket, scratch, sizeof scratch)) > 0) {
-                m_tls->Feed(scratch, n);
-                while (m_tls->Read(scratch, sizeof scratch).State == TlsChannel::Status::Data) {
-                }
+            for (int taken = 0;
+                 taken < PullBudget && (n = Recv(m_socket, scratch, sizeof scratch)) > 0;
+                 taken += n) {
+                if (!m_tlsOver)
+                    m_tlsOver = !feed(scratch, n);
             }
             return;
         }
@@ -48,6 +51,19 @@ protected:
     }
 
 private:
+    // False once the channel reads nothing more.
+    bool feed(const char* data, int length) {
+        m_tls->Feed(data, length);
+        char plain[16384];
+        for (;;) {
+            const TlsChannel::Status state = m_tls->Read(plain, sizeof plain).State;
+            if (state == TlsChannel::Status::NeedInput)
+                return true;
+            if (state != TlsChannel::Status::Data)
+                return false;
+        }
+    }
+
     void finish() {
         if (m_socket == INVALID_SOCKET)
             return;
@@ -60,6 +76,7 @@ private:
 
     SOCKET m_socket;
     std::unique_ptr<TlsChannel> m_tls;
+    bool m_tlsOver = false;
 };
 
 } // namespace

@@ -232,6 +232,53 @@ TEST_F(TlsServerTest, DownloadEndingWithoutTheClosingAlertIsRefused) {
     EXPECT_FALSE(QFile::exists(local("cut.bin")));
 }
 
+namespace {
+
+// The peak resident memory of this process since the last call.
+qint64 peakResidentSinceLast() {
+    QFile reset(QStringLiteral("/proc/self/clear_refs"));
+    QFile status(QStringLiteral("/proc/self/status"));
+    qint64 kib = -1;
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                kib = line.mid(6).trimmed().split(' ').front().toLongLong();
+    if (reset.open(QIODevice::WriteOnly))
+        reset.write("5");
+    return kib * 1024;
+}
+
+} // namespace
+
+TEST_F(TlsServerTest, WhatAServerSendsAfterAnUploadIsNotHeld) {
+    const TestCertificate cert = certificate("self", {"IP:127.0.0.1"});
+    QJsonObject script;
+    script["tls"] = QJsonArray{cert.Certificate, cert.Key};
+    script["data"] = replies({"flood"});
+    script["flood_bytes"] = 256 << 20;
+    ServerProcess server;
+    ASSERT_TRUE(server.StartScripted(script));
+    TFtpClient client;
+    m_log.Attach(client);
+    client.SetServer(QStringLiteral("127.0.0.1"));
+    client.SetPort(server.Port());
+    client.SetRetries(0);
+    client.SetTimeOut(30);
+    client.SetPassive(true);
+    client.SetUseTls(true);
+    client.SetTlsFingerprint(cert.Fingerprint);
+    client.Login();
+    ASSERT_TRUE(waitFor("loggedin")) << m_log.Events;
+    ASSERT_TRUE(WriteFile(local("up.bin"), PatternBytes(100000)));
+    peakResidentSinceLast();
+    const qint64 idle = peakResidentSinceLast();
+    client.StoreFile(local("up.bin"), QStringLiteral("up.bin"), QStringLiteral("B"), false);
+    ASSERT_TRUE(WaitUntil([&] { return m_log.Has("stored") || m_log.Has("quit"); }, 60000))
+        << m_log.Events;
+    EXPECT_TRUE(m_log.Has("stored")) << m_log.Events;
+    EXPECT_LT(peakResidentSinceLast() - idle, 64 << 20);
+}
+
 TEST(TlsPeerCheckTest, FingerprintsAreReadInEveryUsualSpelling) {
     const QByteArray digest =
         QByteArray::fromHex("481d9efee2d233b83afae595cbc30388a3ac13ae69f65366bba0a50d8b48823d");
