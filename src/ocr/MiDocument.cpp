@@ -1,6 +1,7 @@
 #include "MiDocument.h"
 
 #include "ImageHeader.h"
+#include "InputFile.h"
 #include "OcrEngine.h"
 #include "OcrMonitor.h"
 #include "PagePreparation.h"
@@ -11,7 +12,6 @@
 #include "VelaError.h"
 #include "VerticalReading.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <cmath>
 #include <leptonica/allheaders.h>
@@ -214,28 +214,20 @@ QString MiDocument::LanguageCode(int languageId) {
 }
 
 void MiDocument::Create(const QString& fileName) {
+    if (IsOpen())
+        throw VelaError(QStringLiteral("The document is already open"));
+    Create(ReadInputFile(fileName), fileName);
+}
+
+void MiDocument::Create(const QByteArray& bytes, const QString& fileName) {
     // Leptonica reports on stderr unless silenced; the engine does that once.
     OcrEngine::Instance();
     if (IsOpen())
         throw VelaError(QStringLiteral("The document is already open"));
-
-    QFile file(fileName);
-    if (!QFileInfo(fileName).isFile())
-        throw VelaError(QStringLiteral("Cannot open \"%1\": no such file").arg(fileName));
-    if (!file.open(QIODevice::ReadOnly))
-        throw VelaError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
-    const qint64 size = file.size();
-
-    // Map rather than read: the compressed bytes are only looked at once by the decoder.
-    QByteArray bytes;
-    const uchar* data = file.map(0, size);
-    if (!data) {
-        bytes = file.readAll();
-        data = reinterpret_cast<const uchar*>(bytes.constData());
-    }
-
-    ImageHeader::Check(data, size, fileName);
-    Pix* pix = pixReadMem(data, size_t(size));
+    // Checked and decoded from the same bytes, which nobody else can change or cut short.
+    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+    ImageHeader::Check(data, bytes.size(), fileName);
+    Pix* pix = pixReadMem(data, size_t(bytes.size()));
     if (!pix)
         throw VelaError(
             QStringLiteral("\"%1\" is damaged: the image cannot be decoded").arg(fileName));

@@ -34,6 +34,8 @@ public:
 
     // Opens and decodes the image file (the first page of a multi-page file).
     void Create(const QString& fileName);
+    // The same from the file's bytes, read beforehand: fileName names it in errors.
+    void Create(const QByteArray& bytes, const QString& fileName);
     // Opens a page decoded elsewhere (a page of a document, PageSource) from fileName.
     void Create(PixPtr page, const QString& fileName);
     // Recognises the open image. A page captured poorly is prepared first as it needs

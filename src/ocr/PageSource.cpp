@@ -1,11 +1,12 @@
 #include "PageSource.h"
 
 #include "ImageHeader.h"
+#include "InputFile.h"
 #include "MiDocument.h"
 #include "PdfPageImage.h"
 #include "VelaError.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QPdfDocument>
@@ -16,11 +17,8 @@
 
 namespace {
 
-int fileFormat(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return IFF_UNKNOWN;
-    QByteArray head = file.read(16);
+int fileFormat(const QByteArray& bytes) {
+    QByteArray head = bytes.left(16);
     head.resize(16, '\0');
     l_int32 format = IFF_UNKNOWN;
     findFileFormatBuffer(reinterpret_cast<const l_uint8*>(head.constData()), &format);
@@ -125,36 +123,35 @@ PixPtr pixOfRendering(const QImage& rendered, int dpi) {
 
 } // namespace
 
-PageSource::PageSource(const QString& fileName) : m_fileName(fileName) {
-    if (!QFileInfo(fileName).isFile())
-        throw VelaError(QStringLiteral("Cannot open \"%1\": no such file").arg(fileName));
-    m_format = fileFormat(fileName);
+PageSource::PageSource(const QString& fileName) : PageSource(ReadInputFile(fileName), fileName) {}
+
+PageSource::PageSource(QByteArray bytes, const QString& name)
+    : m_fileName(name), m_bytes(std::move(bytes)) {
+    open();
+}
+
+void PageSource::open() {
+    const QString& fileName = m_fileName;
+    m_format = fileFormat(m_bytes);
     if (m_format == IFF_LPDF) {
         m_kind = Kind::Pdf;
+        m_pdfBytes = std::make_unique<QBuffer>(&m_bytes);
+        m_pdfBytes->open(QIODevice::ReadOnly);
         m_pdf = std::make_unique<QPdfDocument>();
-        const QPdfDocument::Error error = m_pdf->load(fileName);
+        m_pdf->load(m_pdfBytes.get());
+        const QPdfDocument::Error error = m_pdf->error();
         if (error != QPdfDocument::Error::None)
             throw VelaError(
                 QStringLiteral("Cannot read \"%1\": %2").arg(fileName, pdfFailure(error)));
         m_pageCount = m_pdf->pageCount();
-        m_images = std::make_unique<PdfPageImage>(fileName);
+        m_images = std::make_unique<PdfPageImage>(m_bytes, fileName);
     } else if (L_FORMAT_IS_TIFF(m_format)) {
         m_kind = Kind::Tiff;
-        m_file.setFileName(fileName);
-        if (!m_file.open(QIODevice::ReadOnly))
-            throw VelaError(
-                QStringLiteral("Cannot open \"%1\": %2").arg(fileName, m_file.errorString()));
-        m_size = m_file.size();
-        m_data = m_file.map(0, m_size);
-        if (!m_data) {
-            m_bytes = m_file.readAll();
-            m_data = reinterpret_cast<const uchar*>(m_bytes.constData());
-            m_size = m_bytes.size();
-        }
-        if (tiffChainCutShort(m_data, m_size))
+        const auto* data = reinterpret_cast<const uchar*>(m_bytes.constData());
+        if (tiffChainCutShort(data, m_bytes.size()))
             throw VelaError(
                 QStringLiteral("\"%1\" is damaged: its pages are cut short").arg(fileName));
-        FILE* stream = fopenReadFromMemory(m_data, size_t(m_size));
+        FILE* stream = fopenReadFromMemory(data, size_t(m_bytes.size()));
         l_int32 count = 0;
         if (!stream || tiffGetCount(stream, &count) != 0)
             count = 0;
@@ -192,14 +189,9 @@ void PageSource::Open(int index, MiDocument& document, QByteArray* jpeg) const {
         jpeg->clear();
     switch (m_kind) {
     case Kind::Image:
-        document.Create(m_fileName);
-        if (jpeg && m_format == IFF_JFIF_JPEG) {
-            QFile file(m_fileName);
-            if (!file.open(QIODevice::ReadOnly))
-                throw VelaError(
-                    QStringLiteral("Cannot open \"%1\": %2").arg(m_fileName, file.errorString()));
-            *jpeg = file.readAll();
-        }
+        document.Create(m_bytes, m_fileName);
+        if (jpeg && m_format == IFF_JFIF_JPEG)
+            *jpeg = m_bytes;
         return;
     case Kind::Tiff:
         document.Create(tiffPage(index), m_fileName);
@@ -211,8 +203,8 @@ void PageSource::Open(int index, MiDocument& document, QByteArray* jpeg) const {
 }
 
 PixPtr PageSource::tiffPage(int index) const {
-    const l_uint8* data = m_data;
-    const size_t size = size_t(m_size);
+    const auto* data = reinterpret_cast<const l_uint8*>(m_bytes.constData());
+    const size_t size = size_t(m_bytes.size());
     l_int32 w = 0, h = 0, bps = 0, spp = 0, res = 0, cmap = 0, format = 0;
     if (readHeaderMemTiff(data, size, index, &w, &h, &bps, &spp, &res, &cmap, &format) != 0)
         throw VelaError(QStringLiteral("%1 is damaged: it cannot be read").arg(pageName(index)));

@@ -3,13 +3,13 @@
 #include "PixPtr.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <memory>
 #include <mutex>
 
 class MiDocument;
 class PdfPageImage;
+class QBuffer;
 class QPdfDocument;
 
 // The pages of one input file: a single image, every page of a multi-page TIFF as stored, or
@@ -24,6 +24,8 @@ public:
     static constexpr int MaxPages = 2000;
 
     explicit PageSource(const QString& fileName);
+    // The same for a file's bytes, read beforehand: name stands for the file in errors.
+    PageSource(QByteArray bytes, const QString& name);
     ~PageSource();
     PageSource(const PageSource&) = delete;
     PageSource& operator=(const PageSource&) = delete;
@@ -40,6 +42,7 @@ public:
 
 private:
     enum class Kind { Image, Tiff, Pdf };
+    void open();
     PixPtr tiffPage(int index) const;
     PixPtr pdfPage(int index, QByteArray* jpeg) const;
     QString pageName(int index) const;
@@ -48,11 +51,9 @@ private:
     Kind m_kind = Kind::Image;
     int m_format = 0;
     int m_pageCount = 0;
-    // A TIFF's bytes: mapped (the pages are decoded from them one at a time), else read.
-    QFile m_file;
+    // The file as read once: every page is checked and decoded from these same bytes.
     QByteArray m_bytes;
-    const uchar* m_data = nullptr;
-    qint64 m_size = 0;
+    std::unique_ptr<QBuffer> m_pdfBytes;
     std::unique_ptr<QPdfDocument> m_pdf;
     std::unique_ptr<PdfPageImage> m_images;
     mutable std::mutex m_mutex; // the PDF library renders one page at a time

@@ -187,11 +187,12 @@ struct PdfPageImage::Document {
     std::mutex mutex; // the library reads one object at a time
 };
 
-PdfPageImage::PdfPageImage(const QString& fileName) {
+PdfPageImage::PdfPageImage(const QByteArray& bytes, const QString& fileName) {
     auto document = std::make_unique<Document>();
     try {
         document->pdf.setSuppressWarnings(true);
-        document->pdf.processFile(QFile::encodeName(fileName).constData());
+        document->pdf.processMemoryFile(QFile::encodeName(fileName).constData(), bytes.constData(),
+                                        size_t(bytes.size()));
         document->pages = QPDFPageDocumentHelper(document->pdf).getAllPages();
         m_document = std::move(document);
     } catch (const std::exception&) {

@@ -17,8 +17,9 @@ public:
         QByteArray jpeg; // the image's own bytes when it is a JPEG
     };
 
-    // A file the library cannot read yields no images; its pages are then rendered.
-    explicit PdfPageImage(const QString& fileName);
+    // The file's bytes, which must outlive this, named fileName. A file the library cannot
+    // read yields no images; its pages are then rendered.
+    PdfPageImage(const QByteArray& bytes, const QString& fileName);
     ~PdfPageImage();
     PdfPageImage(const PdfPageImage&) = delete;
     PdfPageImage& operator=(const PdfPageImage&) = delete;

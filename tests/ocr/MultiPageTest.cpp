@@ -314,6 +314,30 @@ TEST_F(MultiPage, AScannedPdfPageIsItsImagesOwnPixelsAtItsOwnResolution) {
     }
 }
 
+// The pages come from the file as it was when it was opened: cutting it short or rewriting it
+// afterwards neither kills the reader nor slips a page past the pixel limit.
+TEST_F(MultiPage, TiffPagesAreReadFromTheFileAsOpened) {
+    const QString tiff = path(QStringLiteral("changing.tif"));
+    for (int p = 0; p < 3; ++p) {
+        PixPtr page(pixCreate(200 + 100 * p, 300, 1));
+        ASSERT_EQ(pixWriteTiff(tiff.toLocal8Bit().constData(), page.get(), IFF_TIFF_ZIP,
+                               p == 0 ? "w" : "a"),
+                  0);
+    }
+    PageSource source(tiff);
+    ASSERT_EQ(source.PageCount(), 3);
+    QFile file(tiff);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.write(QByteArray(file.size() / 2, '\xff'));
+    file.resize(64);
+    file.close();
+    for (int p = 0; p < 3; ++p) {
+        MiDocument document;
+        source.Open(p, document);
+        EXPECT_EQ(pixGetWidth(document.Page()), 200 + 100 * p);
+    }
+}
+
 TEST_F(MultiPage, DamagedEncryptedTooLongAndTooLargePdfsFailClearlyAndKeepTheOldOutput) {
     const QString damaged = path(QStringLiteral("damaged.pdf"));
     QFile file(damaged);
