@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace {
@@ -61,18 +62,21 @@ AccountDialog::AccountDialog(const QString& settingsBase, QWidget* parent)
                                            "モード 0600）。")
                                 .arg(settingsBase));
     else if (!inFile)
-        lblKeyring->setText(
-            QStringLiteral("パスワードはデスクトップのキーリングに保存されます。"));
+        lblKeyring->setText(QStringLiteral("パスワードはデスクトップのキーリングに保存されます。"));
     else
         lblKeyring->setText(QStringLiteral("パスワードは今は設定ファイルにあります。"));
     chkMovePassword =
         new QCheckBox(QStringLiteral("パスワードをキーリングに移し、設定ファイルから消す"));
     chkMovePassword->setVisible(keyring && inFile);
 
-    lblStatus = new QLabel;
-    lblStatus->setWordWrap(true);
-    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblStatus->setMinimumHeight(48);
+    // A server's reply may hold long words (a certificate's fingerprint): wrapped anywhere and
+    // scrolled, it never widens the dialog.
+    txtStatus = new QPlainTextEdit;
+    txtStatus->setReadOnly(true);
+    txtStatus->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    txtStatus->setFixedHeight(6 * txtStatus->fontMetrics().lineSpacing());
+    txtStatus->setFrameShape(QFrame::NoFrame);
+    txtStatus->viewport()->setAutoFillBackground(false);
 
     btnTest = new QPushButton(QStringLiteral("接続テスト"));
     btnSave = new QPushButton(QStringLiteral("保存"));
@@ -88,7 +92,7 @@ AccountDialog::AccountDialog(const QString& settingsBase, QWidget* parent)
     column->addLayout(fields);
     column->addWidget(lblKeyring);
     column->addWidget(chkMovePassword);
-    column->addWidget(lblStatus);
+    column->addWidget(txtStatus);
     column->addLayout(buttons);
 
     m_test = new ConnectionTest(this);
@@ -110,18 +114,22 @@ AccountDialog::~AccountDialog() {
 }
 
 AccountSettings::Form AccountDialog::Values() const {
-    return {edtHost->text().trimmed(), edtUser->text(),         edtPassword->text(),
-            edtDirectory->text(),      edtAddress->text().trimmed(), chkTls->isChecked(),
+    return {edtHost->text().trimmed(),
+            edtUser->text(),
+            edtPassword->text(),
+            edtDirectory->text(),
+            edtAddress->text().trimmed(),
+            chkTls->isChecked(),
             edtFingerprint->text().trimmed()};
 }
 
 QString AccountDialog::Status() const {
-    return lblStatus->text();
+    return txtStatus->toPlainText();
 }
 
 void AccountDialog::showStatus(const QString& text, bool failure) {
-    lblStatus->setStyleSheet(failure ? QStringLiteral("color: #b00000;") : QString());
-    lblStatus->setText(shown(text));
+    txtStatus->setStyleSheet(failure ? QStringLiteral("color: #b00000;") : QString());
+    txtStatus->setPlainText(shown(text));
 }
 
 void AccountDialog::btnTestClick() {

@@ -8,6 +8,7 @@ class ConnectionTest;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 
 // The upload account, set up without editing the settings file: the server, user, password,
@@ -35,7 +36,7 @@ public:
     // Shown when the settings file holds a password and a keyring answers.
     QCheckBox* chkMovePassword = nullptr;
     QLabel* lblKeyring = nullptr;
-    QLabel* lblStatus = nullptr;
+    QPlainTextEdit* txtStatus = nullptr;
     QPushButton* btnTest = nullptr;
     QPushButton* btnSave = nullptr;
     QPushButton* btnCancel = nullptr;

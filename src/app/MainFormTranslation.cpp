@@ -53,6 +53,9 @@ void TfrmMain::createTranslation() {
     connect(acnAccount, &QAction::triggered, this, Guarded([this] { ShowAccountDialog(); }));
     pnlHpMenu->setContextMenuPolicy(Qt::ActionsContextMenu);
     pnlHpMenu->addAction(acnAccount);
+    // A long service name does not fit the selector's design width.
+    connect(cmbTrns, &QComboBox::currentTextChanged, cmbTrns, &QWidget::setToolTip);
+    cmbTrns->setToolTip(cmbTrns->currentText());
 }
 
 void TfrmMain::readUploadSettings() {

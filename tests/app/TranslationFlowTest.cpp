@@ -466,19 +466,8 @@ TEST_F(TranslationFlow, ThePlaceholderAccountIsToldWithTheAccountDialogAndATextS
 }
 
 TEST_F(TranslationFlow, OverTlsThePinnedServerTakesThePageAndAnotherCertificateNothing) {
-    const QString cert = dir.filePath(QStringLiteral("space.pem"));
-    const QString key = dir.filePath(QStringLiteral("space.key"));
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                   "-nodes", "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=space"});
-    ASSERT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
-    openssl.start(QStringLiteral("openssl"),
-                  {"x509", "-noout", "-fingerprint", "-sha256", "-in", cert});
-    ASSERT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
-    // As a user may copy it: lower case, without the colons.
-    const QByteArray pin =
-        openssl.readAllStandardOutput().trimmed().split('=').last().replace(':', "").toLower();
+    const auto [cert, key, pin] = TranslationWorld::MakeCertificate(dir.path());
+    ASSERT_FALSE(pin.isEmpty());
     Registry::SetDefaultFileName(dir.filePath(QStringLiteral("registry.json")));
     world = std::make_unique<TranslationWorld>(QStringLiteral("ok"), 0, cert, key);
     ASSERT_TRUE(world->Started());

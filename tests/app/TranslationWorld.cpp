@@ -5,11 +5,13 @@
 #include <QFile>
 
 TranslationWorld::TranslationWorld(const QString& stor, int answerDelayMs,
-                                   const QString& certificate, const QString& key) {
+                                   const QString& certificate, const QString& key,
+                                   const QString& password)
+    : m_password(password) {
     QStringList arguments{QStringLiteral(VELA_TRANSLATION_FIXTURES "/translation_world.py"),
                           m_home.path(),
                           QStringLiteral("vela"),
-                          QStringLiteral("s3cret"),
+                          password,
                           QStringLiteral("--stor"),
                           stor,
                           QStringLiteral("--answer-delay"),
@@ -83,7 +85,7 @@ QByteArray TranslationWorld::ServerSection(const QString& password) const {
     return QStringLiteral("[SERVER]\nHOST=127.0.0.1:%1\nUSER=vela\nPASS=%2\nINID=/\nADDR=%3\n"
                           "EXCITE=%4\nGOOGLE=%4\nDEEPL=%4\nGOOGLETEXT=%4\n")
         .arg(m_ftpPort)
-        .arg(password, FolderAddress(), ServiceHost())
+        .arg(password.isEmpty() ? m_password : password, FolderAddress(), ServiceHost())
         .toUtf8();
 }
 
@@ -92,4 +94,21 @@ QString TranslationWorld::Translated(const QString& pair, const QString& line) {
     for (auto it = line.crbegin(); it != line.crend(); ++it)
         reversed += *it;
     return QStringLiteral("<<%1>> %2").arg(pair, reversed);
+}
+
+TranslationWorld::Certificate TranslationWorld::MakeCertificate(const QString& folder) {
+    const QString cert = QDir(folder).filePath(QStringLiteral("space.pem"));
+    const QString key = QDir(folder).filePath(QStringLiteral("space.key"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                   "-nodes", "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=space"});
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+        return {};
+    openssl.start(QStringLiteral("openssl"),
+                  {"x509", "-noout", "-fingerprint", "-sha256", "-in", cert});
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+        return {};
+    return {cert, key,
+            openssl.readAllStandardOutput().trimmed().split('=').last().replace(':', "").toLower()};
 }

@@ -15,7 +15,8 @@ public:
     // service takes answerDelayMs over each answer. With a certificate and key (PEM files)
     // the FTP server requires explicit TLS.
     explicit TranslationWorld(const QString& stor = QStringLiteral("ok"), int answerDelayMs = 0,
-                              const QString& certificate = {}, const QString& key = {});
+                              const QString& certificate = {}, const QString& key = {},
+                              const QString& password = QStringLiteral("s3cret"));
     ~TranslationWorld();
     TranslationWorld(const TranslationWorld&) = delete;
     TranslationWorld& operator=(const TranslationWorld&) = delete;
@@ -33,7 +34,18 @@ public:
     // What the DeepL page's script read from its fragment, as JSON {"pair", "text"}, one a load.
     QStringList SeenByPage();
     // The SERVER section of a settings file pointing everything at this world.
-    QByteArray ServerSection(const QString& password = QStringLiteral("s3cret")) const;
+    // The world's own password when none is given.
+    QByteArray ServerSection(const QString& password = {}) const;
+
+    // A self-signed certificate and its key (PEM files in folder) for a TLS world, and its
+    // SHA-256 fingerprint as a user may copy it: lower case, without the colons. An empty pin
+    // when openssl failed.
+    struct Certificate {
+        QString Cert;
+        QString Key;
+        QByteArray Pin;
+    };
+    static Certificate MakeCertificate(const QString& folder);
 
     // The service's text for a line of the page.
     static QString Translated(const QString& pair, const QString& line);
@@ -47,4 +59,5 @@ private:
     quint16 m_ftpPort = 0;
     quint16 m_httpPort = 0;
     quint16 m_servicePort = 0;
+    QString m_password;
 };

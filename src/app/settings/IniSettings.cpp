@@ -20,7 +20,10 @@ void writeValue(const QString& base, const QString& section, const QString& key,
     const QString path = iniPath(base);
     // The file holds the upload password.
     ProfileFile file(path, ProfileFile::PrivateMode);
-    if (SettingsPasswordExposed(base))
+    const bool password = section.compare(QLatin1String("SERVER"), Qt::CaseInsensitive) == 0 &&
+                          key.compare(QLatin1String("PASS"), Qt::CaseInsensitive) == 0 &&
+                          !value.isEmpty();
+    if (password || SettingsPasswordExposed(base))
         file.SetKeptModeMask(0700);
     if (!file.WriteString(section, key, value))
         throw EFileError(QStringLiteral("%1 に書き込めません").arg(path));

@@ -88,8 +88,7 @@ bool Save(const QString& settingsBase, const Form& form, bool moveFilePassword) 
     write(settingsBase, "TLSFINGERPRINT", form.Tls ? form.Fingerprint.trimmed() : QString());
     const bool keepInFile = PasswordInFile(settingsBase) && !moveFilePassword;
     const auto host = ServiceAddress::ParseHostPort(form.Host, 21);
-    if (!keepInFile && host &&
-        SecretStore::Store(KeyringServer(*host), form.User, form.Password)) {
+    if (!keepInFile && host && SecretStore::Store(KeyringServer(*host), form.User, form.Password)) {
         if (PasswordInFile(settingsBase))
             write(settingsBase, "PASS", QString());
         return true;

@@ -236,8 +236,9 @@ void ConnectionTest::finish(Step failedStep, const QString& reason) {
         m_client->Disconnect();
     QString message;
     if (failedStep == Done)
-        message = QStringLiteral("接続テストに成功しました。ログイン、フォルダーへの移動、"
-                                 "アップロード、公開アドレスからの取得、削除のすべてができました。");
+        message =
+            QStringLiteral("接続テストに成功しました。ログイン、フォルダーへの移動、"
+                           "アップロード、公開アドレスからの取得、削除のすべてができました。");
     else
         message = QStringLiteral("接続テストは手順 %1/5「%2」で失敗しました。\r%3")
                       .arg(int(failedStep))

@@ -12,7 +12,14 @@ const SecretSchema* schema() {
                                    {{"server", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                     {"user", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                     {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                   0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+                                   0,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr};
     return &s;
 }
 
@@ -62,9 +69,9 @@ LookupResult Lookup(const QString& server, const QString& user) {
         return result;
     }
     GError* error = nullptr;
-    gchar* password = secret_password_lookup_sync(
-        schema(), nullptr, &error, "server", server.toUtf8().constData(), "user",
-        user.toUtf8().constData(), nullptr);
+    gchar* password = secret_password_lookup_sync(schema(), nullptr, &error, "server",
+                                                  server.toUtf8().constData(), "user",
+                                                  user.toUtf8().constData(), nullptr);
     result.Answered = session.take(error);
     result.Error = session.Error();
     if (password) {
@@ -80,11 +87,10 @@ bool Store(const QString& server, const QString& user, const QString& password, 
     const QByteArray label = QStringLiteral("Vela FTP %1@%2").arg(user, server).toUtf8();
     QByteArray secret = password.toUtf8();
     const bool stored =
-        session.Up() &&
-        secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.constData(),
-                                   secret.constData(), nullptr, &failure, "server",
-                                   server.toUtf8().constData(), "user",
-                                   user.toUtf8().constData(), nullptr);
+        session.Up() && secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT,
+                                                   label.constData(), secret.constData(), nullptr,
+                                                   &failure, "server", server.toUtf8().constData(),
+                                                   "user", user.toUtf8().constData(), nullptr);
     session.take(failure);
     secret.fill('\0');
     if (error)
