@@ -45,6 +45,12 @@ std::string titleOf(Display* d, Window w) {
     return title;
 }
 
+// A window may be gone before its title is read (the web engine maps short-lived windows of its
+// own); Xlib's default handler would end the timer there.
+int ignoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
@@ -64,6 +70,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no X display\n");
         return 1;
     }
+    XSetErrorHandler(ignoreXError);
     XSelectInput(d, DefaultRootWindow(d), SubstructureNotifyMask);
     std::vector<double> shown, ended;
     for (int run = 0; run < runs; ++run) {
