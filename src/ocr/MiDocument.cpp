@@ -1,12 +1,14 @@
 #include "MiDocument.h"
 
 #include "ImageHeader.h"
+#include "InkJudge.h"
 #include "InputFile.h"
 #include "OcrEngine.h"
 #include "OcrMonitor.h"
 #include "PagePreparation.h"
 #include "PageReading.h"
 #include "PixPtr.h"
+#include "ReadingChoice.h"
 #include "SparseText.h"
 #include "TableRules.h"
 #include "VelaError.h"
@@ -397,6 +399,20 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
         }
     }
 
+    // The page as given, read as the plain engine reads it, is a candidate for every region:
+    // preparation and the passes below replace its reading of a region only where they match
+    // the page's ink better. It is compared when its reading is at hand (a page read as given,
+    // or prepared and read both ways) and its lines lie where ours do (not cut out,
+    // straightened or turned); reading an enlarged page once more as given cost more than
+    // half the reading again and won nothing on real scans.
+    std::optional<PageReading> asGiven;
+    if (!japanese && !best.steps.cut && best.deskew == 0 && best.quarterTurns == 0) {
+        if (!best.steps.Any())
+            asGiven = best.reading;
+        else if (plain && plain->deskew == 0)
+            asGiven = std::move(plain->reading);
+    }
+
     // Writers that take the results from the engine see what was done to the page.
     replacePix(best.page.release());
     m_quarterTurns = best.quarterTurns;
@@ -410,6 +426,10 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
         }
         TableRules(m_pix).Read(*api, best.reading);
         SparseText::Complete(*api, m_pix, best.reading);
+        if (asGiven) {
+            const InkJudge judge(m_pix);
+            ReadingChoice::KeepBetter(best.reading, std::move(*asGiven), best.steps.scale, &judge);
+        }
     } catch (...) {
         api->Clear();
         throw;

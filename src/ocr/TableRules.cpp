@@ -63,6 +63,15 @@ bool contains(const MiRect& r, const ReadWord& w, int margin = 0) {
            cy < r.Bottom + margin;
 }
 
+// Whether the page's ink (1 = ink) has anything inside r.
+bool inked(Pix* ink, const MiRect& r) {
+    Box* box = boxCreate(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+    PixPtr part(pixClipRectangle(ink, box, nullptr));
+    boxDestroy(&box);
+    l_int32 empty = 1;
+    return part && pixZero(part.get(), &empty) == 0 && !empty;
+}
+
 // A cell's text wraps to a few lines at most.
 constexpr int MostLinesInARow = 3;
 
@@ -109,15 +118,14 @@ TableRules::TableRules(Pix* page) {
     const std::vector<Segment> lines = segments(across.get());
     const std::vector<Segment> posts = segments(down.get());
     const std::vector<Segment> solids = segments(fills.get());
-    for (const Segment& grid : segments(joined.get())) {
-        if (grid.w < longest * 2 || grid.h < longest)
-            continue;
+    const auto addTable = [&](const Segment& grid, int headerReach) {
         Table table{{grid.x, grid.y, grid.x + grid.w, grid.y + grid.h}, {}, {}};
-        // A filled header row above the grid hides its top rule.
+        // A filled header row above the grid hides its top rule (and the rule below it, when
+        // the rows are set apart by rules alone).
         std::vector<int> ys, xs;
         for (const Segment& s : solids)
-            if (s.w * 10 >= grid.w * 8 && std::abs(s.y + s.h - grid.y) <= 2 * thick &&
-                s.x < grid.x + grid.w && grid.x < s.x + s.w) {
+            if (s.w * 10 >= grid.w * 8 && s.y + s.h <= grid.y + 2 * thick &&
+                s.y + s.h >= grid.y - headerReach && s.x < grid.x + grid.w && grid.x < s.x + s.w) {
                 table.bounds.Top = std::min(table.bounds.Top, s.y);
                 ys.push_back(s.y + s.h);
             }
@@ -128,12 +136,50 @@ TableRules::TableRules(Pix* page) {
             if (s.h * 2 >= grid.h && s.x >= grid.x - 3 && s.x + s.w <= grid.x + grid.w + 3)
                 xs.push_back(s.x + s.w / 2);
         if (ys.size() < 2 && xs.size() < 2)
-            continue;
+            return;
         table.rows = boundaries(ys, table.bounds.Top, table.bounds.Bottom, 3 * thick);
         table.columns = boundaries(xs, table.bounds.Left, table.bounds.Right, 3 * thick);
         if (table.rows.size() >= 3)
             m_tables.push_back(std::move(table));
+    };
+    for (const Segment& grid : segments(joined.get()))
+        if (grid.w >= longest * 2 && grid.h >= longest)
+            addTable(grid, 2 * thick);
+    // Rows set apart by rules alone: rules of one length, one above the other, no further
+    // apart than a tall row, make a grid of their own.
+    std::vector<Segment> rules;
+    for (const Segment& s : lines)
+        if (s.w >= longest * 2)
+            rules.push_back(s);
+    std::sort(rules.begin(), rules.end(),
+              [](const Segment& a, const Segment& b) { return a.y < b.y; });
+    const auto inTable = [&](const Segment& s) {
+        return std::any_of(m_tables.begin(), m_tables.end(), [&](const Table& t) {
+            return s.y >= t.bounds.Top - 3 && s.y <= t.bounds.Bottom + 3 && s.x < t.bounds.Right &&
+                   t.bounds.Left < s.x + s.w;
+        });
+    };
+    std::vector<Segment> stack;
+    const auto closeStack = [&] {
+        if (stack.size() >= 3) {
+            const Segment& top = stack.front();
+            const Segment& bottom = stack.back();
+            addTable({top.x, top.y, top.w, bottom.y + bottom.h - top.y}, dpi / 2);
+        }
+        stack.clear();
+    };
+    for (const Segment& s : rules) {
+        if (inTable(s))
+            continue;
+        if (!stack.empty()) {
+            const Segment& last = stack.back();
+            if (std::abs(s.x - last.x) > 3 * thick ||
+                std::abs(s.x + s.w - last.x - last.w) > 3 * thick || s.y - last.y > dpi / 2)
+                closeStack();
+        }
+        stack.push_back(s);
     }
+    closeStack();
 }
 
 PixPtr TableRules::Cleaned() const {
@@ -173,9 +219,9 @@ PixPtr TableRules::Cleaned() const {
     return out;
 }
 
-QList<ReadLine> TableRules::readRows(tesseract::TessBaseAPI& api, Pix* page, const Table& t) const {
+QList<ReadLine> TableRules::readRows(tesseract::TessBaseAPI& api, Pix* page, Pix* ink,
+                                     const Table& t, int text) const {
     QList<ReadLine> rows;
-    api.SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
     api.SetImage(page);
     if (pixGetXRes(page) < 70)
         api.SetSourceResolution(300);
@@ -183,23 +229,26 @@ QList<ReadLine> TableRules::readRows(tesseract::TessBaseAPI& api, Pix* page, con
     for (size_t r = 0; r + 1 < t.rows.size(); ++r) {
         const int top = t.rows[r] + inset, bottom = t.rows[r + 1] - inset;
         ReadLine row;
-        api.SetRectangle(t.bounds.Left + inset, top, t.bounds.Right - t.bounds.Left - 2 * inset,
-                         std::max(1, bottom - top));
-        if (bottom - top < 2 * inset || api.Recognize(nullptr) != 0) {
-            rows.append(row);
-            continue;
+        // Each cell alone: a line of it cannot run on into the next cell's words. A cell of one
+        // line is read as a line, which keeps a number with its separators whole.
+        api.SetPageSegMode(text > 0 && bottom - top < 5 * text / 2 ? tesseract::PSM_SINGLE_LINE
+                                                                   : tesseract::PSM_SINGLE_BLOCK);
+        for (size_t c = 0; c + 1 < t.columns.size() && bottom - top >= 2 * inset; ++c) {
+            const MiRect cell{t.columns[c] + inset, top, t.columns[c + 1] - inset, bottom};
+            if (cell.Right - cell.Left < 2 * inset || !inked(ink, cell))
+                continue;
+            api.SetRectangle(cell.Left, cell.Top, cell.Right - cell.Left, cell.Bottom - cell.Top);
+            if (api.Recognize(nullptr) != 0)
+                continue;
+            for (const ReadLine& line : PageReading::Results(api).Lines)
+                for (ReadWord word : line) {
+                    // Strokes alone are what is left of a rule.
+                    if (!legible(word))
+                        continue;
+                    word.cell = int(c);
+                    row.append(word);
+                }
         }
-        for (const ReadLine& line : PageReading::Results(api).Lines)
-            for (ReadWord word : line) {
-                // Strokes alone are what is left of a rule.
-                if (!legible(word))
-                    continue;
-                word.cell = indexIn(t.columns, (word.box.Left + word.box.Right) / 2);
-                row.append(word);
-            }
-        // Several lines in one cell keep their order; the cells follow one another.
-        std::stable_sort(row.begin(), row.end(),
-                         [](const ReadWord& a, const ReadWord& b) { return a.cell < b.cell; });
         rows.append(row);
     }
     api.Clear();
@@ -252,6 +301,46 @@ QList<ReadLine> TableRules::laidOut(const PageReading& reading, const Table& t) 
 }
 
 namespace {
+
+// The columns of a table ruled only between its rows: the gaps at least `gap` wide that are
+// free of ink in nearly every row.
+std::vector<int> columnsFromGaps(Pix* ink, const TableRules::Table& t, int inset, int gap) {
+    const int left = t.bounds.Left + inset, width = t.bounds.Right - t.bounds.Left - 2 * inset;
+    std::vector<int> free(size_t(std::max(0, width)), 0);
+    int rows = 0;
+    for (size_t r = 0; r + 1 < t.rows.size(); ++r) {
+        Box* box = boxCreate(left, t.rows[r] + inset, width, t.rows[r + 1] - t.rows[r] - 2 * inset);
+        PixPtr row(pixClipRectangle(ink, box, nullptr));
+        boxDestroy(&box);
+        NUMA* counts = row ? pixCountPixelsByColumn(row.get()) : nullptr;
+        if (!counts)
+            continue;
+        ++rows;
+        for (int x = 0; x < width && x < numaGetCount(counts); ++x) {
+            l_float32 n = 0;
+            numaGetFValue(counts, x, &n);
+            free[size_t(x)] += n == 0;
+        }
+        numaDestroy(&counts);
+    }
+    std::vector<int> out{t.bounds.Left};
+    const int wanted = rows - std::max(1, rows / 8);
+    int start = -1;
+    bool inked = false;
+    for (int x = 0; x <= width; ++x) {
+        const bool open = x < width && free[size_t(x)] >= wanted;
+        if (open && start < 0)
+            start = x;
+        if (!open && start >= 0) {
+            if (inked && x < width && x - start >= gap)
+                out.push_back(left + (start + x) / 2);
+            start = -1;
+        }
+        inked = inked || !open;
+    }
+    out.push_back(t.bounds.Right);
+    return out;
+}
 
 // How many lines of text, one above the other, the reading holds in each row of the table.
 std::vector<int> linesPerRow(const PageReading& reading, const std::vector<int>& rows,
@@ -321,12 +410,22 @@ void TableRules::Read(tesseract::TessBaseAPI& api, PageReading& reading) const {
     for (const Table& whole : m_tables)
         for (Table& part : ruledParts(whole, reading))
             tables.push_back(std::move(part));
-    for (const Table& t : tables) {
-        // Each row as the layout pass read it, or alone with its cells evened: whichever reads
-        // with more weight. (Reading the rows as they are as well won nothing on ruled and
-        // filled tables and cost as much again.)
+    const PixPtr ink(pixThresholdToBinary(cleaned.get(), 128));
+    if (!ink)
+        return;
+    for (Table& t : tables) {
+        Box* box = boxCreate(t.bounds.Left, t.bounds.Top, t.bounds.Right - t.bounds.Left,
+                             t.bounds.Bottom - t.bounds.Top);
+        const PixPtr area(pixClipRectangle(cleaned.get(), box, nullptr));
+        boxDestroy(&box);
+        const int text = area ? PagePreparation::TextHeight(area.get()) : 0;
+        if (t.columns.size() == 2 && text > 0)
+            t.columns = columnsFromGaps(ink.get(), t, m_thick / 2 + 1, text);
+        // Each row as the layout pass read it, or cell by cell with its cells evened:
+        // whichever reads with more weight. (Reading the rows as they are as well won nothing
+        // on ruled and filled tables and cost as much again.)
         QList<ReadLine> best = laidOut(reading, t);
-        const QList<ReadLine> rows = readRows(api, cleaned.get(), t);
+        const QList<ReadLine> rows = readRows(api, cleaned.get(), ink.get(), t, text);
         for (qsizetype r = 0; r < best.size() && r < rows.size(); ++r)
             if (PageReading{{rows[r]}}.Weight() > PageReading{{best[r]}}.Weight())
                 best[r] = rows[r];

@@ -31,8 +31,11 @@ public:
     };
 
 private:
-    // One line per row of the table, empty where nothing was read.
-    QList<ReadLine> readRows(tesseract::TessBaseAPI& api, Pix* page, const Table& table) const;
+    // One line per row of the table, its cells read one by one (those with ink on the
+    // cleaned page's binary copy, ink), empty where nothing was read. text: the height of the
+    // table's characters (0: unknown).
+    QList<ReadLine> readRows(tesseract::TessBaseAPI& api, Pix* page, Pix* ink, const Table& table,
+                             int text) const;
     static QList<ReadLine> laidOut(const PageReading& reading, const Table& table);
     static void replace(PageReading& reading, const Table& table, const QList<ReadLine>& rows,
                         int margin);

@@ -2,6 +2,7 @@
 
 #include "RenderedPage.h"
 
+#include <QLocale>
 #include <QPainter>
 #include <QStringList>
 #include <cmath>
@@ -68,6 +69,58 @@ Page CondensedTranscript() {
                              Qt::AlignLeft | Qt::AlignVCenter, text);
             truth += QStringLiteral("%1 %2\n").arg(i + 1).arg(text);
         }
+    }
+    painter.end();
+    return {image, truth};
+}
+
+Page StatisticalTable() {
+    const QStringList header = {QStringLiteral("Region"), QStringLiteral("Schools"),
+                                QStringLiteral("Pupils"), QStringLiteral("Teachers"),
+                                QStringLiteral("Ratio")};
+    const QStringList regions = {QStringLiteral("Northern Hills"), QStringLiteral("Lake District"),
+                                 QStringLiteral("Central Plain"),  QStringLiteral("Eastern Coast"),
+                                 QStringLiteral("Southern Vale"),  QStringLiteral("Western Ridge"),
+                                 QStringLiteral("River Delta"),    QStringLiteral("Total")};
+    const int widths[] = {620, 380, 420, 420, 300};
+    const int left = 150, top = 200, rowHeight = 86;
+    QImage image = blank(2600, top + rowHeight * int(regions.size() + 1) + 300);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSize(9);
+    QString truth;
+    int width = 0;
+    for (int w : widths)
+        width += w;
+    const QLocale english(QLocale::English);
+    for (int row = 0; row <= int(regions.size()); ++row) {
+        const int y = top + row * rowHeight;
+        QStringList cells = header;
+        if (row > 0) {
+            const int schools = 37 + row * 53 % 211, pupils = schools * (131 + row * 17 % 40);
+            const int teachers = pupils / (14 + row % 5);
+            cells = {regions[row - 1], english.toString(schools), english.toString(pupils),
+                     english.toString(teachers),
+                     english.toString(double(pupils) / teachers, 'f', 1)};
+        }
+        if (row == 0)
+            painter.fillRect(left, y, width, rowHeight, QColor(31, 56, 100));
+        else if (row % 2 == 0)
+            painter.fillRect(left, y, width, rowHeight, QColor(221, 235, 247));
+        font.setBold(row == 0 || row == int(regions.size()));
+        painter.setFont(font);
+        painter.setPen(row == 0 ? Qt::white : Qt::black);
+        int x = left;
+        for (int c = 0; c < 5; ++c) {
+            painter.drawText(QRect(x + 20, y, widths[c] - 40, rowHeight),
+                             (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter,
+                             cells[c]);
+            x += widths[c];
+        }
+        truth += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+        painter.setPen(QPen(QColor(90, 90, 90), 2));
+        painter.drawLine(left, y + rowHeight, left + width, y + rowHeight);
     }
     painter.end();
     return {image, truth};

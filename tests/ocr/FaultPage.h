@@ -15,4 +15,10 @@ struct Page {
 // under its own page heading, the numbers set off by a rule.
 Page CondensedTranscript();
 
+// A statistical table as offices print it: rows set apart by thin rules only (no rules between
+// the columns), a dark header row with light text, every other row tinted, a label column
+// and columns of numbers with thousands separators and decimals. Cells are separated by tabs
+// in the truth.
+Page StatisticalTable();
+
 } // namespace FaultPage

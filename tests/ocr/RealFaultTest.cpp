@@ -1,10 +1,14 @@
 #include "FaultPage.h"
+#include "InkJudge.h"
 #include "MiDocument.h"
 #include "OcrEngine.h"
 #include "OfficePage.h"
+#include "PageReading.h"
+#include "ReadingChoice.h"
 #include "Recognition.h"
 
 #include <QFile>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -62,6 +66,63 @@ TEST(RealFaults, FramedPanelsOfRunningTextAreReadAsText) {
             whole += line.size() > 20 && truthLine.endsWith(line.section(turn, -1));
     }
     EXPECT_GE(whole, 45) << text.toStdString();
+}
+
+// Two readings of the same lines judged on the page's pixels: a reading that misreads words
+// or leaves words out gives way to one that reads them, and never the other way round.
+TEST(RealFaults, TheReadingThatMatchesThePageInkIsKept) {
+    QImage image(1400, 420, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    for (const auto& [face, y] :
+         {std::pair{"DejaVu Sans Mono", 40}, {"DejaVu Serif", 160}, {"DejaVu Sans", 280}}) {
+        QFont font{QLatin1String(face)};
+        font.setPixelSize(44);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(40, y, 1320, 90), Qt::AlignLeft | Qt::AlignVCenter,
+                         QStringLiteral("Total 6% supplies GST: 15.84 Payable 39.78"));
+    }
+    painter.end();
+    QTemporaryDir dir;
+    const QString path = save(image, dir, QStringLiteral("lines.png"));
+    Pix* page = pixRead(path.toLocal8Bit().constData());
+    ASSERT_NE(page, nullptr);
+    auto& api = OcrEngine::Instance().Recognizer(QStringLiteral("eng"));
+    const PageReading right = PageReading::Read(api, page, path);
+    api.Clear();
+    ASSERT_EQ(right.Lines.size(), 3);
+    const InkJudge judge(page);
+    ASSERT_TRUE(judge.Usable());
+    // Each line spoilt its own way: letters misread, a number misread, a word left out.
+    PageReading wrong = right;
+    wrong.Lines[0][1].text = QStringLiteral("Fees");
+    wrong.Lines[0][2].text = QStringLiteral("Be");
+    wrong.Lines[1].last().text = QStringLiteral("HaI");
+    wrong.Lines[2].removeAt(3);
+    wrong.Lines[2].removeAt(1);
+    PageReading kept = wrong;
+    EXPECT_EQ(ReadingChoice::KeepBetter(kept, right, 1.0, &judge), 3);
+    EXPECT_EQ(kept.Layout(false).Text(), right.Layout(false).Text());
+    kept = right;
+    EXPECT_EQ(ReadingChoice::KeepBetter(kept, wrong, 1.0, &judge), 0);
+    pixDestroy(&page);
+}
+
+// A table ruled between its rows only, tinted and with a dark header, is read by cell: every
+// row on a line of its own, its cells set apart by tabs, its numbers whole.
+TEST(RealFaults, ATableRuledBetweenRowsIsReadByCell) {
+    const FaultPage::Page page = FaultPage::StatisticalTable();
+    QTemporaryDir dir;
+    const QString path = save(page.image, dir, QStringLiteral("table.png"));
+    const QString text = vela(path);
+    EXPECT_GE(OfficePage::WordAccuracy(page.truth, text),
+              OfficePage::WordAccuracy(page.truth, plainEngine(path)) - 0.01);
+    const QStringList lines = Recognition::LinesOfText(text);
+    int rows = 0;
+    for (const QString& row : Recognition::LinesOfText(page.truth))
+        rows += lines.contains(row);
+    EXPECT_GE(rows, 8) << text.toStdString();
 }
 
 } // namespace
