@@ -132,27 +132,30 @@ void AccountDialog::showStatus(const QString& text, bool failure) {
     txtStatus->setPlainText(shown(text));
 }
 
-void AccountDialog::btnTestClick() {
+std::optional<AccountSettings::Form> AccountDialog::usableValues() {
     const AccountSettings::Form form = Values();
     const QString problem = AccountSettings::Problem(form);
-    if (!problem.isEmpty()) {
-        showStatus(problem, true);
+    if (problem.isEmpty())
+        return form;
+    showStatus(problem, true);
+    return std::nullopt;
+}
+
+void AccountDialog::btnTestClick() {
+    const auto form = usableValues();
+    if (!form)
         return;
-    }
     btnTest->setEnabled(false);
-    m_test->Start(AccountSettings::ToAccount(form), AccountSettings::ToTlsChoice(form),
-                  form.Address);
+    m_test->Start(AccountSettings::ToAccount(*form), AccountSettings::ToTlsChoice(*form),
+                  form->Address);
 }
 
 void AccountDialog::btnSaveClick() {
-    const AccountSettings::Form form = Values();
-    const QString problem = AccountSettings::Problem(form);
-    if (!problem.isEmpty()) {
-        showStatus(problem, true);
+    const auto form = usableValues();
+    if (!form)
         return;
-    }
     try {
-        AccountSettings::Save(m_settingsBase, form, chkMovePassword->isChecked());
+        AccountSettings::Save(m_settingsBase, *form, chkMovePassword->isChecked());
     } catch (const VelaError& e) {
         showStatus(e.Message(), true);
         return;

@@ -3,6 +3,7 @@
 #include "AccountSettings.h"
 
 #include <QDialog>
+#include <optional>
 
 class ConnectionTest;
 class QCheckBox;
@@ -45,6 +46,8 @@ private:
     void btnTestClick();
     void btnSaveClick();
     void showStatus(const QString& text, bool failure);
+    // The values when they can be used, else none and the reason shown.
+    std::optional<AccountSettings::Form> usableValues();
 
     QString m_settingsBase;
     ConnectionTest* m_test = nullptr;

@@ -87,11 +87,11 @@ bool TfrmMain::translationReady() {
     AccountSettings::TakeKeyringPassword(SettingsBase, values);
     UploadPassword = values.Password;
     QString problem = UploadSetup::AccountProblem(SettingsBase, values);
-    const bool noAccount = !problem.isEmpty() &&
-                           !UploadSetup::PlaceholderKeys(UploadHost, UploadUser, UploadPassword,
-                                                         UploadDirectory,
-                                                         UploadSetup::ReadFolderAddress(SettingsBase))
-                                .isEmpty();
+    const bool noAccount =
+        !problem.isEmpty() &&
+        !UploadSetup::PlaceholderKeys(UploadHost, UploadUser, UploadPassword, UploadDirectory,
+                                      UploadSetup::ReadFolderAddress(SettingsBase))
+             .isEmpty();
     if (problem.isEmpty())
         problem = UploadSetup::ServiceProblem(SettingsBase, cmbTrns->currentIndex(),
                                               cmbLang->currentIndex());
@@ -103,9 +103,10 @@ bool TfrmMain::translationReady() {
     }
     const int answer = ShowMessageBox(
         this, QStringLiteral("FTP"),
-        problem + QStringLiteral("\r\r「はい」: アップロード先をここで設定します（接続テスト付き）。"
-                                 "\r「いいえ」: アカウントのいらない %1 で翻訳します。")
-                      .arg(ServiceAddress::Name(ServiceAddress::DeepL)),
+        problem +
+            QStringLiteral("\r\r「はい」: アップロード先をここで設定します（接続テスト付き）。"
+                           "\r「いいえ」: アカウントのいらない %1 で翻訳します。")
+                .arg(ServiceAddress::Name(ServiceAddress::DeepL)),
         QStringLiteral("?"), QStringLiteral("ync"), QStringLiteral("1"));
     if (answer == TfrmMessageBox::mrYes)
         ShowAccountDialog();

@@ -231,10 +231,7 @@ TEST_F(AccountDialogFlow, WithAKeyringThePasswordLeavesTheFileOnlyWhenAgreedAndS
     // The window and vela-cli log in with the keyring's password.
     translateWith(world);
     const QString text = dir.filePath(QStringLiteral("text.txt"));
-    QFile file(text);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("cli words\n");
-    file.close();
+    ASSERT_TRUE(TranslationWorld::WriteFile(text, "cli words\n"));
     const CliRun run = RunVelaCli({QStringLiteral("translate"), QStringLiteral("--settings"),
                                    iniPath(), text, dir.filePath(QStringLiteral("out.pdf"))},
                                   120000);

@@ -44,11 +44,7 @@ TEST_F(TranslateCli, RenderedPageEndsAsThePrintedTranslation) {
     for (const char* step :
          {"recognising", "connecting to 127.0.0.1:", "uploaded", "translating", "printing"})
         EXPECT_TRUE(run.Errors.contains(QLatin1String(step))) << step;
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"),
-               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
-    ASSERT_TRUE(text.waitForFinished(30000));
-    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    const QString printed = TranslationWorld::PdfText(pdf);
     EXPECT_TRUE(printed.contains(
         TranslationWorld::Translated(QStringLiteral("EN>JA"), QStringLiteral("quick brown fox"))
             .mid(10)))
@@ -61,13 +57,10 @@ TEST_F(TranslateCli, RenderedPageEndsAsThePrintedTranslation) {
 
 TEST_F(TranslateCli, TextServiceTranslatesWithoutAnAccountAndRefusesMoreThanItTakes) {
     // The settings name the stand-in services and no account.
-    writeSettings("[SERVER]\nGOOGLETEXT=" + world.ServiceHost().toUtf8() + "\nDEEPL=" +
-                  world.ServiceHost().toUtf8() + "\n");
+    writeSettings("[SERVER]\nGOOGLETEXT=" + world.ServiceHost().toUtf8() +
+                  "\nDEEPL=" + world.ServiceHost().toUtf8() + "\n");
     const QString input = dir.filePath(QStringLiteral("text.txt"));
-    QFile file(input);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("日本語の文です。\n二行目\n");
-    file.close();
+    ASSERT_TRUE(TranslationWorld::WriteFile(input, "日本語の文です。\n二行目\n"));
     const CliRun run = translate({QStringLiteral("--service"), QStringLiteral("google-text"),
                                   QStringLiteral("--lang"), QStringLiteral("ja"),
                                   QStringLiteral("--settings"), settings, input, pdf});
@@ -78,23 +71,17 @@ TEST_F(TranslateCli, TextServiceTranslatesWithoutAnAccountAndRefusesMoreThanItTa
                           QString::fromLatin1(ServiceAddress::UrlEncode(
                               QStringLiteral("日本語の文です。\n二行目\n").toUtf8())) +
                           QStringLiteral("&op=translate")});
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"),
-               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
-    ASSERT_TRUE(text.waitForFinished(30000));
-    EXPECT_TRUE(QString::fromUtf8(text.readAllStandardOutput())
-                    .contains(TranslationWorld::Translated(QStringLiteral("JA>EN"),
-                                                           QStringLiteral("二行目"))));
+    EXPECT_TRUE(TranslationWorld::PdfText(pdf).contains(
+        TranslationWorld::Translated(QStringLiteral("JA>EN"), QStringLiteral("二行目"))));
     EXPECT_EQ(world.HomeFiles(), QStringList());
 
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(QByteArray(1501, 'w'));
-    file.close();
+    ASSERT_TRUE(TranslationWorld::WriteFile(input, QByteArray(1501, 'w')));
     QFile::remove(pdf);
     const CliRun refused = translate({QStringLiteral("--service"), QStringLiteral("deepl"),
                                       QStringLiteral("--settings"), settings, input, pdf});
     EXPECT_EQ(refused.Status, 1);
-    EXPECT_TRUE(refused.Errors.contains(QStringLiteral("1500 文字まで"))) << refused.Errors.toStdString();
+    EXPECT_TRUE(refused.Errors.contains(QStringLiteral("1500 文字まで")))
+        << refused.Errors.toStdString();
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_EQ(world.ServiceRequests().size(), 1);
 }
@@ -102,10 +89,7 @@ TEST_F(TranslateCli, TextServiceTranslatesWithoutAnAccountAndRefusesMoreThanItTa
 TEST_F(TranslateCli, WrongPasswordFailsWithTheFtpErrorAndPrintsNothing) {
     writeSettings(world.ServerSection(QStringLiteral("wrong")));
     const QString input = dir.filePath(QStringLiteral("in.txt"));
-    QFile file(input);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("some text\n");
-    file.close();
+    ASSERT_TRUE(TranslationWorld::WriteFile(input, "some text\n"));
     const CliRun run = translate({QStringLiteral("--service"), QStringLiteral("google"),
                                   QStringLiteral("--settings"), settings, input, pdf});
     EXPECT_EQ(run.Status, 1);

@@ -107,8 +107,9 @@ TEST(ServiceAddress, TextServicesCarryTheTextInTheirOwnFormAndRefuseMoreThanThey
     const QString deepLFull = QString(1499, QLatin1Char('x')) + QString::fromUcs4(U"\U0001F600");
     EXPECT_EQ(TextProblem(DeepL, deepLFull), QString());
     const QString refused = TextProblem(DeepL, deepLFull + QLatin1Char('y'));
-    EXPECT_TRUE(refused.contains(QStringLiteral("DeepL翻訳 で一度に翻訳できるのは 1500 文字まで")) &&
-                refused.contains(QStringLiteral("1501 文字")))
+    EXPECT_TRUE(
+        refused.contains(QStringLiteral("DeepL翻訳 で一度に翻訳できるのは 1500 文字まで")) &&
+        refused.contains(QStringLiteral("1501 文字")))
         << refused.toStdString();
     EXPECT_EQ(TextProblem(GoogleText, QString(5000, QLatin1Char('x'))), QString());
     EXPECT_TRUE(TextProblem(GoogleText, QString(5001, QLatin1Char('x'))).contains(u"5000 文字"));

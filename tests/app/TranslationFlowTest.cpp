@@ -21,6 +21,8 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -29,21 +31,11 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QWebEnginePage>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
 namespace {
-
-QString pdfText(const QString& file) {
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"),
-                  {QStringLiteral("-enc"), QStringLiteral("UTF-8"), file, QStringLiteral("-")});
-    return process.waitForFinished(30000) ? QString::fromUtf8(process.readAllStandardOutput())
-                                          : QString();
-}
 
 // Answers modal dialogs as they come up; answer returns true once it has dealt with one.
 class ModalDriver {
@@ -219,7 +211,7 @@ TEST_F(TranslationFlow, EnglishPageIsTranslatedPreviewedPrintedAndReplacedByTheN
     // As the window manager gives the window back its activation when the dialog has gone.
     form->activateWindow();
     EXPECT_EVENTUALLY(form->WEB->View()->hasFocus(), 2000);
-    const QString printed = pdfText(dir.filePath(QStringLiteral("printed.pdf")));
+    const QString printed = TranslationWorld::PdfText(dir.filePath(QStringLiteral("printed.pdf")));
     EXPECT_TRUE(printed.contains(
         TranslationWorld::Translated(QStringLiteral("EN>JA"), form->rmm00->Lines().first())))
         << printed.toStdString();
@@ -272,7 +264,7 @@ TEST_F(TranslationFlow, JapanesePageGoesToGoogleAsJapaneseToEnglishAndIsPrinted)
         return true;
     });
     QTest::mouseClick(form->btnOK, Qt::LeftButton);
-    const QString printed = pdfText(dir.filePath(QStringLiteral("printed.pdf")));
+    const QString printed = TranslationWorld::PdfText(dir.filePath(QStringLiteral("printed.pdf")));
     const QString first = form->rmm00->Lines().first();
     EXPECT_TRUE(printed.contains(TranslationWorld::Translated(QStringLiteral("JA>EN"), first)))
         << printed.toStdString();
@@ -314,7 +306,8 @@ private:
     QString m_to;
 };
 
-TEST_F(TranslationFlow, WithoutSettingsDeepLGetsTheRecognisedTextInTheFragmentAndNothingIsPublished) {
+TEST_F(TranslationFlow,
+       WithoutSettingsDeepLGetsTheRecognisedTextInTheFragmentAndNothingIsPublished) {
     startWorld();
     openWindow(QByteArray());
     ASSERT_FALSE(QFile::exists(iniPath()));
@@ -341,7 +334,8 @@ TEST_F(TranslationFlow, WithoutSettingsDeepLGetsTheRecognisedTextInTheFragmentAn
     answerBoxes();
     QTest::mouseClick(form->btnTrans, Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_TRUE(boxes.first().contains(QStringLiteral("1500 文字まで"))) << boxes.first().toStdString();
+    EXPECT_TRUE(boxes.first().contains(QStringLiteral("1500 文字まで")))
+        << boxes.first().toStdString();
     EXPECT_EQ(world->ServiceRequests().size(), 1);
     expectIdle();
     form->WEB->Page()->setUrlRequestInterceptor(nullptr);

@@ -112,3 +112,17 @@ TranslationWorld::Certificate TranslationWorld::MakeCertificate(const QString& f
     return {cert, key,
             openssl.readAllStandardOutput().trimmed().split('=').last().replace(':', "").toLower()};
 }
+
+bool TranslationWorld::WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+QString TranslationWorld::PdfText(const QString& path) {
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    return process.waitForFinished(30000) ? QString::fromUtf8(process.readAllStandardOutput())
+                                          : QString();
+}

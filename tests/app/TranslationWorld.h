@@ -47,6 +47,11 @@ public:
     };
     static Certificate MakeCertificate(const QString& folder);
 
+    // A file of the test's with these bytes; false when it cannot be written.
+    static bool WriteFile(const QString& path, const QByteArray& bytes);
+    // The text of a printed PDF (pdftotext); empty when it cannot be read.
+    static QString PdfText(const QString& path);
+
     // The service's text for a line of the page.
     static QString Translated(const QString& pair, const QString& line);
 

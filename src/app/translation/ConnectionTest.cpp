@@ -1,11 +1,11 @@
 #include "ConnectionTest.h"
 
 #include "FtpClient.h"
+#include "TranslationPage.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QRandomGenerator>
 #include <QTimer>
 #include <QUrl>
 
@@ -74,11 +74,9 @@ QString ConnectionTest::StepName(Step step) {
 }
 
 QString ConnectionTest::ProbeName() {
-    quint32 words[4];
-    QRandomGenerator::system()->fillRange(words);
-    const QByteArray bits(reinterpret_cast<const char*>(words), sizeof words);
-    return QStringLiteral("vela-test-") + QString::fromLatin1(bits.toHex()) +
-           QStringLiteral(".txt");
+    // The run stamp's 128 random bits, without its brackets.
+    const QString bits = TranslationPage::RunStamp();
+    return QStringLiteral("vela-test-") + bits.mid(1, bits.size() - 2) + QStringLiteral(".txt");
 }
 
 void ConnectionTest::Start(const UploadSetup::Account& account, const UploadSetup::TlsChoice& tls,

@@ -68,8 +68,8 @@ bool hostCharacter(QChar c) {
 }
 
 bool fragmentPasses(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 // Every byte that does not pass becomes "%" and two upper-case hex digits; with plusForSpace a
