@@ -49,10 +49,19 @@ QString loginReason(const UploadSetup::Account& account, int error, const QStrin
 ConnectionTest::ConnectionTest(QObject* parent) : QObject(parent) {}
 
 ConnectionTest::~ConnectionTest() {
-    if (m_client) {
-        m_client->OnFtpQuit = nullptr;
-        m_client->OnFtpError = nullptr;
-    }
+    detach();
+}
+
+// A test abandoned midway (a new one, the dialog closed) hears nothing more from its client.
+void ConnectionTest::detach() {
+    if (!m_client)
+        return;
+    m_client->OnFtpInfo = nullptr;
+    m_client->OnFtpError = nullptr;
+    m_client->OnFtpQuit = nullptr;
+    m_client->OnLoggedIn = nullptr;
+    m_client->OnFileStored = nullptr;
+    m_client->OnFileDeleted = nullptr;
 }
 
 QString ConnectionTest::StepName(Step step) {
@@ -81,10 +90,7 @@ QString ConnectionTest::ProbeName() {
 
 void ConnectionTest::Start(const UploadSetup::Account& account, const UploadSetup::TlsChoice& tls,
                            const QString& folderAddress) {
-    if (m_client) {
-        m_client->OnFtpQuit = nullptr;
-        m_client->OnFtpError = nullptr;
-    }
+    detach();
     m_client = std::make_unique<TFtpClient>();
     m_network = std::make_unique<QNetworkAccessManager>();
     m_folderAddress = folderAddress;

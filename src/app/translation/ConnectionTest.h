@@ -41,6 +41,7 @@ public:
     static QString ProbeName();
 
 private:
+    void detach();
     void enter(Step step);
     void ftpFailed(int error, const QString& text);
     void fetch();
