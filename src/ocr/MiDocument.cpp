@@ -242,6 +242,7 @@ void MiDocument::Create(PixPtr page, const QString& fileName) {
     replacePix(page.release());
     m_inputWidth = int(pixGetWidth(m_pix));
     m_inputHeight = int(pixGetHeight(m_pix));
+    m_inputResolution = int(pixGetXRes(m_pix));
     m_fileName = QFileInfo(fileName).absoluteFilePath();
     m_image.reset();
     m_quarterTurns = 0;
@@ -440,8 +441,8 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
 
 PageGeometry MiDocument::Geometry() const {
     requireOpen();
-    return {m_inputWidth, m_inputHeight,           m_preparation,           m_quarterTurns,
-            m_deskew,     int(pixGetWidth(m_pix)), int(pixGetHeight(m_pix))};
+    return {m_inputWidth,   m_inputHeight, m_inputResolution,       m_preparation,
+            m_quarterTurns, m_deskew,      int(pixGetWidth(m_pix)), int(pixGetHeight(m_pix))};
 }
 
 const MiImage& MiDocument::Images(int index) const {

@@ -81,5 +81,5 @@ private:
     int m_quarterTurns = 0;
     double m_deskew = 0;
     PreparationSteps m_preparation;
-    int m_inputWidth = 0, m_inputHeight = 0;
+    int m_inputWidth = 0, m_inputHeight = 0, m_inputResolution = 0;
 };

@@ -1,8 +1,11 @@
 #include "OutputWriter.h"
 
+#include "HocrMarkup.h"
 #include "MiDocument.h"
 #include "OcrEngine.h"
-#include "PixPtr.h"
+#include "OutputPage.h"
+#include "PdfImageData.h"
+#include "PdfOutput.h"
 #include "VelaError.h"
 
 #include <QCoreApplication>
@@ -10,27 +13,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QTemporaryFile>
-#include <leptonica/allheaders.h>
-#include <tesseract/baseapi.h>
-#include <tesseract/renderer.h>
+#include <cerrno>
+#include <csignal>
 
 namespace {
 
-const char* extension(OutputWriter::Format format) {
-    switch (format) {
-    case OutputWriter::Format::Hocr:
-        return "hocr";
-    case OutputWriter::Format::Pdf:
-        return "pdf";
-    default:
-        return "txt";
-    }
-}
-
-// The folder that holds the engine's glyphless font (pdf.ttf), which the PDF text layer is
-// set in: the language data folder, else the installed data's folder (a TESSDATA_PREFIX
-// folder often holds language files only).
+// The glyph-less font the PDF's text layer is set in (the OCR engine's pdf.ttf): in the
+// language data folder, else the installed data's folder (a TESSDATA_PREFIX folder often holds
+// language files only).
 QString pdfFontFolder() {
     const QString data = OcrDataFolder();
     if (QFileInfo::exists(QDir(data).filePath(QStringLiteral("pdf.ttf"))))
@@ -38,12 +28,16 @@ QString pdfFontFolder() {
     return QStringLiteral(VELA_TESSDATA_DIR);
 }
 
-bool endsLikeAPdf(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() < 16)
-        return false;
-    file.seek(file.size() - 16);
-    return file.read(16).contains("%%EOF");
+// What a run that was killed left half written beside target (named after its process).
+void removeLeftOvers(const QFileInfo& target) {
+    const QString prefix = QLatin1Char('.') + target.fileName() + QLatin1Char('.');
+    const QDir folder = target.absoluteDir();
+    for (const QString& entry :
+         folder.entryList({prefix + QStringLiteral("*.part")}, QDir::Files | QDir::Hidden)) {
+        const qint64 pid = entry.mid(prefix.size()).section(QLatin1Char('-'), 0, 0).toLongLong();
+        if (pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            QFile::remove(folder.filePath(entry));
+    }
 }
 
 } // namespace
@@ -60,42 +54,36 @@ std::optional<OutputWriter::Format> OutputWriter::FormatNamed(const QString& nam
 
 OutputWriter::OutputWriter(Format format, const QString& target, const QString& title)
     : m_format(format), m_target(target) {
-    QByteArray base = "-";
-    if (!target.isEmpty()) {
-        // Beside the target, so that putting it in place is a rename on the same disk.
-        const QFileInfo info(target);
-        const QString part = info.absoluteDir().filePath(
-            QStringLiteral(".%1.%2-%3")
-                .arg(info.fileName())
-                .arg(QCoreApplication::applicationPid())
-                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
-        base = QFile::encodeName(part);
-        m_partPath = part + QLatin1Char('.') + QLatin1String(extension(format));
-    }
-    const QString where = target.isEmpty() ? QStringLiteral("standard output") : target;
-    switch (format) {
-    case Format::Text:
-        m_text = target.isEmpty() ? stdout : std::fopen(QFile::encodeName(m_partPath), "wb");
-        if (!m_text)
-            throw VelaError(QStringLiteral("Cannot write \"%1\"").arg(target));
-        return;
-    case Format::Hocr:
-        m_renderer = std::make_unique<tesseract::TessHOcrRenderer>(base.constData());
-        break;
-    case Format::Pdf: {
-        const QByteArray fonts = QFile::encodeName(pdfFontFolder());
-        if (!QFileInfo::exists(QDir(pdfFontFolder()).filePath(QStringLiteral("pdf.ttf"))))
+    QByteArray font;
+    if (format == Format::Pdf) {
+        QFile file(QDir(pdfFontFolder()).filePath(QStringLiteral("pdf.ttf")));
+        if (!file.open(QIODevice::ReadOnly))
             throw VelaError(QStringLiteral("Cannot write a PDF: the OCR engine's font \"pdf.ttf\" "
                                            "is missing from \"%1\"")
                                 .arg(pdfFontFolder()));
-        m_renderer =
-            std::make_unique<tesseract::TessPDFRenderer>(base.constData(), fonts.constData());
-        break;
+        font = file.readAll();
     }
+    if (!target.isEmpty()) {
+        // Beside the target, so that putting it in place is a rename on the same disk.
+        const QFileInfo info(target);
+        removeLeftOvers(info);
+        m_partPath = info.absoluteDir().filePath(
+            QStringLiteral(".%1.%2-%3.part")
+                .arg(info.fileName())
+                .arg(QCoreApplication::applicationPid())
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
     }
-    if (!m_renderer->happy() || !m_renderer->BeginDocument(title.toUtf8().constData())) {
-        discard();
-        throw VelaError(QStringLiteral("Cannot write \"%1\"").arg(where));
+    m_file = target.isEmpty() ? stdout : std::fopen(QFile::encodeName(m_partPath), "wb");
+    if (!m_file)
+        throw VelaError(QStringLiteral("Cannot write \"%1\"").arg(target));
+    if (format == Format::Pdf)
+        m_pdf = std::make_unique<PdfOutput>(m_file, title, font);
+    if (format == Format::Hocr) {
+        const QByteArray head = HocrMarkup::Head(title);
+        if (std::fwrite(head.constData(), 1, size_t(head.size()), m_file) != size_t(head.size())) {
+            discard();
+            throw VelaError(QStringLiteral("Cannot write \"%1\"").arg(where()));
+        }
     }
 }
 
@@ -104,11 +92,15 @@ OutputWriter::~OutputWriter() {
         discard();
 }
 
+QString OutputWriter::where() const {
+    return m_target.isEmpty() ? QStringLiteral("standard output") : m_target;
+}
+
 void OutputWriter::discard() {
-    m_renderer.reset();
-    if (m_text && m_text != stdout)
-        std::fclose(m_text);
-    m_text = nullptr;
+    m_pdf.reset();
+    if (m_file && m_file != stdout)
+        std::fclose(m_file);
+    m_file = nullptr;
     if (!m_partPath.isEmpty())
         QFile::remove(m_partPath);
 }
@@ -128,56 +120,7 @@ void OutputWriter::fail(const QString& why) {
     throw VelaError(m_failure);
 }
 
-void OutputWriter::AddText(int order, const QByteArray& text) {
-    addPage(order, text, nullptr, nullptr, {});
-}
-
-void OutputWriter::AddRecognised(int order, tesseract::TessBaseAPI& engine,
-                                 const MiDocument& document, Pix* original,
-                                 const QString& jpegFile) {
-    if (m_format != Format::Pdf) {
-        addPage(order, {}, &engine, nullptr, document.FileName());
-        return;
-    }
-    const PreparationSteps& steps = document.AppliedPreparation();
-    const bool sameShape =
-        document.AppliedQuarterTurns() == 0 && document.AppliedDeskew() == 0 && !steps.cut;
-    if (!original || !sameShape) {
-        addPage(order, {}, &engine, nullptr, {});
-        return;
-    }
-    if (steps.scale == 1.0) {
-        addPage(order, {}, &engine, original, jpegFile);
-        return;
-    }
-    // Read enlarged: the engine's page sets the page's size and the layer's scale, and the
-    // input's pixels go in as a JPEG of their own (made here, before waiting for the turn,
-    // unless the input is one).
-    if (!jpegFile.isEmpty()) {
-        addPage(order, {}, &engine, nullptr, jpegFile);
-        return;
-    }
-    int quality = 85;
-    engine.GetIntVariable("jpg_quality", &quality);
-    PixPtr plain(pixRemoveColormap(original, REMOVE_CMAP_BASED_ON_SRC));
-    l_uint8* data = nullptr;
-    size_t size = 0;
-    QTemporaryFile jpeg(QDir::temp().filePath(QStringLiteral("vela-page-XXXXXX.jpg")));
-    const bool written =
-        plain && pixWriteMemJpeg(&data, &size, plain.get(), quality, 0) == 0 && jpeg.open() &&
-        jpeg.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size) &&
-        jpeg.flush();
-    lept_free(data);
-    if (!written) {
-        // No room for the copy: the page goes in as the engine read it.
-        addPage(order, {}, &engine, nullptr, {});
-        return;
-    }
-    addPage(order, {}, &engine, nullptr, jpeg.fileName());
-}
-
-void OutputWriter::addPage(int order, const QByteArray& text, tesseract::TessBaseAPI* engine,
-                           Pix* image, const QString& imageFile) {
+void OutputWriter::inTurn(int order, const std::function<void()>& write) {
     std::unique_lock lock(m_mutex);
     waitForTurn(order, lock);
     struct Advance {
@@ -186,30 +129,45 @@ void OutputWriter::addPage(int order, const QByteArray& text, tesseract::TessBas
     } advance{this};
     if (!m_failure.isEmpty())
         fail(m_failure);
-    const QString where = m_target.isEmpty() ? QStringLiteral("standard output") : m_target;
-    if (m_text) {
-        if (std::fwrite(text.constData(), 1, size_t(text.size()), m_text) != size_t(text.size()) ||
-            std::fflush(m_text) != 0)
-            fail(QStringLiteral("Cannot write \"%1\"").arg(where));
+    write();
+}
+
+void OutputWriter::AddText(int order, const QByteArray& text) {
+    inTurn(order, [&] {
+        if (std::fwrite(text.constData(), 1, size_t(text.size()), m_file) != size_t(text.size()) ||
+            std::fflush(m_file) != 0)
+            fail(QStringLiteral("Cannot write \"%1\"").arg(where()));
+    });
+}
+
+void OutputWriter::AddRecognised(int order, const MiDocument& document, Pix* original,
+                                 const QByteArray& jpeg) {
+    if (m_format == Format::Text)
+        throw VelaError(QStringLiteral("A text output takes the page's text"));
+    // Made before the page's turn, so that pages are prepared side by side; the turn passes
+    // whatever happens.
+    OutputPage page;
+    PdfImageData image;
+    try {
+        page = OutputPage::Of(document);
+        if (m_format == Format::Pdf)
+            image = PdfImageData::Of(original, jpeg);
+    } catch (...) {
+        SkipPage(order);
+        throw;
+    }
+    if (m_format == Format::Hocr) {
+        AddText(order, HocrMarkup::Page(page, order));
         return;
     }
-    if (!engine)
-        fail(QStringLiteral("No recognised page to write to \"%1\"").arg(where));
-    if (m_format == Format::Pdf) {
-        if (image) {
-            // Encoded by what it is (bilevel as G4, else JPEG), not by the file it came from.
-            pixSetInputFormat(image, IFF_UNKNOWN);
-            // The engine takes the reference it is given and frees it with its page.
-            engine->SetInputImage(pixClone(image));
-        }
-        const QByteArray name = QFile::encodeName(imageFile);
-        engine->SetInputName(imageFile.isEmpty() ? nullptr : name.constData());
-    } else {
-        const QByteArray name = QFile::encodeName(imageFile);
-        engine->SetInputName(name.constData());
-    }
-    if (!m_renderer->AddImage(engine))
-        fail(QStringLiteral("Cannot write page %1 to \"%2\"").arg(order + 1).arg(where));
+    inTurn(order, [&] {
+        if (image.data.isEmpty())
+            fail(QStringLiteral("Cannot write page %1 to \"%2\": its image cannot be stored")
+                     .arg(order + 1)
+                     .arg(where()));
+        if (!m_pdf->AddPage(page, image))
+            fail(QStringLiteral("Cannot write page %1 to \"%2\"").arg(order + 1).arg(where()));
+    });
 }
 
 void OutputWriter::SkipPage(int order) {
@@ -220,20 +178,23 @@ void OutputWriter::SkipPage(int order) {
 
 void OutputWriter::Finish() {
     std::unique_lock lock(m_mutex);
-    const QString where = m_target.isEmpty() ? QStringLiteral("standard output") : m_target;
     bool complete = m_failure.isEmpty();
-    if (m_renderer) {
-        complete = m_renderer->EndDocument() && m_renderer->happy() && complete;
-        m_renderer.reset(); // closes the file
+    if (m_pdf)
+        complete = m_pdf->Finish() && complete;
+    if (m_format == Format::Hocr) {
+        const QByteArray tail = HocrMarkup::Tail();
+        complete =
+            std::fwrite(tail.constData(), 1, size_t(tail.size()), m_file) == size_t(tail.size()) &&
+            complete;
     }
-    if (m_text && m_text != stdout)
-        complete = std::fclose(m_text) == 0 && complete;
-    m_text = nullptr;
-    if (complete && m_format == Format::Pdf && !m_partPath.isEmpty())
-        complete = endsLikeAPdf(m_partPath);
+    complete = std::fflush(m_file) == 0 && complete;
+    if (m_file != stdout)
+        complete = std::fclose(m_file) == 0 && complete;
+    m_file = nullptr;
+    m_pdf.reset();
     if (!complete) {
         discard();
-        throw VelaError(m_failure.isEmpty() ? QStringLiteral("Cannot write \"%1\"").arg(where)
+        throw VelaError(m_failure.isEmpty() ? QStringLiteral("Cannot write \"%1\"").arg(where())
                                             : m_failure);
     }
     if (!m_partPath.isEmpty() && std::rename(QFile::encodeName(m_partPath).constData(),

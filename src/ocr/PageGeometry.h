@@ -7,6 +7,7 @@
 // out of its surround, turned upright, enlarged and straightened in between.
 struct PageGeometry {
     int inputWidth = 0, inputHeight = 0; // the image as given
+    int inputResolution = 0;             // its pixels per inch; 0 when unknown
     PreparationSteps steps;
     int quarterTurns = 0;      // clockwise
     double deskew = 0;         // degrees, clockwise

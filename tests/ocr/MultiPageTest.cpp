@@ -6,6 +6,7 @@
 #include "RenderedPage.h"
 #include "VelaError.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
@@ -144,7 +145,7 @@ TEST_F(MultiPage, PdfPagesReadAsSinglePagesAndBecomeASearchablePdfOfTheSameSize)
     for (int p = 0; p < 3; ++p)
         EXPECT_EQ(layerPages[p].simplified(), QString::fromUtf8(expectedPages[p]).simplified());
 
-    // Page images: the page's size at 300 dpi, grey, so stored as JPEG.
+    // Page images: the page's size at 300 dpi, stored losslessly.
     QPdfDocument input;
     ASSERT_EQ(input.load(path(QStringLiteral("doc.pdf"))), QPdfDocument::Error::None);
     const QSizeF points = input.pagePointSize(0);
@@ -162,11 +163,12 @@ TEST_F(MultiPage, PdfPagesReadAsSinglePagesAndBecomeASearchablePdfOfTheSameSize)
     for (const PdfImage& image : images) {
         EXPECT_EQ(image.width, qRound(points.width() * 300 / 72));
         EXPECT_EQ(image.height, qRound(points.height() * 300 / 72));
-        EXPECT_EQ(image.encoding, QStringLiteral("jpeg"));
+        EXPECT_EQ(image.encoding, QStringLiteral("image"));
         EXPECT_EQ(image.ppi, 300);
     }
 
-    // Word boxes of the text layer lie on the engine's boxes of the same page, read enlarged.
+    // Word boxes of the text layer lie on the words of the same page, read enlarged, carried
+    // back to the page's own pixels.
     PageSource source(path(QStringLiteral("doc.pdf")));
     MiDocument document;
     source.Open(1, document);
@@ -182,22 +184,16 @@ TEST_F(MultiPage, PdfPagesReadAsSinglePagesAndBecomeASearchablePdfOfTheSameSize)
                        "yMax=\"([\\d.]+)\">([^<]*)</word>"));
     int matched = 0;
     auto it = wordTag.globalMatch(bbox);
+    const double px = 300 / 72.0;
     for (int i = 0; it.hasNext() && i < words.Count(); ++i) {
         const auto m = it.next();
         const MiWord& word = words.Item(i);
         ASSERT_EQ(m.captured(5), word.Text().toHtmlEscaped());
-        // The layer sets a word on its line: it starts at the word's left edge and ends short of
-        // the right edge by at most the space after it (the engine's renderer spreads a word
-        // over its letters and that space); vertically it covers most of the word.
-        const MiRect r = word.Rects(0);
-        const double px = pixGetXRes(document.Page()) / 72.0;
-        const double left = m.captured(1).toDouble() * px, right = m.captured(3).toDouble() * px;
-        const double top = m.captured(2).toDouble() * px, bottom = m.captured(4).toDouble() * px;
-        EXPECT_NEAR(left, r.Left, 3) << word.Text().toStdString();
-        EXPECT_LE(right, r.Right + 3) << word.Text().toStdString();
-        EXPECT_GE(right, r.Right - 30) << word.Text().toStdString();
-        const double overlap = std::min(bottom, double(r.Bottom)) - std::max(top, double(r.Top));
-        EXPECT_GE(overlap, 0.7 * (r.Bottom - r.Top)) << word.Text().toStdString();
+        const MiRect r = document.Geometry().ToInput(word.Rects(0));
+        EXPECT_NEAR(m.captured(1).toDouble() * px, r.Left, 3) << word.Text().toStdString();
+        EXPECT_NEAR(m.captured(2).toDouble() * px, r.Top, 3) << word.Text().toStdString();
+        EXPECT_NEAR(m.captured(3).toDouble() * px, r.Right, 3) << word.Text().toStdString();
+        EXPECT_NEAR(m.captured(4).toDouble() * px, r.Bottom, 3) << word.Text().toStdString();
         ++matched;
     }
     EXPECT_EQ(matched, words.Count());
@@ -336,6 +332,53 @@ TEST_F(MultiPage, TiffPagesAreReadFromTheFileAsOpened) {
         source.Open(p, document);
         EXPECT_EQ(pixGetWidth(document.Page()), 200 + 100 * p);
     }
+}
+
+TEST_F(MultiPage, APhotographedPageKeepsItsJpegWithoutWhereItWasTakenAndIsShownUpright) {
+    // A page photographed sideways, its JPEG carrying EXIF with GPS, XMP and a comment.
+    const QImage upright =
+        RenderedPage::Paragraph(OcrTexts::English().mid(0, 3), QStringLiteral("DejaVu Sans"));
+    QByteArray clean;
+    QBuffer buffer(&clean);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) &&
+                RenderedPage::Rotated(upright, -90).save(&buffer, "JPEG", 85));
+    const auto segment = [](int marker, const QByteArray& body) {
+        const int length = int(body.size()) + 2;
+        return QByteArray{"\xff"} + char(marker) + char(length >> 8) + char(length & 0xff) + body;
+    };
+    const int app0 = 4 + ((uchar(clean[4]) << 8) | uchar(clean[5]));
+    const QByteArray metadata =
+        segment(0xe1, QByteArray("Exif\0\0MM\0*GPSLatitude 35.6586 GPSLongitude 139.7454", 48)) +
+        segment(0xe1, "http://ns.adobe.com/xap/1.0/\0<x:xmpmeta>Tokyo Tower</x:xmpmeta>") +
+        segment(0xfe, "taken at home");
+    const QString photo = path(QStringLiteral("sideways.jpg"));
+    QFile file(photo);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(clean.left(app0) + metadata + clean.mid(app0));
+    file.close();
+
+    const QString searchable = path(QStringLiteral("photo.pdf"));
+    const CliRun pdf = ocr({QStringLiteral("--format"), QStringLiteral("pdf"), QStringLiteral("-o"),
+                            searchable, photo});
+    ASSERT_EQ(pdf.Status, 0) << pdf.Errors.toStdString();
+    QFile out(searchable);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    const QByteArray bytes = out.readAll();
+    for (const char* left : {"Exif", "GPS", "xmpmeta", "Tokyo", "taken at"})
+        EXPECT_FALSE(bytes.contains(left)) << left;
+    EXPECT_LT(bytes.size(), file.size() * 11 / 10);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("pdfimages"),
+                                {QStringLiteral("-j"), searchable, path(QStringLiteral("photo"))}),
+              0);
+    QFile kept(path(QStringLiteral("photo-000.jpg")));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), clean);
+    EXPECT_TRUE(
+        tool(QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"),
+                                         QStringLiteral("-l"), QStringLiteral("1"), searchable})
+            .contains(QRegularExpression(QStringLiteral("rot:\\s+90\\n"))));
+    EXPECT_TRUE(tool(QStringLiteral("pdftotext"), {searchable, QStringLiteral("-")})
+                    .contains(QStringLiteral("quick brown fox")));
 }
 
 TEST_F(MultiPage, DamagedEncryptedTooLongAndTooLargePdfsFailClearlyAndKeepTheOldOutput) {

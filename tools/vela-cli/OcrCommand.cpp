@@ -1,177 +1,67 @@
 // vela-cli ocr: prints the text that recognition puts into the text pane, or writes the pages
-// as hOCR or as a searchable PDF.
+// as hOCR or as a searchable PDF, into one output or each input's own.
 #include "CliCommand.h"
 #include "MiDocument.h"
-#include "OcrEngine.h"
 #include "OutputWriter.h"
 #include "PageSource.h"
-#include "Recognition.h"
+#include "ParallelOcr.h"
 #include "VelaError.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringList>
 #include <QThread>
-#include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace {
 
 int ocrUsage() {
     std::fprintf(stderr, "usage: vela-cli ocr [--lang en|ja] [--lines] [--jobs N] "
-                         "[--format text|hocr|pdf] [-o FILE] FILE...\n");
+                         "[--format text|hocr|pdf] [-o FILE | -O DIR] FILE|FOLDER...\n");
     return 2;
 }
 
 constexpr int MaxJobs = 64;
 
-struct Input {
-    QString name;
-    std::unique_ptr<PageSource> source; // null when the file cannot be read
-    QString error;
-};
-
-// One page of one input, as the output numbers them.
-struct Unit {
-    int input = 0;
-    int page = 0;
-};
-
-struct PageResult {
-    bool done = false;
-    QString error;
-};
-
-QString errorText(const std::exception& e, const QString& name) {
-    if (const auto* vela = dynamic_cast<const VelaError*>(&e))
-        return vela->Message();
-    return QStringLiteral("\"%1\": %2").arg(name, QString::fromLocal8Bit(e.what()));
+const char* extension(OutputWriter::Format format) {
+    switch (format) {
+    case OutputWriter::Format::Hocr:
+        return "hocr";
+    case OutputWriter::Format::Pdf:
+        return "pdf";
+    default:
+        return "txt";
+    }
 }
 
-// Recognises the pages of all inputs on `jobs` threads, each with its own engine; the writer
-// puts them out in page order, and failures are reported in that order too, as pages finish.
-class ParallelOcr {
-public:
-    ParallelOcr(int language, bool lines, std::vector<Input>& inputs, OutputWriter& writer)
-        : m_language(language), m_lines(lines), m_inputs(inputs), m_writer(writer) {
-        for (int i = 0; i < int(inputs.size()); ++i) {
-            const int pages = inputs[size_t(i)].source ? inputs[size_t(i)].source->PageCount() : 1;
-            for (int page = 0; page < pages; ++page)
-                m_units.push_back({i, page});
+// The files given, a folder standing for the images and documents in it (by name).
+QStringList inputFiles(const QStringList& given) {
+    static const QStringList kinds{"*.png", "*.jpg", "*.jpeg", "*.jpe", "*.bmp",
+                                   "*.gif", "*.pdf", "*.tif",  "*.tiff"};
+    QStringList files;
+    for (const QString& name : given) {
+        if (!QFileInfo(name).isDir()) {
+            files.append(name);
+            continue;
         }
-        m_results.resize(m_units.size());
+        const QDir folder(name);
+        for (const QString& entry : folder.entryList(kinds, QDir::Files, QDir::Name))
+            files.append(folder.filePath(entry));
     }
-
-    // The number of pages that could not be read.
-    int Run(int jobs) {
-        std::vector<std::thread> threads;
-        for (int i = 0; i < std::clamp(jobs, 1, int(m_units.size())); ++i)
-            threads.emplace_back([this] { work(); });
-        int failed = 0;
-        for (size_t i = 0; i < m_results.size(); ++i) {
-            std::unique_lock lock(m_mutex);
-            m_finished.wait(lock, [&] { return m_results[i].done; });
-            const QString error = m_results[i].error;
-            lock.unlock();
-            if (!error.isEmpty()) {
-                std::fprintf(stderr, "vela-cli ocr: %s\n", error.toLocal8Bit().constData());
-                ++failed;
-            }
-        }
-        for (auto& thread : threads)
-            thread.join();
-        return failed;
-    }
-
-private:
-    void work() {
-        // One short run: the orientation data need not stay loaded while a page is read.
-        OcrEngine::Instance().SetKeepsOrientationData(false);
-        for (;;) {
-            const int order = m_next++;
-            if (order >= int(m_units.size()))
-                return;
-            const Unit unit = m_units[size_t(order)];
-            const Input& input = m_inputs[size_t(unit.input)];
-            PageResult result;
-            bool handed = false;
-            try {
-                if (!input.source)
-                    throw VelaError(input.error);
-                read(order, unit, *input.source, handed);
-            } catch (const std::exception& e) {
-                result.error = errorText(e, input.name);
-            }
-            if (!handed)
-                m_writer.SkipPage(order);
-            result.done = true;
-            std::lock_guard lock(m_mutex);
-            m_results[size_t(order)] = std::move(result);
-            const int pages = input.source ? input.source->PageCount() : 1;
-            const QByteArray name = input.name.toLocal8Bit();
-            if (pages > 1)
-                std::fprintf(stderr, "[%d/%zu] %s page %d/%d\n", ++m_doneCount, m_units.size(),
-                             name.constData(), unit.page + 1, pages);
-            else
-                std::fprintf(stderr, "[%d/%zu] %s\n", ++m_doneCount, m_units.size(),
-                             name.constData());
-            m_finished.notify_all();
-        }
-    }
-
-    void read(int order, const Unit& unit, const PageSource& source, bool& handed) {
-        PixPtr original;
-        QByteArray jpeg;
-        const auto open = [&](MiDocument& document) {
-            source.Open(unit.page, document, &jpeg);
-            if (!m_writer.NeedsEngine())
-                return;
-            original.reset(pixClone(document.Page()));
-            document.Recognised = [&](tesseract::TessBaseAPI& engine) {
-                handed = true;
-                m_writer.AddRecognised(order, engine, document, original.get(),
-                                       !jpeg.isEmpty() && unit.page == 0 &&
-                                               !PageSource::IsDocumentFile(source.FileName())
-                                           ? source.FileName()
-                                           : QString());
-            };
-        };
-        const QStringList lines = Recognition::RecognizeOpened(m_language, open, m_lines);
-        if (m_writer.NeedsEngine())
-            return;
-        // Pages of one document are set apart by a blank line, as in the window.
-        QString text = Recognition::JoinLines(lines, QStringLiteral("\n"));
-        if (unit.page > 0)
-            text.prepend(QLatin1Char('\n'));
-        handed = true;
-        m_writer.AddText(order, text.toUtf8());
-    }
-
-    const int m_language;
-    const bool m_lines;
-    std::vector<Input>& m_inputs;
-    OutputWriter& m_writer;
-    std::vector<Unit> m_units;
-    std::atomic<int> m_next{0};
-    std::mutex m_mutex;
-    std::condition_variable m_finished;
-    std::vector<PageResult> m_results;
-    int m_doneCount = 0;
-};
+    return files;
+}
 
 int runOcr(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int language = MiDocument::LanguageEnglish;
     bool lines = false;
-    QStringList files;
-    QString target;
+    QStringList given;
+    QString target, folder;
     OutputWriter::Format format = OutputWriter::Format::Text;
     int jobs = QThread::idealThreadCount();
     for (int i = 1; i < argc; ++i) {
@@ -196,33 +86,71 @@ int runOcr(int argc, char** argv) {
             if (!named)
                 return ocrUsage();
             format = *named;
-        } else if (std::strcmp(arg, "-o") == 0 && i + 1 < argc) {
-            target = QString::fromLocal8Bit(argv[++i]);
-            if (target.isEmpty())
+        } else if ((std::strcmp(arg, "-o") == 0 || std::strcmp(arg, "-O") == 0) && i + 1 < argc) {
+            (arg[1] == 'o' ? target : folder) = QString::fromLocal8Bit(argv[++i]);
+            if ((arg[1] == 'o' ? target : folder).isEmpty())
                 return ocrUsage();
         } else if (arg[0] == '-' && arg[1] != '\0') {
             return ocrUsage();
         } else {
-            files.append(QString::fromLocal8Bit(arg));
+            given.append(QString::fromLocal8Bit(arg));
         }
     }
-    if (files.isEmpty())
+    const QStringList files = inputFiles(given);
+    if (files.isEmpty() || (!target.isEmpty() && !folder.isEmpty()))
         return ocrUsage();
+    if (!folder.isEmpty() && !QDir().mkpath(folder)) {
+        std::fprintf(stderr, "vela-cli ocr: cannot make the folder \"%s\"\n",
+                     folder.toLocal8Bit().constData());
+        return 1;
+    }
 
-    std::vector<Input> inputs;
+    std::vector<OcrInput> inputs;
+    QSet<QString> targets;
+    int skipped = 0;
     for (const QString& file : files) {
-        Input input{file, nullptr, {}};
+        OcrInput input{file, nullptr, {}, {}};
+        if (!folder.isEmpty()) {
+            const QFileInfo in(file);
+            input.target = QDir(folder).filePath(in.completeBaseName() + QLatin1Char('.') +
+                                                 QLatin1String(extension(format)));
+            if (targets.contains(input.target)) {
+                std::fprintf(stderr, "vela-cli ocr: two inputs would both be written to \"%s\"\n",
+                             input.target.toLocal8Bit().constData());
+                return 2;
+            }
+            targets.insert(input.target);
+            // Written after the input last changed: done in an earlier run.
+            const QFileInfo out(input.target);
+            if (out.exists() && in.exists() && out.lastModified() >= in.lastModified()) {
+                ++skipped;
+                continue;
+            }
+        }
         try {
             input.source = std::make_unique<PageSource>(file);
         } catch (const std::exception& e) {
-            input.error = errorText(e, file);
+            input.error = OcrErrorText(e, file);
         }
         inputs.push_back(std::move(input));
     }
+    if (skipped > 0)
+        std::fprintf(stderr, "vela-cli ocr: %d input(s) skipped: their output is newer\n", skipped);
     try {
-        OutputWriter writer(format, target, QFileInfo(files.front()).completeBaseName());
-        ParallelOcr ocr(language, lines, inputs, writer);
+        std::unique_ptr<OutputWriter> writer;
+        if (folder.isEmpty())
+            writer = std::make_unique<OutputWriter>(format, target,
+                                                    QFileInfo(files.front()).completeBaseName());
+        ParallelOcr ocr(language, lines, inputs, format, writer.get());
         const int failed = ocr.Run(jobs);
+        if (!folder.isEmpty()) {
+            if (ocr.FailedInputs().isEmpty())
+                return 0;
+            std::fprintf(stderr, "vela-cli ocr: %lld of %zu input(s) failed: %s\n",
+                         qint64(ocr.FailedInputs().size()), inputs.size(),
+                         ocr.FailedInputs().join(QStringLiteral(", ")).toLocal8Bit().constData());
+            return 1;
+        }
         if (failed > 0 && !target.isEmpty()) {
             // A file that lacks pages would pass for the document; the old one stays.
             std::fprintf(stderr,
@@ -231,7 +159,7 @@ int runOcr(int argc, char** argv) {
                          target.toLocal8Bit().constData(), failed);
             return 1;
         }
-        writer.Finish();
+        writer->Finish();
         return failed > 0 ? 1 : 0;
     } catch (const VelaError& e) {
         std::fprintf(stderr, "vela-cli ocr: %s\n", e.Message().toLocal8Bit().constData());
@@ -242,8 +170,9 @@ int runOcr(int argc, char** argv) {
 } // namespace
 
 VELA_CLI_COMMAND("ocr",
-                 "ocr [--lang en|ja] [--lines] [--jobs N] [--format text|hocr|pdf] [-o FILE] "
-                 "FILE...  recognise images, PDF and TIFF pages as the window does, N pages at a "
-                 "time (default: the number of cores); text to standard output unless -o names a "
-                 "file",
+                 "ocr [--lang en|ja] [--lines] [--jobs N] [--format text|hocr|pdf] "
+                 "[-o FILE | -O DIR] FILE|FOLDER...  recognise images, PDF and TIFF pages as the "
+                 "window does, N pages at a time (default: the number of cores); text to standard "
+                 "output unless -o names a file; -O writes each input's own output into DIR, "
+                 "skipping inputs whose output is newer",
                  runOcr);
