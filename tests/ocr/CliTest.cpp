@@ -4,9 +4,14 @@
 #include "Recognition.h"
 #include "RenderedPage.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -117,7 +122,8 @@ TEST(OcrCommandLine, BadArgumentsShowTheUsage) {
           QStringList{QStringLiteral("--bogus"), QStringLiteral("x.png")},
           QStringList{QStringLiteral("--jobs"), QStringLiteral("0"), QStringLiteral("x.png")},
           QStringList{QStringLiteral("--jobs"), QStringLiteral("two"), QStringLiteral("x.png")},
-          QStringList{QStringLiteral("--format"), QStringLiteral("docx"), QStringLiteral("x.png")}}) {
+          QStringList{QStringLiteral("--format"), QStringLiteral("docx"),
+                      QStringLiteral("x.png")}}) {
         const CliRun run = runCli(args);
         EXPECT_EQ(run.Status, 2);
         EXPECT_TRUE(run.Errors.startsWith("usage: vela-cli ocr")) << run.Errors.toStdString();
@@ -126,3 +132,85 @@ TEST(OcrCommandLine, BadArgumentsShowTheUsage) {
 }
 
 } // namespace
+
+namespace {
+
+QStringList outputsIn(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+// Forty inputs into a folder of outputs, the run killed halfway: run again, it reads only the
+// inputs without an output, names the one that fails, and GNU parallel's local workers fill in
+// outputs taken away.
+TEST(OcrBatch, AKilledRunResumesWithoutReadingAnythingTwice) {
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("in")),
+                  out = dir.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(in));
+    for (int i = 0; i < 40; ++i)
+        RenderedPage::SavePng(
+            RenderedPage::Paragraph({QStringLiteral("Letter %1 arrived").arg(i + 10)},
+                                    QStringLiteral("DejaVu Sans")),
+            QDir(in).filePath(QStringLiteral("page%1.png").arg(i, 2, 10, QLatin1Char('0'))));
+    QProcess first;
+    first.start(QStringLiteral(VELA_CLI), {QStringLiteral("ocr"), QStringLiteral("--jobs"),
+                                           QStringLiteral("2"), QStringLiteral("-O"), out, in});
+    ASSERT_TRUE(first.waitForStarted());
+    while (outputsIn(out).size() < 12 && first.state() == QProcess::Running)
+        QThread::msleep(20);
+    first.kill();
+    first.waitForFinished();
+    const QStringList done = outputsIn(out);
+    ASSERT_GE(done.size(), 12);
+    ASSERT_LT(done.size(), 40) << "the run ended before it could be killed";
+    QMap<QString, QDateTime> written;
+    for (const QString& name : done)
+        written[name] = QFileInfo(QDir(out).filePath(name)).lastModified();
+
+    QFile broken(QDir(in).filePath(QStringLiteral("zz-broken.png")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("not an image") > 0);
+    broken.close();
+    const CliRun again =
+        runCli({QStringLiteral("--jobs"), QStringLiteral("2"), QStringLiteral("-O"), out, in});
+    EXPECT_EQ(again.Status, 1);
+    const int rest = 40 - int(done.size()) + 1;
+    EXPECT_TRUE(again.Errors.contains(QStringLiteral("%1 input(s) skipped").arg(done.size())))
+        << again.Errors.toStdString();
+    EXPECT_EQ(again.Errors.count(QStringLiteral("/%1] ").arg(rest)), rest)
+        << again.Errors.toStdString();
+    EXPECT_TRUE(again.Errors.contains(
+        QStringLiteral("1 of %1 input(s) failed: %2").arg(rest).arg(broken.fileName())))
+        << again.Errors.toStdString();
+    const QStringList all = outputsIn(out);
+    ASSERT_EQ(all.size(), 40);
+    for (int i = 0; i < 40; ++i) {
+        QFile text(QDir(out).filePath(all[i]));
+        ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+        EXPECT_EQ(text.readAll().trimmed(),
+                  QStringLiteral("Letter %1 arrived").arg(i + 10).toUtf8());
+        EXPECT_EQ(QFileInfo(text).lastModified(),
+                  written.value(all[i], QFileInfo(text).lastModified()))
+            << all[i].toStdString();
+    }
+    EXPECT_TRUE(QDir(out).entryList(QDir::Hidden | QDir::Files).size() == 40)
+        << "what the killed run left half written is cleared";
+
+    // The same command spread over workers, here local ones.
+    for (const QString& name : all.mid(5, 3))
+        ASSERT_TRUE(QFile::remove(QDir(out).filePath(name)));
+    broken.remove();
+    QStringList inputs;
+    for (const QString& name : QDir(in).entryList(QDir::Files, QDir::Name))
+        inputs.append(QDir(in).filePath(name));
+    QProcess parallel;
+    parallel.start(QStringLiteral("parallel"),
+                   QStringList{QStringLiteral("-S"), QStringLiteral(":"), QStringLiteral(VELA_CLI),
+                               QStringLiteral("ocr"), QStringLiteral("-O"), out,
+                               QStringLiteral("{}"), QStringLiteral(":::")} +
+                       inputs);
+    ASSERT_TRUE(parallel.waitForFinished(120000));
+    EXPECT_EQ(parallel.exitCode(), 0) << parallel.readAllStandardError().toStdString();
+    EXPECT_EQ(outputsIn(out), all);
+}
