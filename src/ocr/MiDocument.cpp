@@ -280,6 +280,13 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
         return std::pair{from, reads == 1 ? 70 : std::min(100, from + 15)};
     };
     // Enlarges (when asked) and straightens the page, then reads it.
+    // An English page not enlarged and without a credible resolution (a photographed receipt)
+    // is read as the plain engine reads it, at the resolution its text's size suggests: read
+    // as 300 dpi, receipts at about 250 lost words. An enlarged page's text is at the size
+    // that suits 300 dpi.
+    const auto measuresResolution = [&](const auto& c) {
+        return !japanese && c.steps.scale == 1.0;
+    };
     const auto read = [&](PixPtr page, PreparationSteps steps, int quarterTurns, bool enlarge) {
         Candidate c{nullptr, {}, steps, quarterTurns, 0};
         if (enlarge)
@@ -291,7 +298,8 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
         if (!api)
             api = &OcrEngine::Instance().Recognizer(language);
         const auto [from, to] = nextShare();
-        c.reading = PageReading::Read(*api, page.get(), m_fileName, monitor, from, to);
+        c.reading = PageReading::Read(*api, page.get(), m_fileName, monitor, from, to,
+                                      measuresResolution(c));
         c.page = std::move(page);
         return c;
     };
@@ -422,7 +430,8 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
     try {
         if (Recognised) {
             if (!held)
-                PageReading::Read(*api, m_pix, m_fileName, monitor, 95, 100);
+                PageReading::Read(*api, m_pix, m_fileName, monitor, 95, 100,
+                                  measuresResolution(best));
             Recognised(*api);
         }
         TableRules(m_pix).Read(*api, best.reading);

@@ -27,10 +27,11 @@ EngineProgress::EngineProgress(OcrMonitor* monitor, int from, int to) : m_from(f
 }
 
 PageReading PageReading::Read(tesseract::TessBaseAPI& api, Pix* page, const QString& fileName,
-                              OcrMonitor* monitor, int fromPercent, int toPercent) {
+                              OcrMonitor* monitor, int fromPercent, int toPercent,
+                              bool measureResolution) {
     api.SetPageSegMode(tesseract::PSM_AUTO);
     api.SetImage(page);
-    if (pixGetXRes(page) < 70)
+    if (pixGetXRes(page) < 70 && !measureResolution)
         api.SetSourceResolution(300);
     EngineProgress progress(monitor, fromPercent, toPercent);
     const int recognized = api.Recognize(progress.get());

@@ -45,10 +45,12 @@ public:
     // Runs the engine, loaded with its language, over the page with automatic layout. monitor
     // (when set) receives the engine's progress mapped onto [fromPercent, toPercent] and can
     // stop the run (OcrCancelled). Raises VelaError naming fileName when the engine fails.
-    // The engine keeps the page's results until it is given another image or cleared.
+    // The engine keeps the page's results until it is given another image or cleared. A page
+    // without a credible resolution is read as 300 dpi, or with measureResolution as the
+    // engine measures it from its text's size.
     static PageReading Read(tesseract::TessBaseAPI& api, Pix* page, const QString& fileName,
-                            OcrMonitor* monitor = nullptr, int fromPercent = 0,
-                            int toPercent = 100);
+                            OcrMonitor* monitor = nullptr, int fromPercent = 0, int toPercent = 100,
+                            bool measureResolution = false);
 
     // What the engine holds from its last recognition.
     static PageReading Results(tesseract::TessBaseAPI& api);
