@@ -134,6 +134,8 @@ TfrmMain::TfrmMain(const QString& exePath) {
     StartStamp = TranslationPage::RunStamp();
     // 12.
     ReplaceCursor(this, Cursors::crHandPoint, Cursors::crCustomHand);
+    // Pages an earlier run left public go once the window is up (quietly: the user was told).
+    QTimer::singleShot(0, this, Guarded([this] { retryPendingRemovals(false); }));
 }
 
 TWebHost* TfrmMain::CreateBrowser() {

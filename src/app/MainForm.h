@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UploadSetup.h"
+
 #include <QStringList>
 #include <QWidget>
 #include <memory>
@@ -208,6 +210,9 @@ private:
     void endConnection();
     void reportUploadFailure(const QString& message);
     void removePublishedPage();
+    void retryPendingRemovals(bool tell);
+    UploadSetup::Account uploadAccount() const;
+    static constexpr int RemovalBoundMs = 4000;
 
     QWidget* m_webArea = nullptr;
     bool m_browserPending = false;
@@ -235,4 +240,8 @@ private:
     int m_endsToCome = 0;
     // A page of this run may stand in the web space: it is removed when the window closes.
     bool m_published = false;
+    // The TLS choice of the upload under way, and of the one that published the page: its
+    // removal keeps to that, whatever the settings say by then.
+    UploadSetup::TlsChoice m_uploadTls;
+    UploadSetup::TlsChoice m_publishedTls;
 };

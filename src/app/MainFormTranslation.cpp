@@ -6,6 +6,7 @@
 #include "MainForm.h"
 #include "MessageBox.h"
 #include "PageRemoval.h"
+#include "PendingRemovals.h"
 #include "RichEdit.h"
 #include "ServiceAddress.h"
 #include "ToolPanel.h"
@@ -152,10 +153,10 @@ void TfrmMain::btnTransClick() {
         }
     }
     if (!UploadHost.isEmpty()) {
-        UploadSetup::PrepareLogin(
-            *FtpClient1,
-            UploadSetup::ToAccount({UploadHost, UploadUser, UploadPassword, UploadDirectory}));
-        UploadSetup::PrepareTls(*FtpClient1, UploadSetup::ReadTlsChoice(SettingsBase));
+        retryPendingRemovals(true);
+        UploadSetup::PrepareLogin(*FtpClient1, uploadAccount());
+        m_uploadTls = UploadSetup::ReadTlsChoice(SettingsBase);
+        UploadSetup::PrepareTls(*FtpClient1, m_uploadTls);
         m_uploading = true;
         m_uploadFailed = false;
         FtpClient1->Login();
@@ -186,8 +187,11 @@ void TfrmMain::translateText(const QString& text) {
 void TfrmMain::FtpClient1LoggedIn() {
     if (!QFile::exists(pageFile()))
         return;
-    // From here the page may land in the web space, also when the upload then fails.
+    // From here the page may land in the web space, also when the upload then fails; it is
+    // listed first, so that it is removed later even if this run ends before it can.
+    PendingRemovals::Add(uploadAccount(), m_uploadTls, TranslationPage::RemoteName(StartStamp));
     m_published = true;
+    m_publishedTls = m_uploadTls;
     FtpClient1->StoreFile(pageFile(), TranslationPage::RemoteName(StartStamp), QStringLiteral("B"),
                           false);
 }
@@ -252,9 +256,28 @@ void TfrmMain::Timer2Timer() {
     CreateBrowser()->NavigateUrl(address);
 }
 
-// Bounded: a server that cannot be reached must not hold the window open; nothing is shown.
+UploadSetup::Account TfrmMain::uploadAccount() const {
+    return UploadSetup::ToAccount({UploadHost, UploadUser, UploadPassword, UploadDirectory});
+}
+
+// Pages an earlier run could not remove; told is whether the user hears of those that stay.
+void TfrmMain::retryPendingRemovals(bool tell) {
+    UploadSetup::UploadValues values{UploadHost, UploadUser, UploadPassword, UploadDirectory};
+    if (!PendingRemovals::Listed(UploadSetup::ToAccount(values)))
+        return;
+    AccountSettings::TakeKeyringPassword(SettingsBase, values);
+    UploadPassword = values.Password;
+    if (!UploadSetup::AccountProblem(SettingsBase, values).isEmpty())
+        return;
+    const QList<PendingRemovals::Page> left = PendingRemovals::Retry(
+        uploadAccount(), RemovalBoundMs, TranslationPage::RemoteName(StartStamp));
+    if (tell && !left.isEmpty())
+        reportUploadFailure(PendingRemovals::StillPublicMessage(left));
+}
+
+// Bounded: a server that cannot be reached must not hold the window open. A page that stays
+// is told, and stays listed for the next translation or start.
 void TfrmMain::removePublishedPage() {
-    constexpr int RemovalBoundMs = 4000;
     Timer2->stop();
     if (m_uploading) {
         m_uploading = false;
@@ -263,10 +286,14 @@ void TfrmMain::removePublishedPage() {
     if (!m_published)
         return;
     m_published = false;
-    PageRemoval::Remove(
-        UploadSetup::ToAccount({UploadHost, UploadUser, UploadPassword, UploadDirectory}),
-        UploadSetup::ReadTlsChoice(SettingsBase), TranslationPage::RemoteName(StartStamp),
-        RemovalBoundMs);
+    const UploadSetup::Account account = uploadAccount();
+    const QString name = TranslationPage::RemoteName(StartStamp);
+    if (PageRemoval::Remove(account, m_publishedTls, name, RemovalBoundMs)) {
+        PendingRemovals::Forget(account, name);
+        return;
+    }
+    reportUploadFailure(PendingRemovals::StillPublicMessage(
+        {{account.Host, account.User, account.Directory, name, m_publishedTls}}));
 }
 
 void TfrmMain::WEBDownloadComplete() {

@@ -51,7 +51,7 @@ TEST_F(TranslateCli, RenderedPageEndsAsThePrintedTranslation) {
         << printed.toStdString();
     EXPECT_TRUE(printed.contains(QLatin1String("<<EN>JA>> ")));
     // Once translated, the page is taken off the web space.
-    EXPECT_TRUE(run.Errors.contains(QLatin1String("removed ["))) << run.Errors.toStdString();
+    EXPECT_TRUE(run.Errors.contains(QLatin1String("removed the page"))) << run.Errors.toStdString();
     EXPECT_EQ(world.HomeFiles(), QStringList());
 }
 
@@ -84,6 +84,40 @@ TEST_F(TranslateCli, TextServiceTranslatesWithoutAnAccountAndRefusesMoreThanItTa
         << refused.Errors.toStdString();
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_EQ(world.ServiceRequests().size(), 1);
+}
+
+// A page the server would not remove is listed (never with the password), said to stay public
+// with an exit status of its own, and removed by the next translation. Its address, which
+// anyone could fetch, is never printed.
+TEST_F(TranslateCli, APageThatStaysPublicIsListedAndRemovedByTheNextTranslation) {
+    TranslationWorld refusing(QStringLiteral("ok"), 0, {}, {}, QStringLiteral("s3cret"),
+                              QStringLiteral("refuse-once"));
+    ASSERT_TRUE(refusing.Started());
+    writeSettings(refusing.ServerSection());
+    const QString input = dir.filePath(QStringLiteral("in.txt"));
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("some text\n") == 10);
+    file.close();
+    const QStringList arguments{QStringLiteral("--settings"), settings, input, pdf};
+    const CliRun kept = translate(arguments);
+    EXPECT_EQ(kept.Status, 3) << kept.Errors.toStdString();
+    const QStringList published = refusing.HomeFiles();
+    ASSERT_EQ(published.size(), 1);
+    QFile list(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) +
+               QStringLiteral("/Vela/pending-removals.json"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    const QByteArray listed = list.readAll();
+    list.close();
+    EXPECT_TRUE(listed.contains(published.first().toUtf8())) << listed.data();
+    EXPECT_FALSE(listed.contains("s3cret"));
+    EXPECT_EQ(list.permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+
+    const CliRun next = translate(arguments);
+    EXPECT_EQ(next.Status, 0) << next.Errors.toStdString();
+    EXPECT_EQ(refusing.HomeFiles(), QStringList());
+    EXPECT_FALSE(list.exists());
+    for (const CliRun& run : {kept, next})
+        EXPECT_FALSE(run.Errors.contains(published.first().mid(1, 32))) << run.Errors.toStdString();
 }
 
 TEST_F(TranslateCli, WrongPasswordFailsWithTheFtpErrorAndPrintsNothing) {

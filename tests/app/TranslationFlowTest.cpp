@@ -7,6 +7,7 @@
 #include "MainFormFixture.h"
 #include "MessageBoxDriver.h"
 #include "OcrTexts.h"
+#include "PendingRemovals.h"
 #include "RenderedPage.h"
 #include "RichEdit.h"
 #include "ServiceAddress.h"
@@ -231,7 +232,7 @@ TEST_F(TranslationFlow, EnglishPageIsTranslatedPreviewedPrintedAndReplacedByTheN
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
 }
 
-TEST_F(TranslationFlow, AWebSpaceGoneAtTheCloseHoldsTheWindowOnlyAFewSecondsAndShowsNothing) {
+TEST_F(TranslationFlow, AWebSpaceGoneAtTheCloseHoldsTheWindowOnlyAFewSecondsAndTellsThePageStays) {
     start();
     form->rmm00->setPlainText(QStringLiteral("words"));
     ASSERT_TRUE(translate());
@@ -245,8 +246,40 @@ TEST_F(TranslationFlow, AWebSpaceGoneAtTheCloseHoldsTheWindowOnlyAFewSecondsAndS
     clock.start();
     form->close();
     EXPECT_LT(clock.elapsed(), 6000);
-    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes.first().contains(QStringLiteral("公開されたまま")) &&
+                boxes.first().contains(remoteName()))
+        << boxes.first().toStdString();
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('|')).toStdString();
+}
+
+// A page the server would not remove stays listed without the password, and goes at the next
+// start of the window.
+TEST_F(TranslationFlow, APageLeftPublicIsRemovedAtTheNextStart) {
+    Registry::SetDefaultFileName(dir.filePath(QStringLiteral("registry.json")));
+    world = std::make_unique<TranslationWorld>(QStringLiteral("ok"), 0, QString(), QString(),
+                                               QStringLiteral("s3cret"),
+                                               QStringLiteral("refuse-once"));
+    ASSERT_TRUE(world->Started());
+    openWindow(world->ServerSection());
+    form->rmm00->setPlainText(QStringLiteral("words"));
+    ASSERT_TRUE(translate());
+    const QString name = remoteName();
+    answerBoxes();
+    form->close();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(world->HomeFiles(), QStringList{name});
+    QFile list(PendingRemovals::FileName());
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    const QByteArray listed = list.readAll();
+    list.close();
+    EXPECT_TRUE(listed.contains(name.toUtf8()) && !listed.contains("s3cret")) << listed.data();
+
+    form.reset();
+    openWindow(world->ServerSection());
+    EXPECT_EVENTUALLY(world->HomeFiles().isEmpty(), 10000);
+    EXPECT_FALSE(list.exists());
+    EXPECT_EQ(boxes.size(), 1);
 }
 
 TEST_F(TranslationFlow, JapanesePageGoesToGoogleAsJapaneseToEnglishAndIsPrinted) {
@@ -489,6 +522,11 @@ TEST_F(TranslationFlow, OverTlsThePinnedServerTakesThePageAndAnotherCertificateN
     expectIdle();
     EXPECT_EQ(world->HomeFiles(), stored);
     EXPECT_EQ(world->HomeFile(stored.first()), page);
+
+    // The page goes over the TLS it came with, even when the settings no longer ask for it.
+    writeIni(world->ServerSection() + "TLS=yes\n");
+    form->close();
+    EXPECT_EQ(world->HomeFiles(), QStringList());
 }
 
 } // namespace

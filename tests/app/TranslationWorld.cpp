@@ -6,7 +6,7 @@
 
 TranslationWorld::TranslationWorld(const QString& stor, int answerDelayMs,
                                    const QString& certificate, const QString& key,
-                                   const QString& password)
+                                   const QString& password, const QString& dele)
     : m_password(password) {
     QStringList arguments{QStringLiteral(VELA_TRANSLATION_FIXTURES "/translation_world.py"),
                           m_home.path(),
@@ -14,6 +14,8 @@ TranslationWorld::TranslationWorld(const QString& stor, int answerDelayMs,
                           password,
                           QStringLiteral("--stor"),
                           stor,
+                          QStringLiteral("--dele"),
+                          dele,
                           QStringLiteral("--answer-delay"),
                           QString::number(answerDelayMs / 1000.0)};
     if (!certificate.isEmpty())

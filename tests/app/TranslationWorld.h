@@ -13,10 +13,11 @@ class TranslationWorld {
 public:
     // Stor "ok", "refuse" (553 to every STOR) or "drop" (the connection closes at STOR); the
     // service takes answerDelayMs over each answer. With a certificate and key (PEM files)
-    // the FTP server requires explicit TLS.
+    // the FTP server requires explicit TLS. Dele "refuse-once" refuses the first removal.
     explicit TranslationWorld(const QString& stor = QStringLiteral("ok"), int answerDelayMs = 0,
                               const QString& certificate = {}, const QString& key = {},
-                              const QString& password = QStringLiteral("s3cret"));
+                              const QString& password = QStringLiteral("s3cret"),
+                              const QString& dele = QStringLiteral("ok"));
     ~TranslationWorld();
     TranslationWorld(const TranslationWorld&) = delete;
     TranslationWorld& operator=(const TranslationWorld&) = delete;

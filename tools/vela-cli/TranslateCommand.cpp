@@ -10,6 +10,7 @@
 #include "MiDocument.h"
 #include "OcrEngine.h"
 #include "PageRemoval.h"
+#include "PendingRemovals.h"
 #include "ProgramFolders.h"
 #include "Recognition.h"
 #include "RtfReader.h"
@@ -50,6 +51,8 @@ struct TranslateOptions {
 // Bounds the whole upload; the client's own time-out bounds the connect.
 constexpr int UploadBoundMs = 300 * 1000;
 constexpr int RemovalBoundMs = 10 * 1000;
+// The exit status when the published page could not be removed and stays public.
+constexpr int PageStaysPublic = 3;
 
 void progress(const QString& text) {
     std::fprintf(stderr, "vela-cli translate: %s\n", text.toLocal8Bit().constData());
@@ -143,8 +146,9 @@ QString ftpFailure(TFtpClient* client, int error, const QString& text) {
 }
 
 // Logs in, stores the page and disconnects, as the window does; empty on success.
+// sent tells whether the page was sent at all (the login succeeded).
 QString publish(const UploadSetup::Account& account, const UploadSetup::TlsChoice& tls,
-                const QString& page, const QString& remote) {
+                const QString& page, const QString& remote, bool& sent) {
     TFtpClient client;
     UploadSetup::ConfigureClient(client);
     UploadSetup::PrepareLogin(client, account);
@@ -161,7 +165,8 @@ QString publish(const UploadSetup::Account& account, const UploadSetup::TlsChoic
             end();
     };
     client.OnLoggedIn = [&](TFtpClient* sender) {
-        progress(QStringLiteral("uploading %1").arg(remote));
+        progress(QStringLiteral("uploading the page"));
+        sent = true;
         sender->StoreFile(page, remote, QStringLiteral("B"), false);
     };
     client.OnFileStored = [&](TFtpClient* sender) {
@@ -243,24 +248,46 @@ int translate(const TranslateOptions& o) {
     const QString remote = TranslationPage::RemoteName(TranslationPage::RunStamp());
     const UploadSetup::Account account = UploadSetup::ToAccount(values);
     const UploadSetup::TlsChoice tls = UploadSetup::ReadTlsChoice(base);
-    const QString failure = publish(account, tls, pageFile, remote);
+    if (const qsizetype left = PendingRemovals::Retry(account, RemovalBoundMs).size())
+        progress(
+            QStringLiteral("%1 page(s) of earlier translations still stay public, listed in %2")
+                .arg(left)
+                .arg(PendingRemovals::FileName()));
+    // Listed before it is sent: a run that ends early leaves it for the next one to remove.
+    if (!PendingRemovals::Add(account, tls, remote))
+        return fail(QStringLiteral("cannot write %1").arg(PendingRemovals::FileName()));
+    // The service has fetched the page by now (or never will): it leaves the web space.
+    const auto removePage = [&](int status) {
+        if (PageRemoval::Remove(account, tls, remote, RemovalBoundMs)) {
+            PendingRemovals::Forget(account, remote);
+            progress(QStringLiteral("removed the page from the web space"));
+            return status;
+        }
+        progress(QStringLiteral("could not remove the page from the web space: it stays public; "
+                                "it is listed in %1 and removed at the next translation")
+                     .arg(PendingRemovals::FileName()));
+        return PageStaysPublic;
+    };
+    bool sent = false;
+    const QString failure = publish(account, tls, pageFile, remote, sent);
     if (!failure.isEmpty()) {
+        fail(failure);
         // A failed upload may still have left part of the page.
-        PageRemoval::Remove(account, tls, remote, RemovalBoundMs);
-        return fail(failure);
+        if (sent)
+            return removePage(1);
+        PendingRemovals::Forget(account, remote);
+        return 1;
     }
 
+    const std::optional<ServiceAddress::HostPort> service =
+        UploadSetup::ReadServiceHost(base, o.Service);
     const QString address = ServiceAddress::Compose(
-        o.Service, o.Language, *UploadSetup::ReadServiceHost(base, o.Service),
+        o.Service, o.Language, *service,
         ServiceAddress::PageAddress(UploadSetup::ReadFolderAddress(base), remote));
-    progress(QStringLiteral("translating %1").arg(address));
+    // Not the address itself: it names the page, which anyone who reads it could fetch.
+    progress(QStringLiteral("translating at %1").arg(service->Host));
     progress(QStringLiteral("printing %1").arg(o.Out));
-    const int status = PrintUrlToPdf("translate", address, o.Out, 60);
-    // The service has fetched the page by now (or never will): it leaves the web space.
-    progress(PageRemoval::Remove(account, tls, remote, RemovalBoundMs)
-                 ? QStringLiteral("removed %1").arg(remote)
-                 : QStringLiteral("could not remove %1").arg(remote));
-    return status;
+    return removePage(PrintUrlToPdf("translate", address, o.Out, 60));
 }
 
 int runTranslate(int argc, char** argv) {
