@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include "BrowserSettings.h"
 #include "Colors.h"
 #include "Cursors.h"
 #include "ErrorDisplay.h"
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QOpenGLWidget>
 #include <QPainter>
@@ -139,6 +141,18 @@ TfrmMain::TfrmMain(const QString& exePath) {
 }
 
 TWebHost* TfrmMain::CreateBrowser() {
+    if (!WEB && !BrowserCanStart()) {
+        // The engine would end the whole program: the web view says why it stays empty.
+        if (!m_webArea->findChild<QLabel*>()) {
+            auto* why = new QLabel(
+                BrowserBlockedMessage().replace(QLatin1Char('\r'), QLatin1Char('\n')), m_webArea);
+            why->setWordWrap(true);
+            why->setAlignment(Qt::AlignCenter);
+            why->setMargin(12);
+            m_webArea->layout()->addWidget(why);
+        }
+        return nullptr;
+    }
     if (!WEB) {
         WEB = new TWebHost(m_webArea);
         m_webArea->layout()->addWidget(WEB);

@@ -176,6 +176,7 @@ public:
     // Keeps the stored pane sizes within the window: the other panes keep their minimum sizes.
     void FitPanes();
     // The browser host WEB, made on first need (at the latest right after the first paint).
+    // Null where the browser cannot start (BrowserCanStart): the web view then says why.
     TWebHost* CreateBrowser();
 
 protected:
@@ -210,6 +211,8 @@ private:
     void endConnection();
     void reportUploadFailure(const QString& message);
     void removePublishedPage();
+    // The browser, or null after telling the user why there is none.
+    TWebHost* browserOrSay();
     void retryPendingRemovals(bool tell);
     UploadSetup::Account uploadAccount() const;
     static constexpr int RemovalBoundMs = 4000;

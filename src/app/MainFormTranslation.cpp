@@ -1,5 +1,6 @@
 #include "AccountDialog.h"
 #include "AccountSettings.h"
+#include "BrowserSettings.h"
 #include "Cursors.h"
 #include "ErrorDisplay.h"
 #include "FtpClient.h"
@@ -132,6 +133,11 @@ void TfrmMain::btnTransClick() {
         Cursors::SetScreenCursor(Cursors::crDefault);
         btnTrans->setEnabled(true);
     };
+    // Nothing is published for a translation that could not be shown.
+    if (!browserOrSay()) {
+        giveBack();
+        return;
+    }
     if (!ServiceAddress::TakesText(cmbTrns->currentIndex()) && !translationReady()) {
         giveBack();
         return;
@@ -179,8 +185,9 @@ void TfrmMain::translateText(const QString& text) {
     // A page still on its way would replace this translation.
     Timer2->stop();
     DisableNavigationSound(true);
-    CreateBrowser()->NavigateUrl(ServiceAddress::ComposeText(
-        service, language, *UploadSetup::ReadServiceHost(SettingsBase, service), text));
+    if (TWebHost* browser = browserOrSay())
+        browser->NavigateUrl(ServiceAddress::ComposeText(
+            service, language, *UploadSetup::ReadServiceHost(SettingsBase, service), text));
     FocusWebDocument(WEB, true);
 }
 
@@ -253,7 +260,8 @@ void TfrmMain::Timer2Timer() {
         ServiceAddress::PageAddress(UploadSetup::ReadFolderAddress(SettingsBase),
                                     TranslationPage::RemoteName(StartStamp)));
     DisableNavigationSound(true);
-    CreateBrowser()->NavigateUrl(address);
+    if (TWebHost* browser = browserOrSay())
+        browser->NavigateUrl(address);
 }
 
 UploadSetup::Account TfrmMain::uploadAccount() const {
@@ -296,16 +304,26 @@ void TfrmMain::removePublishedPage() {
         {{account.Host, account.User, account.Directory, name, m_publishedTls}}));
 }
 
+TWebHost* TfrmMain::browserOrSay() {
+    TWebHost* browser = CreateBrowser();
+    if (!browser)
+        ShowMessageBox(this, QStringLiteral("ブラウザー"), BrowserBlockedMessage(),
+                       QStringLiteral("!"), QStringLiteral("Y"), QStringLiteral("1"));
+    return browser;
+}
+
 void TfrmMain::WEBDownloadComplete() {
     FocusWebDocument(WEB, true);
 }
 
 void TfrmMain::btnPreViewClick() {
-    CreateBrowser()->ShowPrintPreview();
+    if (TWebHost* browser = browserOrSay())
+        browser->ShowPrintPreview();
     FocusWebDocument(WEB, true);
 }
 
 void TfrmMain::btnOKClick() {
-    CreateBrowser()->PrintDocument();
+    if (TWebHost* browser = browserOrSay())
+        browser->PrintDocument();
     FocusWebDocument(WEB, true);
 }

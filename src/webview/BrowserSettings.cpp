@@ -46,21 +46,60 @@ void retireBrowserProfile() {
 
 } // namespace
 
+namespace {
+
+// The user's own ways of turning the sandbox off; the engine takes the variable with any
+// value, which is why only "1" is left in place (see PrepareWebEngineEnvironment).
+bool sandboxFlagGiven() {
+    return qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS")
+        .split(QLatin1Char(' '), Qt::SkipEmptyParts)
+        .contains(QLatin1String("--no-sandbox"));
+}
+
+bool sandboxTurnedOff() {
+    return qEnvironmentVariable("QTWEBENGINE_DISABLE_SANDBOX") == QLatin1String("1") ||
+           sandboxFlagGiven();
+}
+
+} // namespace
+
 void PrepareWebEngineEnvironment() {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // The sandbox is never turned off behind the user's back: only the user's own
-    // QTWEBENGINE_DISABLE_SANDBOX=1 does, and then it is said.
-    const bool optedOut = qEnvironmentVariable("QTWEBENGINE_DISABLE_SANDBOX") == QLatin1String("1");
-    if (optedOut)
+    // The sandbox is never turned off behind the user's back, and whenever it is off, it is
+    // said. The engine would take QTWEBENGINE_DISABLE_SANDBOX with any value, "0" too.
+    const QString variable = qEnvironmentVariable("QTWEBENGINE_DISABLE_SANDBOX");
+    if (qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX") &&
+        variable != QLatin1String("1")) {
         std::fprintf(stderr,
-                     "%s: the browser runs without its sandbox (QTWEBENGINE_DISABLE_SANDBOX=1)\n",
-                     program_invocation_short_name);
-    else if (::geteuid() == 0)
-        std::fprintf(stderr,
-                     "%s: running as root, where the browser's sandbox cannot start: pages will "
-                     "not load. Run it as an ordinary user, or set QTWEBENGINE_DISABLE_SANDBOX=1 "
-                     "to run the browser without its sandbox\n",
-                     program_invocation_short_name);
+                     "%s: QTWEBENGINE_DISABLE_SANDBOX=%s is ignored: only 1 turns the browser's "
+                     "sandbox off\n",
+                     program_invocation_short_name, qPrintable(variable));
+        qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    }
+    if (sandboxTurnedOff())
+        std::fprintf(stderr, "%s: the browser runs without its sandbox (%s)\n",
+                     program_invocation_short_name,
+                     sandboxFlagGiven() ? "--no-sandbox in QTWEBENGINE_CHROMIUM_FLAGS"
+                                        : "QTWEBENGINE_DISABLE_SANDBOX=1");
+    else if (!BrowserCanStart())
+        std::fprintf(
+            stderr,
+            "%s: running as root, where the browser's sandbox cannot start: the web view "
+            "stays empty. Run it as an ordinary user, or set QTWEBENGINE_DISABLE_SANDBOX=1 "
+            "to run the browser without its sandbox\n",
+            program_invocation_short_name);
+}
+
+bool BrowserCanStart() {
+    return ::geteuid() != 0 || sandboxTurnedOff();
+}
+
+QString BrowserBlockedMessage() {
+    return QStringLiteral(
+        "root で動いているため、ブラウザーを起動できません（ブラウザーのサンドボックスは root では"
+        "動きません）。翻訳・プレビュー・印刷にはブラウザーが要ります。\r一般ユーザーで起動するか、"
+        "サンドボックスなしで動かすなら環境変数 QTWEBENGINE_DISABLE_SANDBOX=1 を設定して起動して"
+        "ください。");
 }
 
 std::shared_ptr<QWebEngineProfile> BrowserProfile() {

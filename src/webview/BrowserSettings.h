@@ -20,9 +20,15 @@ inline constexpr const char* kPostPlatformKey =
 inline constexpr const char* kNavigatingSoundKey = "AppEvents\\Schemes\\Apps\\Explorer\\Navigating";
 
 // Call before the QApplication exists: WebEngine needs shared OpenGL contexts. Chromium's
-// sandbox cannot run as root; it is turned off only by the user's QTWEBENGINE_DISABLE_SANDBOX=1,
-// and standard error says so (or, as root without it, that pages will not load).
+// sandbox cannot run as root; it is turned off only by the user's QTWEBENGINE_DISABLE_SANDBOX=1
+// (another value is dropped) or --no-sandbox in QTWEBENGINE_CHROMIUM_FLAGS, and standard error
+// says so (or, as root without either, that the web view stays empty).
 void PrepareWebEngineEnvironment();
+// False as root with the sandbox on: the engine would then end the whole program, so nothing
+// of it may be made.
+bool BrowserCanStart();
+// Why the browser does not start, and how to let it, as the window tells it.
+QString BrowserBlockedMessage();
 
 // The user agent with the additional tokens inside its first parenthesised part, where the
 // platform puts the "Post Platform" tokens.

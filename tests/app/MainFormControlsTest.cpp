@@ -3,6 +3,7 @@
 #include "FontSubstitutions.h"
 #include "GradSplitter.h"
 #include "MainFormFixture.h"
+#include "MessageBoxDriver.h"
 #include "PlacesDialogs.h"
 #include "RichEdit.h"
 #include "ToolPanel.h"
@@ -12,10 +13,12 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
+#include <unistd.h>
 
 namespace {
 
@@ -129,6 +132,35 @@ TEST_F(MainFormControlsTest, SavingTheTextGoesThroughTheCentredDialogWithPlaces)
 }
 
 // Saves the window with the mouse over the pane splitter at the end of its fade.
+// As root with the browser's sandbox on no browser is made, as the engine would end the
+// program: the web view and the three buttons that need it say why and how to have one.
+TEST_F(MainFormControlsTest, WithoutABrowserTheWebViewAndItsButtonsSayHowToHaveOne) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the browser starts for every other user";
+    const QByteArray optedOut = qgetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    TfrmMain& f = shown();
+    f.rmm00->setPlainText(QStringLiteral("words"));
+    QStringList told;
+    for (QPushButton* button : {f.btnTrans, f.btnPreView, f.btnOK}) {
+        whenUp([&told](TfrmMessageBox* box) {
+            told << box->Message();
+            press(box, Qt::Key_Y);
+        });
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    QStringList shown;
+    for (const QLabel* label : f.findChildren<QLabel*>())
+        shown << label->text();
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", optedOut);
+    EXPECT_EQ(f.WEB, nullptr);
+    ASSERT_EQ(told.size(), 3);
+    for (const QString& text : told + shown.filter(QStringLiteral("root")))
+        EXPECT_TRUE(text.contains(QLatin1String("QTWEBENGINE_DISABLE_SANDBOX=1")))
+            << text.toStdString();
+    EXPECT_EQ(shown.filter(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX=1")).size(), 1);
+}
+
 TEST_F(MainFormControlsTest, ScreenshotWithTheSplitterFadedIn) {
     InstallFontSubstitutions();
     TfrmMain& f = shown();

@@ -72,8 +72,11 @@ protected:
         xvfb.waitForFinished(5000);
     }
 
-    void start() {
+    // sandboxVariable false: without QTWEBENGINE_DISABLE_SANDBOX, as a new user starts it.
+    void start(bool sandboxVariable = true) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!sandboxVariable)
+            env.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("DISPLAY"), displayName);
         env.insert(QStringLiteral("TMPDIR"), tmp.path());
@@ -94,12 +97,12 @@ protected:
         bool firstGone = false; // unmapped or destroyed
         bool webViewUp = false;
     };
-    WindowStory follow() {
+    WindowStory follow(int boundMs = 60000) {
         WindowStory story;
         QElapsedTimer clock;
         clock.start();
         qint64 upAt = -1;
-        while (clock.elapsed() < 60000 && (upAt < 0 || clock.elapsed() - upAt < 3000)) {
+        while (clock.elapsed() < boundMs && (upAt < 0 || clock.elapsed() - upAt < 3000)) {
             while (XPending(display)) {
                 XEvent e;
                 XNextEvent(display, &e);
@@ -150,4 +153,22 @@ TEST_F(VelaStartTest, TheMainWindowIsMadeOnceAndTheStartIsQuiet) {
         errors.removeIf([](const QString& line) { return line.contains(QLatin1String("andbox")); });
     errors.removeAll(QString());
     EXPECT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
+}
+
+// As root the browser's sandbox cannot start: without the user's opt-out the window stays up
+// without a browser (rather than the engine ending the program) and says how to have one.
+TEST_F(VelaStartTest, WithoutTheSandboxVariableTheWindowStaysAndRootIsToldHowToBrowse) {
+    start(false);
+    const WindowStory story = follow(12000);
+    EXPECT_NE(story.first, 0u);
+    EXPECT_FALSE(story.firstGone);
+    ASSERT_EQ(vela.state(), QProcess::Running) << vela.readAllStandardError().toStdString();
+    const bool root = ::geteuid() == 0;
+    EXPECT_EQ(story.webViewUp, !root);
+    ::kill(static_cast<pid_t>(vela.processId()), SIGTERM);
+    ASSERT_TRUE(vela.waitForFinished(15000));
+    EXPECT_EQ(vela.exitCode(), 0);
+    EXPECT_EQ(QString::fromLocal8Bit(vela.readAllStandardError())
+                  .contains(QLatin1String("set QTWEBENGINE_DISABLE_SANDBOX=1")),
+              root);
 }

@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -13,9 +15,17 @@ struct CliResult {
     QString Error;
 };
 
-CliResult runPrint(const QStringList& args, const QString& home) {
+// changes: variables set for the command, or removed when their value is empty.
+CliResult runPrint(const QStringList& args, const QString& home,
+                   const QList<std::pair<QString, QString>>& changes = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : changes) {
+        if (value.isEmpty())
+            env.remove(name);
+        else
+            env.insert(name, value);
+    }
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home); // its own registry file
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     // The same Chromium quirk as in AsanOptions.cpp, for a sanitizer build of the command.
@@ -60,6 +70,30 @@ TEST_F(CliPrintTest, PrintsAPageToPdf) {
     const QString words = QString::fromUtf8(text.readAllStandardOutput());
     EXPECT_TRUE(words.contains(QLatin1String("Printed by the command"))) << words.toStdString();
     EXPECT_TRUE(words.contains(QString::fromUtf8("翻訳"))) << words.toStdString();
+}
+
+// The sandbox is off only by the user's QTWEBENGINE_DISABLE_SANDBOX=1 or --no-sandbox among
+// the engine's flags, and is then said to be; another value of the variable is dropped, and
+// as root the command then says how to run the browser instead of being ended by the engine.
+TEST_F(CliPrintTest, TheSandboxIsOffOnlyAsTheUserSaysAndThenItIsTold) {
+    const QString url = TestServer().Url(QStringLiteral("/cli.html"));
+    const CliResult flag =
+        runPrint({url, Out()}, dir.path(),
+                 {{QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QString()},
+                  {QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--no-sandbox")}});
+    EXPECT_EQ(flag.ExitCode, 0) << flag.Error.toStdString();
+    EXPECT_TRUE(flag.Error.contains(QLatin1String("without its sandbox (--no-sandbox")))
+        << flag.Error.toStdString();
+
+    const CliResult zero =
+        runPrint({url, Out()}, dir.path(),
+                 {{QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("0")}});
+    EXPECT_TRUE(zero.Error.contains(QLatin1String("QTWEBENGINE_DISABLE_SANDBOX=0 is ignored")))
+        << zero.Error.toStdString();
+    EXPECT_EQ(zero.ExitCode, ::geteuid() == 0 ? 1 : 0) << zero.Error.toStdString();
+    EXPECT_EQ(zero.Error.contains(QLatin1String("set QTWEBENGINE_DISABLE_SANDBOX=1")),
+              ::geteuid() == 0)
+        << zero.Error.toStdString();
 }
 
 TEST_F(CliPrintTest, FailuresExitNonZeroWithAMessage) {

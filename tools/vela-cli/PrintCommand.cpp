@@ -68,6 +68,9 @@ int WithWebEngine(char* program, const std::function<int()>& body) {
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     PrepareWebEngineEnvironment();
+    // As root with the sandbox on, the engine would end the program with no word of why.
+    if (!BrowserCanStart())
+        return 1;
     int qtArgc = 1;
     char* qtArgv[] = {program, nullptr};
     QApplication app(qtArgc, qtArgv);
