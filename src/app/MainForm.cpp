@@ -366,6 +366,7 @@ void TfrmMain::readSettings() {
     cmbLangChange();
 
     readUploadSettings();
+    NarrowSettingsWritableByOthers(SettingsBase, "vela");
     WarnIfSettingsPasswordExposed(SettingsBase, "vela");
 }
 

@@ -241,6 +241,12 @@ TEST_F(IniSettingsTest, TheFileIsCreatedPrivateAndARewriteKeepsModeAndLink) {
         EXPECT_EQ(modeOf(real), targetExists ? 0640u : 0600u);
         ASSERT_TRUE(QFile::remove(file()));
     }
+
+    // A file others may write (and so point HOST elsewhere) loses that at once, reading not.
+    put("[SERVER]\nHOST=example.com\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(file()).constData(), 0666), 0);
+    NarrowSettingsWritableByOthers(base(), "test");
+    EXPECT_EQ(modeOf(file()), 0644u);
 }
 
 } // namespace

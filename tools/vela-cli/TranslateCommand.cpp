@@ -225,6 +225,7 @@ int translate(const TranslateOptions& o) {
         const QString problem = UploadSetup::ServiceProblem(base, o.Service, o.Language);
         return problem.isEmpty() ? translateText(o, base) : fail(problem);
     }
+    NarrowSettingsWritableByOthers(base, "vela-cli translate");
     WarnIfSettingsPasswordExposed(base, "vela-cli translate");
     UploadSetup::UploadValues values = UploadSetup::ReadUploadValues(base);
     AccountSettings::TakeKeyringPassword(base, values);

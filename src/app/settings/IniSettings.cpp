@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -56,6 +57,25 @@ void WarnIfSettingsPasswordExposed(const QString& base, const char* program) {
                      "%s: %s holds the FTP password (PASS) and other users can read it; it is "
                      "narrowed to mode 0600 when it is next written\n",
                      program, QFile::encodeName(iniPath(base)).constData());
+}
+
+void NarrowSettingsWritableByOthers(const QString& base, const char* program) {
+    const QByteArray path = QFile::encodeName(iniPath(base));
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        (st.st_mode & (S_IWGRP | S_IWOTH)) == 0)
+        return;
+    const mode_t narrowed = st.st_mode & 07777 & ~mode_t(S_IWGRP | S_IWOTH);
+    const bool done = st.st_uid == ::geteuid() && ::chmod(path.constData(), narrowed) == 0;
+    std::fprintf(
+        stderr,
+        "%s: other users could change %s (send the password to another host, or in "
+        "clear); %s\n",
+        program, path.constData(),
+        done
+            ? qPrintable(
+                  QStringLiteral("it is narrowed to mode %1").arg(narrowed, 4, 8, QLatin1Char('0')))
+            : "it is not yours and stays so: ask its owner to narrow it");
 }
 
 std::optional<int> ParseIniInteger(QStringView text) {

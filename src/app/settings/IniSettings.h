@@ -39,6 +39,9 @@ void WriteIniInteger(const QString& base, const QString& section, const QString&
 bool SettingsPasswordExposed(const QString& base);
 // Says so on standard error, after "program: ".
 void WarnIfSettingsPasswordExposed(const QString& base, const char* program);
+// A settings file that other users may write could send the password elsewhere: its write
+// permission for them is taken away at once, and standard error says so (after "program: ").
+void NarrowSettingsWritableByOthers(const QString& base, const char* program);
 
 // Booleans are stored as "1" and "0"; any non-zero integer reads as true.
 bool ReadIniBool(const QString& base, const QString& section, const QString& key, bool def);
