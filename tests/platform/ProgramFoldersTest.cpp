@@ -1,6 +1,7 @@
 #include "ProgramFolders.h"
 
 #include "NamedMutex.h"
+#include "PrivateFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -140,6 +141,26 @@ TEST_F(ProgramFoldersTest, TheSingleInstanceLockLivesInTheUsersPrivateFolder) {
     ASSERT_TRUE(second.TryCreate());
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("cache/Vela/Mutex.lock"))));
     EXPECT_EQ(modeOf(path(QStringLiteral("cache/Vela"))), 0700u);
+}
+
+// A folder below one that others may change is not private, whatever its own mode. Without a
+// private runtime or cache folder the work goes to one private folder per user in the
+// temporary folder, the same at every call, so the single-instance lock still holds.
+TEST_F(ProgramFoldersTest, ParentsOthersMayChangeAreRefusedAndTheLastResortIsOneFolder) {
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(path(QStringLiteral("tmp"))));
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("tmp"))));
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("shared/cache"))));
+    ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("shared"))).constData(), 0777), 0);
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(path(QStringLiteral("shared/cache"))));
+    const QString folder = PrivateFolder::ForUser();
+    EXPECT_EQ(folder, path(QStringLiteral("tmp/vela-%1").arg(::geteuid())));
+    EXPECT_EQ(PrivateFolder::ForUser(), folder);
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("shared/cache/Vela"))));
+    // A shared folder whose sticky bit keeps each entry to its owner is fine.
+    ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("shared"))).constData(), 01777), 0);
+    EXPECT_EQ(PrivateFolder::ForUser(), path(QStringLiteral("shared/cache/Vela")));
 }
 
 TEST_F(ProgramFoldersTest, TheLibraryFolderOfAnInstalledCopyIsFoundRelativeToItsFolder) {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,41 @@ bool isPrivate(const QString& folder) {
     struct stat st {};
     return ::stat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
            st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
+// A folder above ours that nobody but us (or root) can change: another user who may rename
+// entries in it could swap our folder for one of theirs. A shared folder such as /tmp keeps
+// that right to each entry's owner (its sticky bit).
+bool safeParent(const QByteArray& folder) {
+    struct stat st {};
+    if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    if (st.st_uid != ::geteuid() && st.st_uid != 0)
+        return false;
+    return (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (st.st_mode & S_ISVTX) != 0;
+}
+
+// The last resort when no folder of the session or the cache can be private: one per user in
+// the temporary folder, the same for every call (the single-instance lock lives there).
+QString temporaryFolder() {
+    const QString shared =
+        QDir(QDir::tempPath()).filePath(QStringLiteral("vela-%1").arg(::geteuid()));
+    if (Make(shared))
+        return shared;
+    // Taken by someone else: a folder of this run's own, removed at its end.
+    static QByteArray own;
+    if (own.isEmpty()) {
+        QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/vela-XXXXXX"));
+        if (!::mkdtemp(pattern.data()))
+            return shared;
+        own = pattern;
+        std::fprintf(stderr,
+                     "vela: %s belongs to another user; this run keeps its files in %s, and a "
+                     "second copy of the program is not noticed\n",
+                     QFile::encodeName(shared).constData(), own.constData());
+        std::atexit([] { QDir(QFile::decodeName(own)).removeRecursively(); });
+    }
+    return QFile::decodeName(own);
 }
 
 } // namespace
@@ -38,6 +74,9 @@ bool Make(const QString& folder) {
             return false;
         if (slash < 0)
             break;
+        // Checked before anything is made in it.
+        if (!safeParent(part))
+            return false;
         from = slash + 1;
     }
     const QByteArray path = QFile::encodeName(clean);
@@ -58,10 +97,7 @@ QString ForUser() {
         QDir(BaseFolder("XDG_CACHE_HOME", QStringLiteral(".cache"))).filePath(FolderName);
     if (Make(cache))
         return cache;
-    QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/vela-XXXXXX"));
-    if (::mkdtemp(pattern.data()))
-        return QFile::decodeName(pattern);
-    return cache;
+    return temporaryFolder();
 }
 
 } // namespace PrivateFolder

@@ -10,12 +10,14 @@ namespace PrivateFolder {
 QString BaseFolder(const char* variable, const QString& underHome);
 
 // Makes the folder and every missing folder above it with mode 0700, then makes sure the folder
-// is a private one of ours: a wider mode is narrowed, anyone else's folder is refused.
+// is a private one of ours: a wider mode is narrowed, anyone else's folder is refused, and so
+// is a folder below one that another user may change (but for a shared folder's sticky bit).
 bool Make(const QString& folder);
 
 // The program's private folder for this user: "Vela" in the runtime folder when the session
-// has a sound one, else in the cache folder; when neither can be made private, a fresh private
-// folder in the temporary folder (then it is one per call).
+// has a sound one, else in the cache folder; when neither can be made private, "vela-UID" in
+// the temporary folder, or, when another user holds that, a folder of this run's own that is
+// removed at its end (said on standard error).
 QString ForUser();
 
 } // namespace PrivateFolder
