@@ -25,6 +25,7 @@ mode_t newFileMode() {
 DownloadTarget::Opened DownloadTarget::Open(const QString& localPath) {
     Opened opened;
     const QString target = resolved(localPath);
+    opened.Target = target;
     struct stat st {};
     const QByteArray encoded = QFile::encodeName(target);
     if (::stat(encoded.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
@@ -45,8 +46,8 @@ DownloadTarget::Opened DownloadTarget::Open(const QString& localPath) {
     return opened;
 }
 
-QString DownloadTarget::Replace(const QString& temporaryPath, const QString& localPath) {
-    const QByteArray target = QFile::encodeName(resolved(localPath));
+QString DownloadTarget::Replace(const QString& temporaryPath, const QString& targetPath) {
+    const QByteArray target = QFile::encodeName(targetPath);
     const QByteArray temporary = QFile::encodeName(temporaryPath);
     struct stat st {};
     const bool exists = ::stat(target.constData(), &st) == 0;

@@ -13,9 +13,11 @@ public:
     struct Opened {
         std::unique_ptr<QFile> File; // null when nothing could be opened
         QString TemporaryPath;       // empty when the local file itself is written
+        QString Target;              // the local file with its link followed, once
     };
     static Opened Open(const QString& localPath);
-    // Puts the finished temporary file in the local file's place, keeping an existing
-    // file's mode and writing through a symbolic link. Empty on success, else the reason.
-    static QString Replace(const QString& temporaryPath, const QString& localPath);
+    // Puts the finished temporary file in the place of target (Opened::Target: a link is
+    // not followed anew after the transfer, when it may name another file), keeping an
+    // existing file's mode. Empty on success, else the reason.
+    static QString Replace(const QString& temporaryPath, const QString& target);
 };

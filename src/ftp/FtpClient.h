@@ -352,6 +352,7 @@ private:
     std::int64_t m_restartOffset = 0;
     std::int64_t m_announcedSize = -1;
     QString m_temporaryPath;
+    QString m_downloadTarget;
     std::int64_t m_totalSize = 0;
     std::int64_t m_bytesTransferred = 0;
     std::uint32_t m_startTick = 0;

@@ -290,6 +290,7 @@ bool TFtpClient::openFreshDownload() {
         return false;
     m_file = std::move(opened.File);
     m_temporaryPath = opened.TemporaryPath;
+    m_downloadTarget = opened.Target;
     m_fileOpen = true;
     return true;
 }
@@ -314,7 +315,7 @@ void TFtpClient::completeTransfer() {
     if (m_completionCode == 10) {
         bool intact = m_transferOk && receivedAsAnnounced();
         if (intact && !m_temporaryPath.isEmpty()) {
-            const QString failure = DownloadTarget::Replace(m_temporaryPath, m_localFile);
+            const QString failure = DownloadTarget::Replace(m_temporaryPath, m_downloadTarget);
             m_temporaryPath.clear();
             if (!failure.isEmpty()) {
                 m_errorText = failure;

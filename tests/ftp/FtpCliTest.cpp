@@ -45,6 +45,26 @@ TEST(FtpCliTest, GetFailuresExitNonZeroAndKeepTheLocalFile) {
     EXPECT_EQ(ReadFile(local), "precious");
 }
 
+// A folder the server refuses is an error: nothing goes to, or comes from, the login folder.
+TEST(FtpCliTest, AFolderTheServerRefusesEndsTheTransferBeforeIt) {
+    QTemporaryDir home, local;
+    ASSERT_TRUE(WriteFile(home.filePath("r.bin"), "in the login folder"));
+    ASSERT_TRUE(WriteFile(local.filePath("up.bin"), "upload"));
+    ServerProcess server;
+    ASSERT_TRUE(server.StartPyftpd(home.path(), "bob", "pw"));
+    const QStringList dir{"--dir", "missing"};
+    const CliRun put = runCli(QStringList{"put"} + account(server.Port()) + dir +
+                              QStringList{local.filePath("up.bin"), "up.bin"});
+    const CliRun get = runCli(QStringList{"get"} + account(server.Port()) + dir +
+                              QStringList{"r.bin", local.filePath("r.bin")});
+    for (const CliRun& run : {put, get}) {
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_TRUE(run.Errors.contains("FTP error 26: Cannot change to missing")) << run.Errors;
+    }
+    EXPECT_FALSE(QFile::exists(home.filePath("up.bin")));
+    EXPECT_FALSE(QFile::exists(local.filePath("r.bin")));
+}
+
 TEST(FtpCliTest, TimeoutOptionBoundsASilentServer) {
     ServerProcess mute;
     QJsonObject script;
@@ -110,10 +130,16 @@ TEST(FtpCliTest, ADownloadRefusesALinkOfAnotherUserInASharedStickyFolder) {
     ASSERT_TRUE(QFile::link(mine, link));
     ASSERT_EQ(::lchown(QFile::encodeName(link).constData(), 65534, 65534), 0);
 
-    const CliRun run =
-        runCli(QStringList{"get"} + account(server.Port()) + QStringList{"r.bin", link});
-    EXPECT_EQ(run.Status, 1);
-    EXPECT_TRUE(run.Errors.contains("FTP error 20")) << run.Errors;
-    EXPECT_TRUE(run.Errors.contains("symbolic link of another user")) << run.Errors;
-    EXPECT_EQ(ReadFile(mine), "precious");
+    // Also a link that stands for a folder on the way.
+    const QString folderLink = dir.filePath("shared/folder");
+    ASSERT_TRUE(QFile::link(dir.path(), folderLink));
+    ASSERT_EQ(::lchown(QFile::encodeName(folderLink).constData(), 65534, 65534), 0);
+    for (const QString& target : {link, folderLink + "/mine.txt"}) {
+        const CliRun run =
+            runCli(QStringList{"get"} + account(server.Port()) + QStringList{"r.bin", target});
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_TRUE(run.Errors.contains("FTP error 20")) << run.Errors;
+        EXPECT_TRUE(run.Errors.contains("symbolic link of another user")) << run.Errors;
+        EXPECT_EQ(ReadFile(mine), "precious");
+    }
 }

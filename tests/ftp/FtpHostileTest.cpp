@@ -109,6 +109,33 @@ TEST_F(HostileServerTest, RefusedShortOrLongDownloadsKeepTheLocalFile) {
                                                   QFile::ReadGroup);
 }
 
+// The link to the local file is followed once, when the download starts: one turned to
+// another file meanwhile does not get the data.
+TEST_F(HostileServerTest, ADownloadGoesWhereItsLinkPointedAtTheStart) {
+    QJsonObject script;
+    script["retr_size"] = 1000000;
+    ASSERT_NO_FATAL_FAILURE(start(script));
+    ASSERT_NO_FATAL_FAILURE(login());
+    const QString meant = m_dir.filePath(QStringLiteral("meant.bin"));
+    const QString other = precious();
+    const QString link = m_dir.filePath(QStringLiteral("link.bin"));
+    ASSERT_TRUE(WriteFile(meant, "old"));
+    ASSERT_TRUE(QFile::link(meant, link));
+    bool turned = false;
+    const auto logged = m_client->OnFtpInfo;
+    m_client->OnFtpInfo = [&](TFtpClient* sender, int info, const QString& text) {
+        if (info == 8 && !turned) {
+            turned = QFile::remove(link) && QFile::link(other, link);
+        }
+        logged(sender, info, text);
+    };
+    m_client->RetrieveFile("r.bin", link, false);
+    ASSERT_TRUE(waitFor("received")) << m_log.Events;
+    EXPECT_TRUE(turned);
+    EXPECT_EQ(ReadFile(meant), retrBytes(1000000));
+    EXPECT_EQ(ReadFile(other), "precious");
+}
+
 TEST_F(HostileServerTest, FullDiskIsError21AndNoSuccess) {
     ASSERT_NO_FATAL_FAILURE(start(QJsonObject{}));
     ASSERT_NO_FATAL_FAILURE(login());

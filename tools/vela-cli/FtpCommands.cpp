@@ -151,6 +151,8 @@ int runTransfer(bool put, int argc, char** argv) {
         client.SetPassword(*password);
     client.SetAccount(QString());
     client.SetInitialDirectory(o.Directory);
+    // A folder the server refuses must not leave the transfer in the login folder.
+    client.SetRequireInitialDirectory(!o.Directory.isEmpty());
     client.SetPassive(o.Passive);
     client.SetUseTls(o.Tls);
     client.SetTlsFingerprint(o.Fingerprint);

@@ -7,9 +7,9 @@
 // when its protected_symlinks rule is on; this check refuses them where it is not.
 namespace LinkCheck {
 
-// Why path may not be followed: some link on its way from path to the file (path itself and
-// each link it names in turn) is owned neither by us nor by the owner of its folder, and that
-// folder is sticky and writable by everyone. Empty when path may be used.
+// Why path may not be followed: some link on its way to the file (a folder of the path, the
+// path itself, and each link these name in turn) is owned neither by us nor by the owner of
+// its folder, and that folder is sticky and writable by everyone. Empty when path may be used.
 QString Refusal(const QString& path);
 
 } // namespace LinkCheck
