@@ -247,6 +247,18 @@ TEST_F(SaneSourceTest, DeviceFailuresBecomeConditionCodes) {
     EXPECT_FALSE(QFile::exists("tmp0.bmp"));
 }
 
+// A page beyond the pixels the window takes (here 200 x 200 mm at 1200 dpi, 89 million) is
+// refused before its memory is taken or the device is read.
+TEST_F(SaneSourceTest, APageBeyondThePixelLimitIsRefusedAtOnce) {
+    twain.SetSHOWhideUI(false);
+    writeConfig("test.conf", TestConfig + "resolution 1200\nbr_x 200.0\nbr_y 200.0\n");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(scan(), 0x8000 + TWCC_LOWMEMORY);
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_FALSE(QFile::exists("tmp0.bmp"));
+}
+
 TEST_F(SaneSourceTest, AJamAtPageThreeOfFiveKeepsPagesOneAndTwo) {
     SaneFaults::JamAtPage = 3;
     QStringList delivered;

@@ -14,6 +14,9 @@
 namespace {
 
 constexpr std::size_t MaxPageBytes = std::size_t(1) << 31; // a DIB's size must fit 32 bits
+// The pixels the window takes in one page (its OCR refuses more): a page announced larger, or
+// one of unknown length that grows past it, is refused before it holds more memory.
+constexpr std::size_t MaxPagePixels = 50'000'000;
 constexpr std::size_t ReadBytes = 256 * 1024;
 // Less than any pipe holds, so that a reader thread has written it all and can end.
 constexpr std::size_t PageTail = 4096;
@@ -417,8 +420,9 @@ TW_UINT16 SaneDevice::ScanPage(ScannedPage& page, const std::function<bool(int)>
         started();
     const DibShape shape = shapeOf(p);
     const std::size_t header = 40 + 4 * std::size_t(shape.colours);
-    const std::size_t maxRows =
-        shape.rowSize < MaxPageBytes - header ? (MaxPageBytes - header) / shape.rowSize : 0;
+    const std::size_t maxRows = std::min(
+        shape.rowSize < MaxPageBytes - header ? (MaxPageBytes - header) / shape.rowSize : 0,
+        MaxPagePixels / std::size_t(p.pixels_per_line));
     const bool known = p.lines > 0;
     if (maxRows == 0 || (known && std::size_t(p.lines) > maxRows)) {
         cancel();
