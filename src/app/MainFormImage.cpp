@@ -1,10 +1,10 @@
+#include "BoundedDecode.h"
 #include "Cursors.h"
 #include "ImageIntake.h"
 #include "LinkCheck.h"
 #include "MainForm.h"
 #include "MiDocView.h"
 #include "MiDocument.h"
-#include "PageSource.h"
 #include "PlacesDialogs.h"
 #include "RichEdit.h"
 #include "RtfReader.h"
@@ -30,9 +30,10 @@ void TfrmMain::OpenImage(const QString& FileName, int Mode) {
 
 void TfrmMain::ShowImage(const QString& FileName) {
     Cursors::ScopedScreenCursor busy(Cursors::crHourGlass);
-    MiDocument document;
     // A document (PDF, TIFF) shows its first page.
-    PageSource(FileName).Open(0, document);
+    const std::shared_ptr<MiDocument> decoded =
+        BoundedDecode::OpenFirstPage(FileName, BoundedDecode::WindowBoundMs);
+    MiDocument& document = *decoded;
     try {
         DocView->SetFitMode(3);
         DocView->SetDocument(document);

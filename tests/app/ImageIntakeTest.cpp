@@ -1,26 +1,57 @@
 #include "ImageIntake.h"
 
+#include "BoundedDecode.h"
 #include "DropSimulation.h"
 #include "FileDialogDriver.h"
 #include "MainFormFixture.h"
 #include "MiDocView.h"
+#include "MiDocument.h"
 #include "OcrTexts.h"
 #include "PlacesDialogs.h"
 #include "RenderedPage.h"
 #include "RichEdit.h"
 #include "UserInput.h"
+#include "VelaError.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QImage>
 #include <QPushButton>
 #include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
+#include <algorithm>
+#include <leptonica/allheaders.h>
 #include <optional>
 #include <unistd.h>
 
 namespace {
+
+// The page is decoded beside the window, whose events go on meanwhile; one that takes longer
+// than the bound is given up with a message naming the file.
+TEST(BoundedDecode, ThePageIsDecodedBesideTheWindowWithinItsBound) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("page.png"));
+    QImage page(2400, 3000, QImage::Format_Grayscale8);
+    for (int y = 0; y < page.height(); ++y)
+        std::fill_n(page.scanLine(y), page.width(), uchar(y * 7));
+    ASSERT_TRUE(page.save(path));
+    bool ticked = false;
+    QTimer::singleShot(0, [&ticked] { ticked = true; });
+    const std::shared_ptr<MiDocument> document = BoundedDecode::OpenFirstPage(path, 60000);
+    EXPECT_TRUE(ticked);
+    EXPECT_EQ(pixGetWidth(document->Page()), 2400);
+    try {
+        BoundedDecode::OpenFirstPage(path, 0);
+        ADD_FAILURE() << "no bound";
+    } catch (const VelaError& e) {
+        EXPECT_TRUE(e.Message().contains(path) &&
+                    e.Message().contains(QStringLiteral("やめました")))
+            << e.Message().toStdString();
+    }
+}
 
 TEST(ImageIntakeExtensions, SubstringRuleOfTheExtensionLists) {
     using ImageIntake::IsImageFile;
