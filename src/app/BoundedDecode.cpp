@@ -4,11 +4,10 @@
 #include "PageSource.h"
 #include "VelaError.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 namespace BoundedDecode {
@@ -19,7 +18,9 @@ namespace {
 struct Decoding {
     std::shared_ptr<MiDocument> Document = std::make_shared<MiDocument>();
     std::exception_ptr Failure;
-    std::atomic<bool> Done = false;
+    bool Done = false;
+    std::mutex Mutex;
+    std::condition_variable Ended;
 };
 
 } // namespace
@@ -27,21 +28,21 @@ struct Decoding {
 std::shared_ptr<MiDocument> OpenFirstPage(const QString& fileName, int boundMs) {
     auto decoding = std::make_shared<Decoding>();
     std::thread([decoding, fileName] {
+        std::exception_ptr failure;
         try {
             PageSource(fileName).Open(0, *decoding->Document);
         } catch (...) {
-            decoding->Failure = std::current_exception();
+            failure = std::current_exception();
         }
+        const std::lock_guard lock(decoding->Mutex);
+        decoding->Failure = failure;
         decoding->Done = true;
+        decoding->Ended.notify_all();
     }).detach();
-    QElapsedTimer clock;
-    clock.start();
-    // The window paints and its timers run meanwhile; the user's input waits.
-    while (!decoding->Done && clock.elapsed() < boundMs) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (!decoding->Done)
+    // No events run meanwhile: a drop, a timer or the browser's start would come in between.
+    std::unique_lock lock(decoding->Mutex);
+    if (!decoding->Ended.wait_for(lock, std::chrono::milliseconds(boundMs),
+                                  [&] { return decoding->Done; }))
         throw VelaError(QStringLiteral("「%1」の画像は %2 秒たっても読み込みが終わらないため、"
                                        "読み込みをやめました。")
                             .arg(fileName)
