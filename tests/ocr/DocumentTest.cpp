@@ -1,3 +1,4 @@
+#include "DegradedPage.h"
 #include "MiDocument.h"
 #include "OcrTexts.h"
 #include "RenderedPage.h"
@@ -6,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineF>
+#include <QPolygonF>
 #include <QTemporaryDir>
 #include <QTransform>
 #include <algorithm>
@@ -191,4 +193,36 @@ TEST(DocumentGeometry, WordsOfAPageReadEnlargedTurnedAndStraightenedLieOnTheImag
         EXPECT_NEAR(word.size.height(), same->size.width(), 6) << word.text.toStdString();
     }
     EXPECT_GE(matched, reference.size() * 9 / 10);
+}
+
+// A page photographed on a table is cut out of it with its perspective undone: its words lie
+// where the camera saw them.
+TEST(DocumentGeometry, WordsOfAPageCutOutOfAPhotographLieOnThePhotograph) {
+    QTemporaryDir dir;
+    const QImage page =
+        RenderedPage::Paragraph(OcrTexts::English(), QStringLiteral("DejaVu Sans"), 14);
+    const QList<PlacedWord> reference =
+        placedWords(RenderedPage::SavePng(page, dir.filePath(QStringLiteral("page.png"))));
+    const QString photo = dir.filePath(QStringLiteral("photo.png"));
+    ASSERT_TRUE(DegradedPage::Photographed(page).save(photo));
+    const QList<PlacedWord> read = placedWords(photo);
+    // As the photograph was taken: the frame 1.2 x 1.3 times the page, the page's corners at
+    // these fractions of it.
+    const double fw = page.width() * 1.2, fh = page.height() * 1.3;
+    QTransform camera;
+    ASSERT_TRUE(QTransform::quadToQuad(
+        QPolygonF({QPointF(0, 0), QPointF(page.width(), 0), QPointF(page.width(), page.height()),
+                   QPointF(0, page.height())}),
+        QPolygonF({QPointF(0.13 * fw, 0.12 * fh), QPointF(0.86 * fw, 0.10 * fh),
+                   QPointF(0.94 * fw, 0.88 * fh), QPointF(0.05 * fw, 0.90 * fh)}),
+        camera));
+    int matched = 0;
+    for (const PlacedWord& word : read) {
+        const auto same = std::find_if(reference.begin(), reference.end(), [&](const auto& r) {
+            return r.text == word.text &&
+                   QLineF(camera.map(r.centre), word.centre).length() < r.size.height();
+        });
+        matched += same != reference.end();
+    }
+    EXPECT_GE(matched, reference.size() * 8 / 10);
 }
