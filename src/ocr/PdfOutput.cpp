@@ -87,6 +87,9 @@ QByteArray PdfOutput::codes(const QString& word) {
 QByteArray PdfOutput::text(const OutputPage& page) {
     const double k = 72.0 / page.dpi;
     QByteArray out = "BT\n3 Tr\n/F1 1 Tf\n";
+    // Every word ends in a space, past its box: readers that join characters lying close
+    // together into words keep words apart whose boxes touch.
+    const QByteArray space = codes(QStringLiteral(" "));
     for (const OutputPage::Block& block : page.blocks)
         for (const OutputPage::Line& line : block.lines)
             for (const OutputPage::Word& word : line.words) {
@@ -109,7 +112,8 @@ QByteArray PdfOutput::text(const OutputPage& page) {
                 const double ox = ux + vx > 0 ? x0 : x1, oy = uy + vy > 0 ? y0 : y1;
                 out += number(100.0 * across / (glyphs * size)) + " Tz " + number(size * ux) + ' ' +
                        number(size * uy) + ' ' + number(size * vx) + ' ' + number(size * vy) + ' ' +
-                       number(ox) + ' ' + number(oy) + " Tm <" + codes(word.text) + "> Tj\n";
+                       number(ox) + ' ' + number(oy) + " Tm <" + codes(word.text) + space +
+                       "> Tj\n";
             }
     return out + "ET\n";
 }
