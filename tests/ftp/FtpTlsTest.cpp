@@ -64,6 +64,21 @@ protected:
         EXPECT_TRUE(m_log.Commands.filter(QStringLiteral("USER")).isEmpty()) << m_log.Commands;
     }
 
+    // Starts the scripted server and logs client in over TLS, passive, pinned to cert.
+    void loginScripted(ServerProcess& server, const QJsonObject& script,
+                       const TestCertificate& cert, TFtpClient& client) {
+        ASSERT_TRUE(server.StartScripted(script));
+        m_log.Attach(client);
+        client.SetServer(QStringLiteral("127.0.0.1"));
+        client.SetPort(server.Port());
+        client.SetRetries(0);
+        client.SetPassive(true);
+        client.SetUseTls(true);
+        client.SetTlsFingerprint(cert.Fingerprint);
+        client.Login();
+        ASSERT_TRUE(waitFor("loggedin")) << m_log.Events;
+    }
+
     bool waitFor(const QString& event) {
         return WaitUntil([&] { return m_log.Has(event) || m_log.Has("quit"); }, 20000) &&
                m_log.Has(event);
@@ -202,17 +217,8 @@ TEST_F(TlsServerTest, DownloadEndingWithoutTheClosingAlertIsRefused) {
     script["retr_size"] = 300000;
     script["data"] = replies({"normal", "cut"});
     ServerProcess server;
-    ASSERT_TRUE(server.StartScripted(script));
     TFtpClient client;
-    m_log.Attach(client);
-    client.SetServer(QStringLiteral("127.0.0.1"));
-    client.SetPort(server.Port());
-    client.SetRetries(0);
-    client.SetPassive(true);
-    client.SetUseTls(true);
-    client.SetTlsFingerprint(cert.Fingerprint);
-    client.Login();
-    ASSERT_TRUE(waitFor("loggedin")) << m_log.Events;
+    ASSERT_NO_FATAL_FAILURE(loginScripted(server, script, cert, client));
     client.RetrieveFile("r.bin", local("whole.bin"), false);
     ASSERT_TRUE(waitFor("received")) << m_log.Events;
     EXPECT_EQ(QFileInfo(local("whole.bin")).size(), 300000);
@@ -257,18 +263,9 @@ TEST_F(TlsServerTest, WhatAServerSendsAfterAnUploadIsNotHeld) {
     script["data"] = replies({"flood"});
     script["flood_bytes"] = 256 << 20;
     ServerProcess server;
-    ASSERT_TRUE(server.StartScripted(script));
     TFtpClient client;
-    m_log.Attach(client);
-    client.SetServer(QStringLiteral("127.0.0.1"));
-    client.SetPort(server.Port());
-    client.SetRetries(0);
     client.SetTimeOut(30);
-    client.SetPassive(true);
-    client.SetUseTls(true);
-    client.SetTlsFingerprint(cert.Fingerprint);
-    client.Login();
-    ASSERT_TRUE(waitFor("loggedin")) << m_log.Events;
+    ASSERT_NO_FATAL_FAILURE(loginScripted(server, script, cert, client));
     ASSERT_TRUE(WriteFile(local("up.bin"), PatternBytes(100000)));
     peakResidentSinceLast();
     const qint64 idle = peakResidentSinceLast();
