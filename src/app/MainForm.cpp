@@ -3,6 +3,7 @@
 #include "BrowserSettings.h"
 #include "Colors.h"
 #include "Cursors.h"
+#include "DoubtfulWords.h"
 #include "ErrorDisplay.h"
 #include "FileDrop.h"
 #include "GradSplitter.h"
@@ -124,6 +125,11 @@ TfrmMain::TfrmMain(const QString& exePath) {
     DocView = new TMiDocView(pnlOCR);
     pnlOCR->layout()->addWidget(DocView);
     DocView->SetPopupMenu(PopupMenu1);
+    DocView->addAction(run_PasteImage);
+    DocView->OnRegionDrawn = [this](const QRect& rect, bool add) {
+        Guard([&] { DocViewRegionDrawn(rect, add); });
+    };
+    createCapture();
     // 2, 3. An installed copy keeps its settings and work files in the user's folders.
     const ProgramFolders folders = ProgramFolders::ForExecutable(
         exePath.isEmpty() ? QCoreApplication::applicationFilePath() : exePath);
@@ -293,6 +299,12 @@ void TfrmMain::createMenus() {
     set_FitImase1 = fitItem(QStringLiteral("横幅に合わせる"), 1);
     set_FitImase2 = fitItem(QStringLiteral("高さに合わせる"), 2);
     set_FitImase3 = fitItem(QStringLiteral("枠に合わせる"), 3);
+    PopupMenu1->addSeparator();
+    run_PasteImage = PopupMenu1->addAction(QStringLiteral("貼り付け"));
+    // Ctrl+V reaches it while the image pane has the focus (the viewer takes the action).
+    run_PasteImage->setShortcut(QKeySequence::Paste);
+    run_PasteImage->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(run_PasteImage, &QAction::triggered, this, Guarded([this] { run_PasteImageClick(); }));
 
     PopupMenu2 = new QMenu(this);
     run_Copy = PopupMenu2->addAction(QStringLiteral("コピー"));
@@ -407,6 +419,12 @@ void TfrmMain::FormCloseQuery() {
     // Work files live at most for one run, also when an earlier run left them behind.
     QFile::remove(WorkFile(QStringLiteral("zScan.bmp")));
     QFile::remove(WorkFile(QStringLiteral("trans.html")));
+    for (const QString& name :
+         QDir(WorkFolder)
+             .entryList({QStringLiteral("zClip.*"), QStringLiteral("zRegion.png"),
+                         QStringLiteral("zScreen.png")},
+                        QDir::Files))
+        QFile::remove(WorkFile(name));
     removePublishedPage();
 }
 
@@ -464,11 +482,13 @@ void TfrmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Restoring from the task bar is not a new show of the form.
     applyOuterSize();
-    if (!event->spontaneous())
+    if (!event->spontaneous() && !m_capturing)
         Guard([this] { FormShow(); });
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == btnSave0 && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        placeScreenButton();
     // A window that paints the browser's place is on the screen: now the browser may take its
     // time. (The window itself gets no paint: its panes cover it.)
     if (watched == m_webArea && event->type() == QEvent::Paint && !WEB && !m_browserPending) {

@@ -12,6 +12,9 @@ class QMenu;
 class QPainter;
 class QPushButton;
 class QTimer;
+class DoubtfulWords;
+class MiWords;
+class TFlatButton;
 class RecognitionThread;
 class RichEdit;
 class TFtpClient;
@@ -72,6 +75,9 @@ public:
     QPushButton* btnTwain = nullptr;
     QPushButton* btnSelect = nullptr;
     QPushButton* btnSave0 = nullptr;
+    // Reads a region of the screen; hidden where the tool bar has no room for it between the
+    // controls of the form.
+    TFlatButton* btnScreen = nullptr;
     TMiDocView* DocView = nullptr;
     TGradSplitter* Splitter1 = nullptr;
     QWidget* pnlMemo = nullptr;
@@ -101,6 +107,7 @@ public:
     QAction* set_FitImase1 = nullptr;
     QAction* set_FitImase2 = nullptr;
     QAction* set_FitImase3 = nullptr;
+    QAction* run_PasteImage = nullptr;
     QMenu* PopupMenu2 = nullptr;
     QAction* run_Copy = nullptr;
     QAction* run_Cut = nullptr;
@@ -108,6 +115,8 @@ public:
     QAction* run_SelAll = nullptr;
     // Opens the account dialog (the translation bar's menu, Ctrl+U).
     QAction* acnAccount = nullptr;
+    // The words of the last reading the engine was unsure of, marked in rmm00.
+    DoubtfulWords* DoubtfulMarks = nullptr;
 
     // Window events (MainForm.cpp, MainFormBounds.cpp).
     void FormShow();
@@ -128,6 +137,8 @@ public:
     void btnSave1Click();
     // Replaces the text with the lines, each followed by a line break.
     void rmm00Replace(const QStringList& lines);
+    // Adds the lines after the text, each followed by a line break.
+    void rmm00Append(const QStringList& lines);
     // Writes the text's lines to a file in the system code page, each ended by CR LF.
     void SaveTextAs(const QString& fileName);
 
@@ -141,6 +152,16 @@ public:
     // cancelled, with Lines, the text pane and the shown page untouched.
     bool RecognizeImage(int LanguageId, const QString& FileName, QStringList& Lines);
     void LoadTextFile(const QString& FileName);
+
+    // Image sources beside the drop and the scan (MainFormCapture.cpp).
+    // Takes the clipboard's picture as a dropped file.
+    void run_PasteImageClick();
+    // Reads only the region of the shown page; with add, after those read before.
+    void DocViewRegionDrawn(const QRect& Rect, bool Add);
+    // Hides the window, lets the user drag a rectangle over the desktop and reads it.
+    void btnScreenClick();
+    // Selects the next doubtful word and points it out on the image pane (F8).
+    void NextDoubtfulWord();
 
     // Path of the work file `name` ("zScan.bmp", "trans.html") in WorkFolder.
     QString WorkFile(const QString& name) const;
@@ -188,6 +209,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // RecognizeImage; the page read is shown only with showPage. words (when set) receives the
+    // words of the first page, readSize (when set) the size of the page they were read on.
+    bool recognize(int languageId, const QString& fileName, QStringList& lines, bool showPage,
+                   MiWords* words = nullptr, QSize* readSize = nullptr);
+    void createCapture();
+    void placeScreenButton();
+    // The window is hidden for a screen capture: showing it again is no new show of the form.
+    bool m_capturing = false;
     void createControls();
     void createImagePane();
     void createTextPane();

@@ -1,5 +1,6 @@
 #include "BoundedDecode.h"
 #include "Cursors.h"
+#include "DoubtfulWords.h"
 #include "ImageIntake.h"
 #include "LinkCheck.h"
 #include "MainForm.h"
@@ -22,8 +23,12 @@ void TfrmMain::OpenImage(const QString& FileName, int Mode) {
         ShowImage(FileName);
     } else if (Mode == 1) {
         QStringList lines;
-        if (RecognizeImage(OcrLanguage, FileName, lines))
+        MiWords words;
+        if (recognize(OcrLanguage, FileName, lines, true, &words)) {
             rmm00Replace(lines);
+            // The words of the page shown, which the rectangles of their marks point into.
+            DoubtfulMarks->Mark(words);
+        }
     }
     btnRecognition->setEnabled(ImageLoaded);
 }
@@ -44,6 +49,8 @@ void TfrmMain::ShowImage(const QString& FileName) {
     }
     document.Close(false);
     ImageLoaded = true;
+    // The marks point into the page that was shown before.
+    DoubtfulMarks->Clear();
 }
 
 void TfrmMain::FileDrop1FileDrop(QObject*, int, const QStringList& Files, int, int) {

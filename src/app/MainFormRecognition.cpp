@@ -27,6 +27,11 @@ void TfrmMain::btnRecognitionClick() {
 }
 
 bool TfrmMain::RecognizeImage(int LanguageId, const QString& FileName, QStringList& Lines) {
+    return recognize(LanguageId, FileName, Lines, true);
+}
+
+bool TfrmMain::recognize(int LanguageId, const QString& FileName, QStringList& Lines, bool showPage,
+                         MiWords* words, QSize* readSize) {
     Cursors::ScopedScreenCursor busy(Cursors::crHourGlass);
     if (!m_recognitionThread)
         m_recognitionThread = std::make_unique<RecognitionThread>();
@@ -50,7 +55,11 @@ bool TfrmMain::RecognizeImage(int LanguageId, const QString& FileName, QStringLi
                 const PageSource source(FileName);
                 lines = DocumentRecognition::Recognize(
                     LanguageId, source, wantLineBreaks,
-                    [&](const MiDocument& document) { page = PageImage(document); },
+                    [&](const MiDocument& document) {
+                        page = PageImage(document);
+                        if (words)
+                            *words = document.Images(0).Layout().Words();
+                    },
                     [&] { opened = true; }, &monitor);
             },
             [this, &monitor](int percent) {
@@ -64,9 +73,13 @@ bool TfrmMain::RecognizeImage(int LanguageId, const QString& FileName, QStringLi
             ImageLoaded = true;
         throw;
     }
-    DocView->SetFitMode(3);
-    DocView->SetPage(page);
+    if (showPage) {
+        DocView->SetFitMode(3);
+        DocView->SetPage(page);
+    }
     ImageLoaded = true;
+    if (readSize)
+        *readSize = page.size();
     Lines += lines;
     return true;
 }

@@ -1,14 +1,14 @@
-#include "MainForm.h"
-
 #include "LinkCheck.h"
-#include "RichEdit.h"
+#include "MainForm.h"
 #include "PlacesDialogs.h"
+#include "RichEdit.h"
 #include "VelaError.h"
 
 #include <QFileInfo>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStringEncoder>
+#include <QTextCursor>
 
 void TfrmMain::rmm00Change() {
     // Trim every character up to the space, as the text pane's rule has it; an ideographic
@@ -29,6 +29,18 @@ void TfrmMain::rmm00Replace(const QStringList& lines) {
     for (const QString& line : lines)
         text += line + QLatin1Char('\n');
     rmm00->setPlainText(text);
+}
+
+void TfrmMain::rmm00Append(const QStringList& lines) {
+    QString text;
+    const QString current = rmm00->toPlainText();
+    if (!current.isEmpty() && !current.endsWith(QLatin1Char('\n')))
+        text += QLatin1Char('\n');
+    for (const QString& line : lines)
+        text += line + QLatin1Char('\n');
+    QTextCursor end(rmm00->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
 }
 
 QString TfrmMain::FolderOf(const QString& fileName) {

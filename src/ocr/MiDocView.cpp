@@ -5,6 +5,7 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -34,7 +35,46 @@ void TMiDocView::SetDocument(const MiDocument& document) {
 
 void TMiDocView::SetPage(const QImage& page) {
     m_page = page;
+    m_regions.clear();
+    m_marked = QRect();
     relayout();
+}
+
+void TMiDocView::SetRegions(const QList<QRect>& regions) {
+    m_regions = regions;
+    viewport()->update();
+}
+
+void TMiDocView::SetMarked(const QRect& rect) {
+    m_marked = rect;
+    if (!rect.isNull()) {
+        // Scrolled so that the place stands a little inside the view where it can.
+        const QRect shown = toViewport(rect);
+        const QRect view = viewport()->rect().adjusted(8, 8, -8, -8);
+        if (shown.bottom() > view.bottom() || shown.top() < view.top())
+            verticalScrollBar()->setValue(verticalScrollBar()->value() + shown.center().y() -
+                                          view.center().y());
+        if (shown.right() > view.right() || shown.left() < view.left())
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() + shown.center().x() -
+                                            view.center().x());
+    }
+    viewport()->update();
+}
+
+QRect TMiDocView::toViewport(const QRect& pageRect) const {
+    const QPoint origin = PageOrigin();
+    const QPointF topLeft = QPointF(pageRect.topLeft()) * m_scale + origin;
+    const QPointF bottomRight =
+        QPointF(pageRect.topLeft() + QPoint(pageRect.width(), pageRect.height())) * m_scale +
+        origin;
+    return QRectF(topLeft, bottomRight).toAlignedRect();
+}
+
+QRect TMiDocView::toPage(const QRect& viewportRect) const {
+    const QPointF origin = PageOrigin();
+    const QPointF from = (QPointF(viewportRect.topLeft()) - origin) / m_scale;
+    const QPointF to = (QPointF(viewportRect.bottomRight() + QPoint(1, 1)) - origin) / m_scale;
+    return QRectF(from, to).toAlignedRect().intersected(m_page.rect());
 }
 
 void TMiDocView::SetProgress(int percent) {
@@ -139,7 +179,25 @@ void TMiDocView::paintEvent(QPaintEvent*) {
         m_scaled = QPixmap::fromImage(
             m_page.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     painter.drawPixmap(PageOrigin(), m_scaled);
+    paintOutlines(painter);
     paintProgress(painter);
+}
+
+void TMiDocView::paintOutlines(QPainter& painter) const {
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(0, 90, 220), 2));
+    for (const QRect& region : m_regions)
+        painter.drawRect(toViewport(region));
+    if (!m_marked.isNull()) {
+        painter.setPen(QPen(QColor(230, 0, 0), 2));
+        painter.drawRect(toViewport(m_marked).adjusted(-2, -2, 2, 2));
+    }
+    if (!m_dragged.isNull()) {
+        painter.setPen(QPen(QColor(0, 90, 220), 1, Qt::DashLine));
+        painter.drawRect(m_dragged);
+    }
+    painter.restore();
 }
 
 // A dark band across the middle of the pane with the percentage and a bar, readable over
@@ -200,4 +258,41 @@ bool TMiDocView::viewportEvent(QEvent* event) {
         return true;
     }
     return QAbstractScrollArea::viewportEvent(event);
+}
+
+void TMiDocView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || m_page.isNull()) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    m_dragFrom = event->position().toPoint();
+    m_dragged = QRect();
+    event->accept();
+}
+
+void TMiDocView::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton) || m_page.isNull()) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    m_dragged = QRect(m_dragFrom, event->position().toPoint()).normalized();
+    viewport()->update();
+    event->accept();
+}
+
+void TMiDocView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || m_page.isNull()) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    const QRect dragged = QRect(m_dragFrom, event->position().toPoint()).normalized();
+    m_dragged = QRect();
+    viewport()->update();
+    event->accept();
+    // A click, or a rectangle too small to hold a letter, is no region.
+    const QRect region = toPage(dragged);
+    if (dragged.width() < 6 || dragged.height() < 6 || region.width() < 4 || region.height() < 4)
+        return;
+    if (OnRegionDrawn)
+        OnRegionDrawn(region, event->modifiers() & Qt::ControlModifier);
 }

@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QPixmap>
+#include <functional>
 
 class MiDocument;
 class QMenu;
@@ -46,16 +47,33 @@ public:
     // Where the page's top-left pixel lies in the viewport.
     QPoint PageOrigin() const;
 
+    // A rectangle the user dragged over the page with the left button, in page pixels; add
+    // is true when Ctrl was held.
+    std::function<void(const QRect& rect, bool add)> OnRegionDrawn;
+    // Rectangles outlined on the page, in page pixels: the regions read, in their order.
+    const QList<QRect>& Regions() const { return m_regions; }
+    void SetRegions(const QList<QRect>& regions);
+    // One place pointed out on the page (scrolled into view); a null rectangle shows none.
+    // A new page clears it and the regions.
+    QRect Marked() const { return m_marked; }
+    void SetMarked(const QRect& rect);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void relayout();
     void paintProgress(QPainter& painter) const;
+    void paintOutlines(QPainter& painter) const;
+    QRect toViewport(const QRect& pageRect) const;
+    QRect toPage(const QRect& viewportRect) const;
 
     QImage m_page;
     QPixmap m_scaled;
@@ -65,4 +83,9 @@ private:
     int m_progress = -1;
     int m_progressPage = 0;
     int m_progressPages = 0;
+    QList<QRect> m_regions;
+    QRect m_marked;
+    // The rectangle being dragged, in viewport pixels; null when none.
+    QPoint m_dragFrom;
+    QRect m_dragged;
 };

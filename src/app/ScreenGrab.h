@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+
+// The whole desktop as one picture: on Wayland through the desktop portal's screenshot call, so
+// that the desktop asks the user; elsewhere (X11) through each screen's own grab.
+namespace ScreenGrab {
+
+struct Desktop {
+    QImage Image;   // device pixels
+    QRect Geometry; // the desktop the picture covers, in the screens' own (logical) pixels
+};
+
+// Null Image when the desktop refused or the grab failed.
+Desktop Take();
+
+} // namespace ScreenGrab
