@@ -1,7 +1,7 @@
 #include "ScreenGrab.h"
 
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QEventLoop>
 #include <QFile>
@@ -33,17 +33,20 @@ public:
     QEventLoop Loop;
     uint Code = 2; // the portal's "ended otherwise"
     QVariantMap Results;
+    bool Answered = false;
 
 public Q_SLOTS:
     void response(uint code, const QVariantMap& results) {
         Code = code;
         Results = results;
+        Answered = true;
         Loop.quit();
     }
 };
 
-Desktop viaPortal() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+} // namespace
+
+Desktop ViaPortal(QDBusConnection bus) {
     if (!bus.isConnected())
         return {};
     const QString token = QStringLiteral("vela%1").arg(QRandomGenerator::global()->generate());
@@ -56,19 +59,29 @@ Desktop viaPortal() {
     bus.connect(QStringLiteral("org.freedesktop.portal.Desktop"), request,
                 QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"),
                 &answer, SLOT(response(uint, QVariantMap)));
-    QDBusInterface portal(QStringLiteral("org.freedesktop.portal.Desktop"),
-                          QStringLiteral("/org/freedesktop/portal/desktop"),
-                          QStringLiteral("org.freedesktop.portal.Screenshot"), bus);
-    const QDBusReply<QDBusObjectPath> reply =
-        portal.call(QStringLiteral("Screenshot"), QString(),
-                    QVariantMap{{QStringLiteral("handle_token"), token},
-                                {QStringLiteral("modal"), true},
-                                {QStringLiteral("interactive"), false}});
+    // A plain call: an interface object would first ask the desktop to describe itself.
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.portal.Desktop"),
+        QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.Screenshot"), QStringLiteral("Screenshot"));
+    call << QString()
+         << QVariantMap{{QStringLiteral("handle_token"), token},
+                        {QStringLiteral("modal"), true},
+                        {QStringLiteral("interactive"), false}};
+    // Waits with the event loop running: the desktop may answer from within this process.
+    const QDBusReply<QDBusObjectPath> reply = bus.call(call, QDBus::BlockWithGui);
     if (!reply.isValid())
         return {};
+    // An older desktop names a request object of its own.
+    if (reply.value().path() != request && !answer.Answered)
+        bus.connect(QStringLiteral("org.freedesktop.portal.Desktop"), reply.value().path(),
+                    QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"),
+                    &answer, SLOT(response(uint, QVariantMap)));
     // The desktop may ask the user first: a generous wait.
-    QTimer::singleShot(120'000, &answer.Loop, &QEventLoop::quit);
-    answer.Loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!answer.Answered) {
+        QTimer::singleShot(120'000, &answer.Loop, &QEventLoop::quit);
+        answer.Loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     if (answer.Code != 0)
         return {};
     const QString file = QUrl(answer.Results.value(QStringLiteral("uri")).toString()).toLocalFile();
@@ -78,6 +91,8 @@ Desktop viaPortal() {
         QFile::remove(file);
     return shot;
 }
+
+namespace {
 
 Desktop viaScreens() {
     const QRect geometry = virtualGeometry();
@@ -105,7 +120,7 @@ Desktop viaScreens() {
 
 Desktop Take() {
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        return viaPortal();
+        return ViaPortal(QDBusConnection::sessionBus());
     return viaScreens();
 }
 

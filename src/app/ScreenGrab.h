@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QImage>
 #include <QRect>
 
@@ -14,5 +15,8 @@ struct Desktop {
 
 // Null Image when the desktop refused or the grab failed.
 Desktop Take();
+
+// The desktop portal's screenshot on the bus given (the session bus on Wayland).
+Desktop ViaPortal(QDBusConnection bus);
 
 } // namespace ScreenGrab
