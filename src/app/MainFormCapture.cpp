@@ -99,10 +99,12 @@ void TfrmMain::createCapture() {
 }
 
 void TfrmMain::placeScreenButton() {
-    const int left = btnSelect->geometry().right() + 3;
+    // Just left of 保 存, where the tool bar shows its colour between the scanner's buttons
+    // and it; hidden where that gap is too narrow.
     const int width = 34;
+    const int left = btnSave0->x() - 2 - width;
     btnScreen->setGeometry(left, 0, width, 24);
-    btnScreen->setVisible(btnSave0->x() >= left + width + 2);
+    btnScreen->setVisible(left >= btnSelect->geometry().right() + 3);
 }
 
 void TfrmMain::run_PasteImageClick() {
