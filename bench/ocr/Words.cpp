@@ -1,5 +1,6 @@
-// Prints every word of Vela's reading of the files with the engine's confidence in it, one
-// "file<TAB>confidence<TAB>word" line each. For bench/ocr/doubtful.
+// Prints every word of Vela's reading of the files with the engine's confidence in it and its
+// mean confidence in the word's characters, one "file<TAB>word confidence<TAB>character
+// confidence<TAB>word" line each. For bench/ocr/doubtful.
 // usage: vela-bench-ocr-words en|ja FILE...
 #include "MiDocument.h"
 
@@ -26,8 +27,9 @@ int main(int argc, char** argv) {
             document.OCR(language, true, true);
             const MiWords& words = document.Images(0).Layout().Words();
             for (int w = 0; w < words.Count(); ++w)
-                std::printf("%s\t%.1f\t%s\n", qPrintable(QFileInfo(file).fileName()),
-                            words.Item(w).Confidence(), words.Item(w).Text().toUtf8().constData());
+                std::printf("%s\t%.1f\t%.1f\t%s\n", qPrintable(QFileInfo(file).fileName()),
+                            words.Item(w).Confidence(), words.Item(w).GlyphConfidence(),
+                            words.Item(w).Text().toUtf8().constData());
             std::fflush(stdout);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s: %s\n", argv[i], e.what());

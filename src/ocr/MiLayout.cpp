@@ -2,9 +2,10 @@
 
 #include "VelaError.h"
 
-MiWord::MiWord(QString text, QList<MiRect> rects, bool vertical, float confidence)
+MiWord::MiWord(QString text, QList<MiRect> rects, bool vertical, float confidence,
+               float glyphConfidence)
     : m_text(std::move(text)), m_rects(std::move(rects)), m_vertical(vertical),
-      m_confidence(confidence) {}
+      m_confidence(confidence), m_glyphConfidence(glyphConfidence) {}
 
 MiRect MiWord::Rects(int index) const {
     if (index < 0 || index >= m_rects.size())

@@ -17,13 +17,16 @@ struct MiRect {
 class MiWord {
 public:
     MiWord() = default;
-    MiWord(QString text, QList<MiRect> rects, bool vertical = false, float confidence = -1);
+    MiWord(QString text, QList<MiRect> rects, bool vertical = false, float confidence = -1,
+           float glyphConfidence = -1);
 
     const QString& Text() const { return m_text; }
     // The word stands in a column of vertical text.
     bool Vertical() const { return m_vertical; }
     // The engine's confidence in the word, 0 to 100; -1 when unknown.
     float Confidence() const { return m_confidence; }
+    // The engine's mean confidence in the word's characters, 0 to 100; -1 when unknown.
+    float GlyphConfidence() const { return m_glyphConfidence; }
     int RectCount() const { return static_cast<int>(m_rects.size()); }
     // Raises VelaError for an index that is not there.
     MiRect Rects(int index) const;
@@ -33,6 +36,7 @@ private:
     QList<MiRect> m_rects;
     bool m_vertical = false;
     float m_confidence = -1;
+    float m_glyphConfidence = -1;
 };
 
 class MiWords {

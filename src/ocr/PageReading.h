@@ -15,11 +15,13 @@ class TessBaseAPI;
 
 // A word as the engine read it: its text, rectangle and the engine's confidence (0 to 100).
 // cell numbers the table cell it lies in (-1: none); cells of one line are set apart by tabs.
+// glyphConfidence is the engine's mean confidence in the word's characters (-1: unknown).
 struct ReadWord {
     QString text;
     MiRect box;
     float confidence = 0;
     int cell = -1;
+    float glyphConfidence = -1;
 };
 using ReadLine = QList<ReadWord>;
 
