@@ -72,7 +72,8 @@ MiWords onShownPage(const MiWords& words, const QSize& readSize, const QRect& re
                           region.x() + int(std::lround(rect.Right * sx)),
                           region.y() + int(std::lround(rect.Bottom * sy))});
         }
-        placed.append(MiWord(word.Text(), rects, word.Vertical(), word.Confidence()));
+        placed.append(
+            MiWord(word.Text(), rects, word.Vertical(), word.Confidence(), word.GlyphConfidence()));
     }
     return MiWords(placed);
 }
