@@ -378,7 +378,16 @@ void TfrmMain::readSettings() {
     cmbLangChange();
 
     readUploadSettings();
-    NarrowSettingsWritableByOthers(SettingsBase, "vela");
+    // Told in the window too: a desktop user sees no standard error.
+    const SettingsWriters writers = NarrowSettingsWritableByOthers(SettingsBase, "vela");
+    if (writers != SettingsWriters::OwnerOnly)
+        ShowDefaultError(
+            QStringLiteral("%1 は他のユーザーも書き換えられる状態でした%2。送り先 (HOST) と TLS "
+                           "の設定が意図したものか確かめてください")
+                .arg(SettingsBase + QStringLiteral(".ini"),
+                     writers == SettingsWriters::Narrowed
+                         ? QStringLiteral("。所有者だけが書き換えられるようにしました")
+                         : QStringLiteral("が、所有者が別のため制限できません")));
     WarnIfSettingsPasswordExposed(SettingsBase, "vela");
 }
 

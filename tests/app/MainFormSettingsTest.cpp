@@ -101,6 +101,15 @@ TEST_F(MainFormTest, APasswordOthersMayReadIsToldAtStartAndNarrowedToTheOwnerAtT
     }
 }
 
+TEST_F(MainFormTest, SettingsOthersMayWriteAreToldInTheWindowAndNarrowed) {
+    writeIni("[SERVER]\nHOST=example.org\n");
+    ASSERT_TRUE(QFile::setPermissions(iniPath(), QFileDevice::Permissions(0x6666)));
+    open();
+    EXPECT_EQ(int(QFileInfo(iniPath()).permissions()), 0x6644);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.front().startsWith(iniPath() + QStringLiteral(" は他のユーザーも書き換え")));
+}
+
 TEST_F(MainFormTest, GarbageValuesFallBackToDefaults) {
     writeIni("[OPT]\nOcrWidth=abc\nmmHeight=\nLanguage=0x\nWantBr=yes\nTranslation=1.5\n");
     TfrmMain& f = open();

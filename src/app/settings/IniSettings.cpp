@@ -59,12 +59,13 @@ void WarnIfSettingsPasswordExposed(const QString& base, const char* program) {
                      program, QFile::encodeName(iniPath(base)).constData());
 }
 
-void NarrowSettingsWritableByOthers(const QString& base, const char* program) {
+SettingsWriters NarrowSettingsWritableByOthers(const QString& base, const char* program) {
     const QByteArray path = QFile::encodeName(iniPath(base));
     struct stat st {};
+    // Its owner, when another user, may write it whatever its mode says.
     if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        (st.st_mode & (S_IWGRP | S_IWOTH)) == 0)
-        return;
+        ((st.st_mode & (S_IWGRP | S_IWOTH)) == 0 && st.st_uid == ::geteuid()))
+        return SettingsWriters::OwnerOnly;
     const mode_t narrowed = st.st_mode & 07777 & ~mode_t(S_IWGRP | S_IWOTH);
     const bool done = st.st_uid == ::geteuid() && ::chmod(path.constData(), narrowed) == 0;
     std::fprintf(
@@ -76,6 +77,7 @@ void NarrowSettingsWritableByOthers(const QString& base, const char* program) {
             ? qPrintable(
                   QStringLiteral("it is narrowed to mode %1").arg(narrowed, 4, 8, QLatin1Char('0')))
             : "it is not yours and stays so: ask its owner to narrow it");
+    return done ? SettingsWriters::Narrowed : SettingsWriters::NotNarrowed;
 }
 
 std::optional<int> ParseIniInteger(QStringView text) {

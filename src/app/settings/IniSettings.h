@@ -41,7 +41,9 @@ bool SettingsPasswordExposed(const QString& base);
 void WarnIfSettingsPasswordExposed(const QString& base, const char* program);
 // A settings file that other users may write could send the password elsewhere: its write
 // permission for them is taken away at once, and standard error says so (after "program: ").
-void NarrowSettingsWritableByOthers(const QString& base, const char* program);
+// Another user's file stays as it is.
+enum class SettingsWriters { OwnerOnly, Narrowed, NotNarrowed };
+SettingsWriters NarrowSettingsWritableByOthers(const QString& base, const char* program);
 
 // Booleans are stored as "1" and "0"; any non-zero integer reads as true.
 bool ReadIniBool(const QString& base, const QString& section, const QString& key, bool def);
