@@ -1,5 +1,6 @@
 #include "MiDocument.h"
 
+#include "DecodeBound.h"
 #include "ImageHeader.h"
 #include "InkJudge.h"
 #include "InputFile.h"
@@ -229,11 +230,16 @@ void MiDocument::Create(const QByteArray& bytes, const QString& fileName) {
     // Checked and decoded from the same bytes, which nobody else can change or cut short.
     const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
     ImageHeader::Check(data, bytes.size(), fileName);
-    Pix* pix = pixReadMem(data, size_t(bytes.size()));
+    PixPtr pix = DecodeBound::Decode(
+        [bytes] {
+            return PixPtr(pixReadMem(reinterpret_cast<const l_uint8*>(bytes.constData()),
+                                     size_t(bytes.size())));
+        },
+        QStringLiteral("\"%1\"").arg(fileName));
     if (!pix)
         throw VelaError(
             QStringLiteral("\"%1\" is damaged: the image cannot be decoded").arg(fileName));
-    Create(PixPtr(pix), fileName);
+    Create(std::move(pix), fileName);
 }
 
 void MiDocument::Create(PixPtr page, const QString& fileName) {

@@ -1,5 +1,6 @@
 #include "PageSource.h"
 
+#include "DecodeBound.h"
 #include "ImageHeader.h"
 #include "InputFile.h"
 #include "MiDocument.h"
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <leptonica/allheaders.h>
+#include <mutex>
 
 namespace {
 
@@ -123,6 +125,14 @@ PixPtr pixOfRendering(const QImage& rendered, int dpi) {
 
 } // namespace
 
+struct PageSource::Pdf {
+    explicit Pdf(const QByteArray& file) : bytes(file), buffer(&bytes) {}
+    QByteArray bytes;
+    QBuffer buffer;
+    QPdfDocument document;
+    std::mutex mutex; // the PDF library renders one page at a time
+};
+
 PageSource::PageSource(const QString& fileName) : PageSource(ReadInputFile(fileName), fileName) {}
 
 PageSource::PageSource(QByteArray bytes, const QString& name)
@@ -135,15 +145,14 @@ void PageSource::open() {
     m_format = fileFormat(m_bytes);
     if (m_format == IFF_LPDF) {
         m_kind = Kind::Pdf;
-        m_pdfBytes = std::make_unique<QBuffer>(&m_bytes);
-        m_pdfBytes->open(QIODevice::ReadOnly);
-        m_pdf = std::make_unique<QPdfDocument>();
-        m_pdf->load(m_pdfBytes.get());
-        const QPdfDocument::Error error = m_pdf->error();
+        m_pdf = std::make_shared<Pdf>(m_bytes);
+        m_pdf->buffer.open(QIODevice::ReadOnly);
+        m_pdf->document.load(&m_pdf->buffer);
+        const QPdfDocument::Error error = m_pdf->document.error();
         if (error != QPdfDocument::Error::None)
             throw VelaError(
                 QStringLiteral("Cannot read \"%1\": %2").arg(fileName, pdfFailure(error)));
-        m_pageCount = m_pdf->pageCount();
+        m_pageCount = m_pdf->document.pageCount();
         m_images = std::make_unique<PdfPageImage>(m_bytes, fileName);
     } else if (L_FORMAT_IS_TIFF(m_format)) {
         m_kind = Kind::Tiff;
@@ -209,7 +218,12 @@ PixPtr PageSource::tiffPage(int index) const {
     if (readHeaderMemTiff(data, size, index, &w, &h, &bps, &spp, &res, &cmap, &format) != 0)
         throw VelaError(QStringLiteral("%1 is damaged: it cannot be read").arg(pageName(index)));
     checkPixels(w, h, pageName(index));
-    PixPtr pix(pixReadMemTiff(data, size, index));
+    PixPtr pix = DecodeBound::Decode(
+        [bytes = m_bytes, index] {
+            return PixPtr(pixReadMemTiff(reinterpret_cast<const l_uint8*>(bytes.constData()),
+                                         size_t(bytes.size()), index));
+        },
+        pageName(index));
     if (!pix)
         throw VelaError(QStringLiteral("%1 is damaged: it cannot be decoded").arg(pageName(index)));
     return pix;
@@ -221,8 +235,10 @@ PixPtr PageSource::pdfPage(int index, QByteArray* jpeg) const {
             *jpeg = std::move(image->jpeg);
         return std::move(image->pix);
     }
-    std::lock_guard lock(m_mutex);
-    const QSizeF points = m_pdf->pagePointSize(index);
+    const QSizeF points = [&] {
+        const std::lock_guard lock(m_pdf->mutex);
+        return m_pdf->document.pagePointSize(index);
+    }();
     const auto pixelsAt = [&](int dpi) {
         return QSize(int(std::lround(points.width() * dpi / 72.0)),
                      int(std::lround(points.height() * dpi / 72.0)));
@@ -238,9 +254,15 @@ PixPtr PageSource::pdfPage(int index, QByteArray* jpeg) const {
     QPdfDocumentRenderOptions options;
     options.setRenderFlags(QPdfDocumentRenderOptions::RenderFlag::Annotations |
                            QPdfDocumentRenderOptions::RenderFlag::ImageAliased);
-    const QImage rendered = m_pdf->render(index, pixels, options);
-    if (rendered.isNull())
+    PixPtr pix = DecodeBound::Decode(
+        [pdf = m_pdf, index, pixels, options, dpi]() -> PixPtr {
+            const std::lock_guard lock(pdf->mutex);
+            const QImage rendered = pdf->document.render(index, pixels, options);
+            return rendered.isNull() ? nullptr : pixOfRendering(rendered, std::max(dpi, PdfDpi));
+        },
+        pageName(index));
+    if (!pix)
         throw VelaError(
             QStringLiteral("%1 is damaged: it cannot be rendered").arg(pageName(index)));
-    return pixOfRendering(rendered, std::max(dpi, PdfDpi));
+    return pix;
 }

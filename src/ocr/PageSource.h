@@ -5,12 +5,9 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
-#include <mutex>
 
 class MiDocument;
 class PdfPageImage;
-class QBuffer;
-class QPdfDocument;
 
 // The pages of one input file: a single image, every page of a multi-page TIFF as stored, or
 // every page of a PDF: a page that is one image (a scan) as that image's own pixels, another
@@ -53,8 +50,8 @@ private:
     int m_pageCount = 0;
     // The file as read once: every page is checked and decoded from these same bytes.
     QByteArray m_bytes;
-    std::unique_ptr<QBuffer> m_pdfBytes;
-    std::unique_ptr<QPdfDocument> m_pdf;
+    // Shared with a rendering that outlives its time bound.
+    struct Pdf;
+    std::shared_ptr<Pdf> m_pdf;
     std::unique_ptr<PdfPageImage> m_images;
-    mutable std::mutex m_mutex; // the PDF library renders one page at a time
 };

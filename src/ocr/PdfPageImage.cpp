@@ -1,5 +1,6 @@
 #include "PdfPageImage.h"
 
+#include "DecodeBound.h"
 #include "ImageHeader.h"
 #include "VelaError.h"
 
@@ -316,16 +317,24 @@ std::optional<PdfPageImage::Image> PdfPageImage::Page(int index, const QString& 
     }
 
     Image out;
-    const auto* bytes = reinterpret_cast<const l_uint8*>(data.constData());
     switch (coding) {
     case Coding::Jpeg:
-        out.pix.reset(pixReadMem(bytes, size_t(data.size())));
+        out.pix = DecodeBound::Decode(
+            [data] {
+                return PixPtr(pixReadMem(reinterpret_cast<const l_uint8*>(data.constData()),
+                                         size_t(data.size())));
+            },
+            pageName);
         out.jpeg = data;
         break;
     case Coding::G4: {
         const QByteArray tiff = g4Tiff(data, quint32(w), quint32(h));
-        out.pix.reset(pixReadMemTiff(reinterpret_cast<const l_uint8*>(tiff.constData()),
-                                     size_t(tiff.size()), 0));
+        out.pix = DecodeBound::Decode(
+            [tiff] {
+                return PixPtr(pixReadMemTiff(reinterpret_cast<const l_uint8*>(tiff.constData()),
+                                             size_t(tiff.size()), 0));
+            },
+            pageName);
         break;
     }
     case Coding::Samples:

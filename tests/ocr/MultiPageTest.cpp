@@ -1,4 +1,5 @@
 #include "CliRun.h"
+#include "DecodeBound.h"
 #include "MiDocument.h"
 #include "OcrTexts.h"
 #include "PageSource.h"
@@ -9,10 +10,12 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImageWriter>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -379,6 +382,35 @@ TEST_F(MultiPage, APhotographedPageKeepsItsJpegWithoutWhereItWasTakenAndIsShownU
             .contains(QRegularExpression(QStringLiteral("rot:\\s+90\\n"))));
     EXPECT_TRUE(tool(QStringLiteral("pdftotext"), {searchable, QStringLiteral("-")})
                     .contains(QStringLiteral("quick brown fox")));
+}
+
+// Decoding a page that takes longer than its bound (a progressive JPEG of many scans, a costly
+// PDF page) is given up, wherever the page is read.
+TEST_F(MultiPage, APageThatTakesTooLongToDecodeIsRefused) {
+    QImage noise(2000, 2000, QImage::Format_Grayscale8);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.scanLine(y)[x] = uchar((x * 7919 + y * 104729) >> 3);
+    QImageWriter jpeg(path(QStringLiteral("slow.jpg")));
+    jpeg.setProgressiveScanWrite(true);
+    ASSERT_TRUE(jpeg.write(noise));
+    const QString pdf = path(QStringLiteral("slow.pdf"));
+    RenderedPage::WriteTextPdf(pdf, {{QStringLiteral("x")}}, QSizeF(300, 300));
+    const auto restore = qScopeGuard([] { DecodeBound::SetLimit(std::chrono::seconds(20)); });
+    for (const QString& file : {jpeg.fileName(), pdf}) {
+        DecodeBound::SetLimit(std::chrono::milliseconds(1));
+        MiDocument document;
+        try {
+            PageSource(file).Open(0, document);
+            ADD_FAILURE() << "no bound for " << file.toStdString();
+        } catch (const VelaError& e) {
+            EXPECT_TRUE(e.Message().contains(QLatin1String("takes too long to decode")))
+                << e.Message().toStdString();
+        }
+        DecodeBound::SetLimit(std::chrono::seconds(20));
+        PageSource(file).Open(0, document);
+        EXPECT_GT(pixGetWidth(document.Page()), 1000);
+    }
 }
 
 TEST_F(MultiPage, DamagedEncryptedTooLongAndTooLargePdfsFailClearlyAndKeepTheOldOutput) {

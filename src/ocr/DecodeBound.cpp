@@ -1,0 +1,67 @@
+#include "DecodeBound.h"
+
+#include "VelaError.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace DecodeBound {
+
+namespace {
+
+// Far beyond what a page within the pixel limit takes to decode or render.
+std::atomic<std::chrono::milliseconds::rep> s_limit{20'000};
+
+struct Outcome {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    PixPtr pix;
+    std::exception_ptr failure;
+};
+
+} // namespace
+
+std::chrono::milliseconds Limit() {
+    return std::chrono::milliseconds(s_limit.load());
+}
+
+void SetLimit(std::chrono::milliseconds limit) {
+    s_limit = limit.count();
+}
+
+PixPtr Decode(std::function<PixPtr()> decode, const QString& name) {
+    const auto outcome = std::make_shared<Outcome>();
+    std::thread([outcome, decode = std::move(decode)]() mutable {
+        PixPtr pix;
+        std::exception_ptr failure;
+        try {
+            pix = decode();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // What decode holds goes before the caller hears: the caller's own is then the last.
+        decode = nullptr;
+        const std::lock_guard lock(outcome->mutex);
+        outcome->pix = std::move(pix);
+        outcome->failure = failure;
+        outcome->done = true;
+        outcome->ended.notify_all();
+    }).detach();
+    std::unique_lock lock(outcome->mutex);
+    const std::chrono::milliseconds limit = Limit();
+    if (!outcome->ended.wait_for(lock, limit, [&] { return outcome->done; }))
+        throw VelaError(QStringLiteral("%1 takes too long to decode (more than %2 seconds): it "
+                                       "is refused")
+                            .arg(name)
+                            .arg(double(limit.count()) / 1000.0));
+    if (outcome->failure)
+        std::rethrow_exception(outcome->failure);
+    return std::move(outcome->pix);
+}
+
+} // namespace DecodeBound

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "PixPtr.h"
+
+#include <QString>
+#include <chrono>
+#include <functional>
+
+// The pixel limit does not bound decoding time: a progressive JPEG of thousands of scans, or a
+// costly PDF page, decodes for minutes, and a decoder cannot be stopped. A page is decoded on a
+// thread of its own and waited for at most a bound; past it the page is refused and the decoding
+// is left to end by itself, its page thrown away.
+namespace DecodeBound {
+
+std::chrono::milliseconds Limit();
+// For tests, which cannot wait for the real bound.
+void SetLimit(std::chrono::milliseconds limit);
+
+// decode's page (null when it cannot decode), or VelaError naming `name` once the bound has
+// passed. decode may outlive the caller: it must hold everything it uses.
+PixPtr Decode(std::function<PixPtr()> decode, const QString& name);
+
+} // namespace DecodeBound
