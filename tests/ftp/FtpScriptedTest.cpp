@@ -290,6 +290,31 @@ TEST_F(ScriptedTest, ArgumentsWithLineBreaksAreNeverSent) {
     EXPECT_FALSE(m_log.Has("info 0 127.0.0.1"));
 }
 
+// Taking the published page off the server: a confirmed DELE is the only deletion reported, a
+// refusal is error 29, and a name that would smuggle in a command is never sent.
+TEST_F(ScriptedTest, DeleteIsConfirmedOrRefusedAndSendsNoLineBreak) {
+    QJsonObject script;
+    QJsonObject r;
+    r["DELE"] = replies({"250 Deleted\r\n", "550 No such file\r\n"});
+    script["replies"] = r;
+    ASSERT_NO_FATAL_FAILURE(start(script));
+    ASSERT_NO_FATAL_FAILURE(login());
+    int deleted = 0;
+    m_client->OnFileDeleted = [&](TFtpClient*) { ++deleted; };
+    reset();
+    m_client->DeleteFile("page.html");
+    ASSERT_TRUE(WaitUntil([&] { return deleted == 1; })) << m_log.Events;
+    EXPECT_EQ(m_log.CountPrefix("error"), 0) << m_log.Events;
+    m_client->DeleteFile("page.html");
+    ASSERT_TRUE(WaitUntil([&] { return m_log.CountPrefix("error 29") == 1; })) << m_log.Events;
+    m_client->DeleteFile("page.html\r\nRMD /");
+    ASSERT_TRUE(WaitUntil([&] { return m_log.CountPrefix("error 23") == 1; })) << m_log.Events;
+    Pump(200);
+    EXPECT_EQ(m_log.Commands, (QStringList{"DELE page.html", "DELE page.html"}));
+    EXPECT_EQ(deleted, 1);
+    EXPECT_TRUE(m_client->LoggedIn());
+}
+
 TEST_F(ScriptedTest, KeepAliveSendsNoopUntilRefused) {
     QJsonObject script;
     QJsonObject r;
