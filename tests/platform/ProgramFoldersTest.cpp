@@ -161,6 +161,18 @@ TEST_F(ProgramFoldersTest, ParentsOthersMayChangeAreRefusedAndTheLastResortIsOne
     // A shared folder whose sticky bit keeps each entry to its owner is fine.
     ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("shared"))).constData(), 01777), 0);
     EXPECT_EQ(PrivateFolder::ForUser(), path(QStringLiteral("shared/cache/Vela")));
+
+    // Nor is a link another user planted in the shared temporary folder followed to a folder of
+    // ours, where the kernel does not refuse it itself.
+    if (::geteuid() != 0)
+        return;
+    ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("shared"))).constData(), 0777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("tmp"))).constData(), 01777), 0);
+    ASSERT_TRUE(QDir(folder).removeRecursively() && QDir().mkpath(path(QStringLiteral("mine"))));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("mine")), folder));
+    ASSERT_EQ(::lchown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+    EXPECT_NE(PrivateFolder::ForUser(), folder);
+    EXPECT_EQ(modeOf(path(QStringLiteral("mine"))), 0755u);
 }
 
 TEST_F(ProgramFoldersTest, TheLibraryFolderOfAnInstalledCopyIsFoundRelativeToItsFolder) {

@@ -1,5 +1,7 @@
 #include "PrivateFolder.h"
 
+#include "LinkCheck.h"
+
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -81,7 +83,9 @@ bool Make(const QString& folder) {
     }
     const QByteArray path = QFile::encodeName(clean);
     struct stat st {};
-    if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+    // A link planted in a shared folder (vela-UID in /tmp) would lend us a folder of its choice.
+    if (!LinkCheck::Refusal(clean).isEmpty() || ::stat(path.constData(), &st) != 0 ||
+        !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
         return false;
     return (st.st_mode & 077) == 0 || ::chmod(path.constData(), 0700) == 0;
 }
