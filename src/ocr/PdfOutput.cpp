@@ -104,10 +104,9 @@ QByteArray PdfOutput::text(const OutputPage& page) {
                 static constexpr int runs[4][2] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
                 const int ux = runs[word.direction % 4][0], uy = runs[word.direction % 4][1];
                 const int vx = -uy, vy = ux;
-                const double across = ux != 0 ? x1 - x0 : y1 - y0;
-                const double size = ux != 0 ? y1 - y0 : x1 - x0;
-                if (across <= 0 || size <= 0)
-                    continue;
+                // A word squeezed to nothing at the image's edge still stands in the text.
+                const double across = std::max(ux != 0 ? x1 - x0 : y1 - y0, k);
+                const double size = std::max(ux != 0 ? y1 - y0 : x1 - x0, k);
                 // The glyphs start at the box's corner that lies first along both.
                 const double ox = ux + vx > 0 ? x0 : x1, oy = uy + vy > 0 ? y0 : y1;
                 out += number(100.0 * across / (glyphs * size)) + " Tz " + number(size * ux) + ' ' +
