@@ -15,6 +15,7 @@ namespace {
 
 // Far beyond what a page within the pixel limit takes to decode or render.
 std::atomic<std::chrono::milliseconds::rep> s_limit{20'000};
+std::atomic<int> s_running{0};
 
 struct Outcome {
     std::mutex mutex;
@@ -34,8 +35,13 @@ void SetLimit(std::chrono::milliseconds limit) {
     s_limit = limit.count();
 }
 
+int Running() {
+    return s_running;
+}
+
 PixPtr Decode(std::function<PixPtr()> decode, const QString& name) {
     const auto outcome = std::make_shared<Outcome>();
+    ++s_running;
     std::thread([outcome, decode = std::move(decode)]() mutable {
         PixPtr pix;
         std::exception_ptr failure;
@@ -51,6 +57,7 @@ PixPtr Decode(std::function<PixPtr()> decode, const QString& name) {
         outcome->failure = failure;
         outcome->done = true;
         outcome->ended.notify_all();
+        --s_running;
     }).detach();
     std::unique_lock lock(outcome->mutex);
     const std::chrono::milliseconds limit = Limit();

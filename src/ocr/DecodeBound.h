@@ -16,6 +16,9 @@ std::chrono::milliseconds Limit();
 // For tests, which cannot wait for the real bound.
 void SetLimit(std::chrono::milliseconds limit);
 
+// Decodings still running, those given up included.
+int Running();
+
 // decode's page (null when it cannot decode), or VelaError naming `name` once the bound has
 // passed. decode may outlive the caller: it must hold everything it uses.
 PixPtr Decode(std::function<PixPtr()> decode, const QString& name);

@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTest>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -411,6 +412,8 @@ TEST_F(MultiPage, APageThatTakesTooLongToDecodeIsRefused) {
         PageSource(file).Open(0, document);
         EXPECT_GT(pixGetWidth(document.Page()), 1000);
     }
+    // What was given up still ends, before the program does.
+    EXPECT_TRUE(QTest::qWaitFor([] { return DecodeBound::Running() == 0; }, 20000));
 }
 
 TEST_F(MultiPage, DamagedEncryptedTooLongAndTooLargePdfsFailClearlyAndKeepTheOldOutput) {
