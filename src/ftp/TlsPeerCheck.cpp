@@ -16,8 +16,10 @@ std::optional<QByteArray> ParseFingerprint(const QString& text) {
     hex.remove(QLatin1Char(':'));
     if (hex.size() != 64)
         return std::nullopt;
+    // Latin hex digits only: digits of other scripts count as digits to QChar, not to fromHex.
     for (const QChar c : hex) {
-        if (!c.isDigit() && !(c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')))
+        const char16_t u = c.unicode();
+        if (!(u >= u'0' && u <= u'9') && !(u >= u'a' && u <= u'f') && !(u >= u'A' && u <= u'F'))
             return std::nullopt;
     }
     return QByteArray::fromHex(hex.toLatin1());

@@ -292,8 +292,11 @@ TEST(TlsPeerCheckTest, FingerprintsAreReadInEveryUsualSpelling) {
          {"", "481D9EFEE2D233B83AFAE595CBC30388A3AC13AE69F65366BBA0A50D8B48823",
           "481D9EFEE2D233B83AFAE595CBC30388A3AC13AE69F65366BBA0A50D8B48823DD",
           "G81D9EFEE2D233B83AFAE595CBC30388A3AC13AE69F65366BBA0A50D8B48823D",
+          // A digit of another script (N'Ko five) in place of a hex digit.
+          "\xDF\x85"
+          "81D9EFEE2D233B83AFAE595CBC30388A3AC13AE69F65366BBA0A50D8B48823D",
           // A SHA-1 fingerprint is too short to name a certificate here.
           "SHA1 Fingerprint=4A:1D:9E:FE:E2:D2:33:B8:3A:FA:E5:95:CB:C3:03:88:A3:AC:13:AE"}) {
-        EXPECT_FALSE(TlsPeerCheck::ParseFingerprint(QString::fromLatin1(text))) << text;
+        EXPECT_FALSE(TlsPeerCheck::ParseFingerprint(QString::fromUtf8(text))) << text;
     }
 }
