@@ -256,6 +256,8 @@ TEST_F(TranslationFlow, AWebSpaceGoneAtTheCloseHoldsTheWindowOnlyAFewSecondsAndT
 // A page the server would not remove stays listed without the password, and goes at the next
 // start of the window.
 TEST_F(TranslationFlow, APageLeftPublicIsRemovedAtTheNextStart) {
+    // Earlier tests of this process may have left their own pages listed.
+    QFile::remove(PendingRemovals::FileName());
     Registry::SetDefaultFileName(dir.filePath(QStringLiteral("registry.json")));
     world = std::make_unique<TranslationWorld>(QStringLiteral("ok"), 0, QString(), QString(),
                                                QStringLiteral("s3cret"),
