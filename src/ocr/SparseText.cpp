@@ -124,9 +124,11 @@ std::vector<MiRect> places(Pix* ink, int text) {
         boxaGetBoxGeometry(boxes.get(), i, &x, &y, &w, &h);
         if (h < text / 2 || h > text * 2)
             continue;
+        // The engine reads a rectangle reaching past the image beyond its pixels.
         const int margin = text / 3;
-        out.push_back(
-            {std::max(0, x - margin), std::max(0, y - margin), x + w + margin, y + h + margin});
+        out.push_back({std::max(0, x - margin), std::max(0, y - margin),
+                       std::min(pixGetWidth(ink), x + w + margin),
+                       std::min(pixGetHeight(ink), y + h + margin)});
     }
     if (int(out.size()) > MostPlaces)
         out.clear();
