@@ -46,7 +46,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "tesseract-ocr, tesseract-ocr-eng, tesseract-ocr-jpn, tesseract-ocr-jpn-vert, tesseract-ocr-osd, fonts-ipafont-gothic, fonts-ipafont-mincho, qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6, qt6-translations-l10n, ca-certificates")
+    "tesseract-ocr, tesseract-ocr-eng, tesseract-ocr-jpn, tesseract-ocr-jpn-vert, tesseract-ocr-osd, hunspell-en-us, fonts-dejavu-core, fonts-ipafont-gothic, fonts-ipafont-mincho, qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6, qt6-translations-l10n, ca-certificates")
 # The message box's alert sounds: the desktop's sound theme and the player that plays it.
 # The keyring that keeps the upload password (any Secret Service will do).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-session-canberra, sound-theme-freedesktop, gnome-keyring | keepassxc")
