@@ -5,6 +5,7 @@
 #include "FlatButton.h"
 #include "MainForm.h"
 #include "MiDocView.h"
+#include "MiDocument.h"
 #include "RegionPicker.h"
 #include "RichEdit.h"
 #include "ScreenGrab.h"
@@ -72,8 +73,8 @@ MiWords onShownPage(const MiWords& words, const QSize& readSize, const QRect& re
                           region.x() + int(std::lround(rect.Right * sx)),
                           region.y() + int(std::lround(rect.Bottom * sy))});
         }
-        placed.append(
-            MiWord(word.Text(), rects, word.Vertical(), word.Confidence(), word.GlyphConfidence()));
+        placed.append(MiWord(word.Text(), rects, word.Vertical(), word.Confidence(),
+                             word.GlyphConfidence(), word.Alternative()));
     }
     return MiWords(placed);
 }
@@ -152,7 +153,8 @@ void TfrmMain::DocViewRegionDrawn(const QRect& Rect, bool Add) {
     } else {
         rmm00Replace(lines);
     }
-    DoubtfulMarks->Mark(onShownPage(words, readSize, Rect), from);
+    DoubtfulMarks->Mark(onShownPage(words, readSize, Rect),
+                        OcrLanguage == MiDocument::LanguageEnglish, from);
     rmm00->setFocus();
 }
 

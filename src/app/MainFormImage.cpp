@@ -27,7 +27,7 @@ void TfrmMain::OpenImage(const QString& FileName, int Mode) {
         if (recognize(OcrLanguage, FileName, lines, true, &words)) {
             rmm00Replace(lines);
             // The words of the page shown, which the rectangles of their marks point into.
-            DoubtfulMarks->Mark(words);
+            DoubtfulMarks->Mark(words, OcrLanguage == MiDocument::LanguageEnglish);
         }
     }
     btnRecognition->setEnabled(ImageLoaded);

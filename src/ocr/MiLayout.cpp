@@ -3,9 +3,10 @@
 #include "VelaError.h"
 
 MiWord::MiWord(QString text, QList<MiRect> rects, bool vertical, float confidence,
-               float glyphConfidence)
+               float glyphConfidence, QString alternative)
     : m_text(std::move(text)), m_rects(std::move(rects)), m_vertical(vertical),
-      m_confidence(confidence), m_glyphConfidence(glyphConfidence) {}
+      m_confidence(confidence), m_glyphConfidence(glyphConfidence),
+      m_alternative(std::move(alternative)) {}
 
 MiRect MiWord::Rects(int index) const {
     if (index < 0 || index >= m_rects.size())

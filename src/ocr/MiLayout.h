@@ -18,7 +18,7 @@ class MiWord {
 public:
     MiWord() = default;
     MiWord(QString text, QList<MiRect> rects, bool vertical = false, float confidence = -1,
-           float glyphConfidence = -1);
+           float glyphConfidence = -1, QString alternative = {});
 
     const QString& Text() const { return m_text; }
     // The word stands in a column of vertical text.
@@ -27,6 +27,9 @@ public:
     float Confidence() const { return m_confidence; }
     // The engine's mean confidence in the word's characters, 0 to 100; -1 when unknown.
     float GlyphConfidence() const { return m_glyphConfidence; }
+    // The word with the one character the engine came closest to reading otherwise read that
+    // other way; empty when it had no other reading of any character.
+    const QString& Alternative() const { return m_alternative; }
     int RectCount() const { return static_cast<int>(m_rects.size()); }
     // Raises VelaError for an index that is not there.
     MiRect Rects(int index) const;
@@ -37,6 +40,7 @@ private:
     bool m_vertical = false;
     float m_confidence = -1;
     float m_glyphConfidence = -1;
+    QString m_alternative;
 };
 
 class MiWords {

@@ -109,6 +109,37 @@ float glyphConfidence(const tesseract::ResultIterator& at) {
     return count > 0 ? float(sum / count) : -1;
 }
 
+// The word with its character that had the likeliest rival read as that rival; empty when no
+// character had one or the characters do not spell the word.
+QString alternative(const tesseract::ResultIterator& at, const QString& word) {
+    tesseract::ResultIterator symbol(at);
+    QString text, rival;
+    qsizetype from = -1, length = 0;
+    float best = 0;
+    do {
+        const QString glyph = WordJoin::Taken(symbol.GetUTF8Text(tesseract::RIL_SYMBOL));
+        // The first choice is the reading itself; a rival may spell the same.
+        tesseract::ChoiceIterator choice(symbol);
+        while (choice.Next()) {
+            const QString other = QString::fromUtf8(choice.GetUTF8Text());
+            if (other == glyph)
+                continue;
+            if (choice.Confidence() > best) {
+                best = choice.Confidence();
+                rival = other;
+                from = text.size();
+                length = glyph.size();
+            }
+            break;
+        }
+        text += glyph;
+    } while (!symbol.IsAtFinalElement(tesseract::RIL_WORD, tesseract::RIL_SYMBOL) &&
+             symbol.Next(tesseract::RIL_SYMBOL));
+    if (from < 0 || text != word)
+        return {};
+    return text.replace(from, length, rival);
+}
+
 } // namespace
 
 PageReading PageReading::Results(tesseract::TessBaseAPI& api) {
@@ -130,8 +161,13 @@ PageReading PageReading::Results(tesseract::TessBaseAPI& api) {
             it->BoundingBox(tesseract::RIL_WORD, &word.box.Left, &word.box.Top, &word.box.Right,
                             &word.box.Bottom);
             word.glyphConfidence = glyphConfidence(*it);
-            for (ReadWord& piece : cutAtSpaces(*it, word)) {
+            word.alternative = alternative(*it, text);
+            const QList<ReadWord> pieces = cutAtSpaces(*it, word);
+            for (ReadWord piece : pieces) {
                 piece.glyphConfidence = word.glyphConfidence;
+                // The rival of a word cut in pieces may lie in any piece.
+                if (pieces.size() > 1)
+                    piece.alternative.clear();
                 line.append(piece);
             }
         } while (it->Next(tesseract::RIL_WORD));
@@ -159,8 +195,8 @@ MiLayout PageReading::Layout(bool japanese) const {
         QString line;
         int cell = -1;
         for (const ReadWord& word : readLine) {
-            words.append(
-                MiWord(word.text, {word.box}, false, word.confidence, word.glyphConfidence));
+            words.append(MiWord(word.text, {word.box}, false, word.confidence, word.glyphConfidence,
+                                word.alternative));
             if (!line.isEmpty() && word.cell != cell)
                 line += QLatin1Char('\t') + word.text;
             else

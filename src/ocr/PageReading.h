@@ -15,13 +15,16 @@ class TessBaseAPI;
 
 // A word as the engine read it: its text, rectangle and the engine's confidence (0 to 100).
 // cell numbers the table cell it lies in (-1: none); cells of one line are set apart by tabs.
-// glyphConfidence is the engine's mean confidence in the word's characters (-1: unknown).
+// glyphConfidence is the engine's mean confidence in the word's characters (-1: unknown);
+// alternative is the word with the one character of which the engine had a second reading most
+// nearly as likely read that way (empty: none).
 struct ReadWord {
     QString text;
     MiRect box;
     float confidence = 0;
     int cell = -1;
     float glyphConfidence = -1;
+    QString alternative = QString();
 };
 using ReadLine = QList<ReadWord>;
 

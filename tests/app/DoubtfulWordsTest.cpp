@@ -1,9 +1,12 @@
+#include "DoubtfulWords.h"
+
 #include "DropSimulation.h"
 #include "MainFormFixture.h"
 #include "MiDocView.h"
 #include "OcrTexts.h"
 #include "RenderedPage.h"
 #include "RichEdit.h"
+#include "WordList.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QTextEdit>
 #include <algorithm>
 
 namespace {
@@ -92,6 +96,38 @@ TEST_F(MainFormTest, DoubtfulWordsAreMarkedPointedOutByF8AndUnmarkedWhenEdited) 
     QTest::keyClicks(form->rmm00, QStringLiteral("fixed"));
     EXPECT_EQ(marks(*form).size(), found.size() - 1);
     EXPECT_EQ(form->rmm00->toPlainText().count(QStringLiteral("fixed")), 1);
+}
+
+// In English the characters' confidence and the dictionary decide, not the word's confidence
+// alone; Japanese words, without a dictionary, by that confidence.
+TEST(DoubtfulWordsRule, EnglishWordsAreJudgedByTheirCharactersAndTheDictionary) {
+    ASSERT_TRUE(WordList::English().Available());
+    struct Case {
+        QString text;
+        float word, glyphs;
+        QString other;
+        bool english, doubtful;
+    };
+    const Case cases[] = {
+        {QStringLiteral("approached"), 40, 99.5f, {}, true, false},     // a hesitant right word
+        {QStringLiteral("Theresienstadt"), 91, 99.0f, {}, true, false}, // a name, surely read
+        {QStringLiteral("1938"), 60, 99.4f, {}, true, false},
+        {QStringLiteral("itely"), 85, 98.0f, {}, true, true},
+        {QStringLiteral("25,000"), 90, 96.5f, {}, true, true},
+        {QStringLiteral("testitself,"), 66, 99.5f, {}, true, true}, // a space lost
+        {QStringLiteral("oompletely"), 92, 99.4f, QStringLiteral("completely"), true, true},
+        {QStringLiteral("の大半を"), 60, 99.5f, {}, false, true},
+        {QStringLiteral("の大半を"), 90, 90.0f, {}, false, false},
+    };
+    QTextEdit edit;
+    DoubtfulWords marks(&edit);
+    for (const Case& c : cases) {
+        edit.setPlainText(QStringLiteral("word ") + c.text);
+        marks.Clear();
+        marks.Mark(MiWords({MiWord(c.text, {{0, 0, 10, 10}}, false, c.word, c.glyphs, c.other)}),
+                   c.english);
+        EXPECT_EQ(marks.Count(), c.doubtful ? 1 : 0) << c.text.toStdString();
+    }
 }
 
 } // namespace

@@ -226,3 +226,33 @@ TEST(DocumentGeometry, WordsOfAPageCutOutOfAPhotographLieOnThePhotograph) {
     }
     EXPECT_GE(matched, reference.size() * 8 / 10);
 }
+
+// Where the engine hesitated between two readings of a character, the word read the other way
+// comes with it: the same word but for that one character.
+TEST(DocumentWords, AWordWithAHesitantCharacterComesWithItsOtherReading) {
+    QTemporaryDir dir;
+    const QImage page = DegradedPage::LowContrast(DegradedPage::HalfResolution(
+        RenderedPage::Paragraph(OcrTexts::English(), QStringLiteral("DejaVu Serif"), 5)));
+    MiDocument document;
+    document.Create(RenderedPage::SavePng(page, dir.filePath(QStringLiteral("small.png"))));
+    document.OCR(MiDocument::LanguageEnglish, true, true);
+    const MiWords& words = document.Images(0).Layout().Words();
+    int others = 0;
+    for (int i = 0; i < words.Count(); ++i) {
+        const QString& text = words.Item(i).Text();
+        const QString& other = words.Item(i).Alternative();
+        if (other.isEmpty())
+            continue;
+        ++others;
+        qsizetype head = 0, tail = 0;
+        while (head < text.size() && head < other.size() && text[head] == other[head])
+            ++head;
+        while (tail < text.size() - head && tail < other.size() - head &&
+               text[text.size() - 1 - tail] == other[other.size() - 1 - tail])
+            ++tail;
+        EXPECT_LE(text.size() - head - tail, 2)
+            << text.toStdString() << " / " << other.toStdString();
+        EXPECT_NE(text, other);
+    }
+    EXPECT_GT(others, 0);
+}
