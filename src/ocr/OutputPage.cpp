@@ -35,20 +35,27 @@ bool continuesBlock(const MiRect& line, const MiRect& before, bool vertical) {
            line.Right > before.Left;
 }
 
-// Two words of a line read overlapping (a word cut in two, a mark beside a word) are set a
-// little apart, as text readers put a space only where words lie apart.
-void setApart(MiRect& before, MiRect& after, int direction) {
-    if (direction != 0)
-        return;
-    const int gap = (std::max(before.Bottom - before.Top, after.Bottom - after.Top) + 4) / 5;
+void setApart(MiRect& before, MiRect& after) {
+    const int gap =
+        std::max(1, (std::max(before.Bottom - before.Top, after.Bottom - after.Top) + 4) / 5);
     if (after.Left >= before.Right + gap || after.Left <= before.Left)
         return;
+    if (after.Right <= before.Right) {
+        before.Right = std::max(before.Left + 1, after.Left - gap);
+        return;
+    }
     const int cut = (before.Right + after.Left) / 2;
     before.Right = std::max(before.Left + 1, cut - gap / 2);
     after.Left = std::min(after.Right - 1, before.Right + gap);
 }
 
 } // namespace
+
+void OutputPage::SetApart(QList<Word>& line) {
+    for (qsizetype i = 1; i < line.size(); ++i)
+        if (line[i].direction == 0 && line[i - 1].direction == 0)
+            setApart(line[i - 1].box, line[i].box);
+}
 
 OutputPage OutputPage::Of(const MiDocument& document) {
     OutputPage page;
@@ -89,10 +96,8 @@ OutputPage OutputPage::Of(const MiDocument& document) {
             const MiWord& word = words.Item(i);
             line.words.append({word.Text(), geometry.ToInput(word.Rects(0)),
                                (back + (word.Vertical() ? 1 : 0)) % 4, word.Confidence()});
-            if (line.words.size() > 1)
-                setApart(line.words[line.words.size() - 2].box, line.words.back().box,
-                         line.words.back().direction);
         }
+        SetApart(line.words);
         page.blocks.back().lines.append(line);
     }
     for (Block& block : page.blocks) {

@@ -36,4 +36,9 @@ struct OutputPage {
 
     // The recognised document's page (open, after OCR).
     static OutputPage Of(const MiDocument& document);
+    // Words of a line read overlapping (a word cut in two, a mark beside a word, a word whose
+    // box takes in the next ones) are set a little apart, as text readers put a space only
+    // where words lie apart. A word lying within the one before keeps its box: the box around
+    // it is the one read wrong.
+    static void SetApart(QList<Word>& line);
 };

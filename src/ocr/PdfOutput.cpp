@@ -5,22 +5,24 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <set>
 
 namespace {
 
 // The objects every page refers to; pages follow them.
-enum Shared {
-    Catalog = 1,
-    PageTree,
-    Font,
-    CidFont,
-    Descriptor,
-    FontFile,
-    ToUnicode,
-    CidToGid,
-    Info,
-    FirstPage
-};
+enum Shared { Catalog = 1, PageTree, Fonts, FontFile, ToUnicode, CidToGid, Info, FirstPage };
+
+// Text readers group words into lines by their baselines, so every word of a line stands on
+// the line's baseline: a word's own bottom (a descender, a box reaching into the line below)
+// would take it nearer the next line than its own. The font's ascent and descent then set the
+// word's top and bottom: one font for each share of the word's height that lies above the
+// baseline, in steps fine enough that the baseline moves by at most 1/32 of the word's height
+// to fit the box exactly.
+constexpr int Variants = 16;
+
+double above(int variant) {
+    return (variant + 0.5) / Variants;
+}
 
 QByteArray number(double value) {
     QByteArray out = QByteArray::number(value, 'f', 3);
@@ -86,10 +88,11 @@ QByteArray PdfOutput::codes(const QString& word) {
 
 QByteArray PdfOutput::text(const OutputPage& page) {
     const double k = 72.0 / page.dpi;
-    QByteArray out = "BT\n3 Tr\n/F1 1 Tf\n";
+    QByteArray out = "BT\n3 Tr\n";
     // Every word ends in a space, past its box: readers that join characters lying close
     // together into words keep words apart whose boxes touch.
     const QByteArray space = codes(QStringLiteral(" "));
+    int font = -1;
     for (const OutputPage::Block& block : page.blocks)
         for (const OutputPage::Line& line : block.lines)
             for (const OutputPage::Word& word : line.words) {
@@ -106,9 +109,22 @@ QByteArray PdfOutput::text(const OutputPage& page) {
                 const int vx = -uy, vy = ux;
                 // A word squeezed to nothing at the image's edge still stands in the text.
                 const double across = std::max(ux != 0 ? x1 - x0 : y1 - y0, k);
-                const double size = std::max(ux != 0 ? y1 - y0 : x1 - x0, k);
-                // The glyphs start at the box's corner that lies first along both.
-                const double ox = ux + vx > 0 ? x0 : x1, oy = uy + vy > 0 ? y0 : y1;
+                const double height = std::max(ux != 0 ? y1 - y0 : x1 - x0, k);
+                // Lines that run down or are turned stand on their words' feet.
+                double share = 1;
+                if (word.direction == 0)
+                    share = (y1 - (page.height - line.box.Bottom - line.baseline) * k) / height;
+                const int variant = std::clamp(int(share * Variants), 0, Variants - 1);
+                if (variant != font)
+                    out += "/F" + QByteArray::number(variant) + " 1 Tf\n";
+                font = variant;
+                m_variants.insert(variant);
+                const double size = height;
+                // The glyphs start at the box's corner that lies first along both, raised to
+                // the baseline.
+                const double rise = (1 - above(variant)) * height;
+                const double ox = (ux + vx > 0 ? x0 : x1) + vx * rise;
+                const double oy = (uy + vy > 0 ? y0 : y1) + vy * rise;
                 out += number(100.0 * across / (glyphs * size)) + " Tz " + number(size * ux) + ' ' +
                        number(size * uy) + ' ' + number(size * vx) + ' ' + number(size * vy) + ' ' +
                        number(ox) + ' ' + number(oy) + " Tm <" + codes(word.text) + space +
@@ -125,7 +141,7 @@ bool PdfOutput::AddPage(const OutputPage& page, const PdfImageData& image) {
     object(n, "<< /Type /Page /Parent " + QByteArray::number(PageTree) + " 0 R /MediaBox [0 0 " +
                   w + ' ' + h + "] /Rotate " + QByteArray::number(90 * (page.quarterTurns % 4)) +
                   " /Resources << /XObject << /Im1 " + QByteArray::number(n + 2) +
-                  " 0 R >> /Font << /F1 " + QByteArray::number(Font) + " 0 R >> >> /Contents " +
+                  " 0 R >> /Font " + QByteArray::number(Fonts) + " 0 R >> /Contents " +
                   QByteArray::number(n + 1) + " 0 R >>");
     stream(n + 1, "/Filter /FlateDecode", deflated(content));
     stream(n + 2,
@@ -145,14 +161,28 @@ bool PdfOutput::Finish() {
     object(Catalog, "<< /Type /Catalog /Pages 2 0 R >>");
     object(PageTree, "<< /Type /Pages /Kids [ " + kids + "] /Count " +
                          QByteArray::number(m_pages.size()) + " >>");
-    object(Font, "<< /Type /Font /Subtype /Type0 /BaseFont /GlyphLessFont /Encoding /Identity-H "
-                 "/DescendantFonts [4 0 R] /ToUnicode 7 0 R >>");
-    object(CidFont, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /GlyphLessFont "
-                    "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
-                    "/FontDescriptor 5 0 R /DW 1000 /CIDToGIDMap 8 0 R >>");
-    object(Descriptor, "<< /Type /FontDescriptor /FontName /GlyphLessFont /Flags 5 "
-                       "/FontBBox [0 -1 1000 1000] /ItalicAngle 0 /Ascent 1000 /Descent -1 "
-                       "/CapHeight 1000 /StemV 80 /FontFile2 6 0 R >>");
+    // Each font used: its Type 0 font, CID font and descriptor, all on the one font program.
+    QByteArray fonts = "<<";
+    for (int variant : std::set<int>(m_variants.begin(), m_variants.end())) {
+        const int n = std::max(int(m_offsets.size()), FirstPage - 1) + 1;
+        const QByteArray ascent = number(1000 * above(variant));
+        const QByteArray descent = number(-1000 * (1 - above(variant)));
+        fonts += " /F" + QByteArray::number(variant) + ' ' + QByteArray::number(n) + " 0 R";
+        object(n, "<< /Type /Font /Subtype /Type0 /BaseFont /GlyphLessFont /Encoding /Identity-H "
+                  "/DescendantFonts [" +
+                      QByteArray::number(n + 1) + " 0 R] /ToUnicode " +
+                      QByteArray::number(ToUnicode) + " 0 R >>");
+        object(n + 1, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /GlyphLessFont "
+                      "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
+                      "/FontDescriptor " +
+                          QByteArray::number(n + 2) + " 0 R /DW 1000 /CIDToGIDMap " +
+                          QByteArray::number(CidToGid) + " 0 R >>");
+        object(n + 2, "<< /Type /FontDescriptor /FontName /GlyphLessFont /Flags 5 /FontBBox [0 " +
+                          descent + " 1000 " + ascent + "] /ItalicAngle 0 /Ascent " + ascent +
+                          " /Descent " + descent + " /CapHeight " + ascent +
+                          " /StemV 80 /FontFile2 " + QByteArray::number(FontFile) + " 0 R >>");
+    }
+    object(Fonts, fonts + " >>");
     stream(FontFile, "/Filter /FlateDecode /Length1 " + QByteArray::number(m_font.size()),
            deflated(m_font));
     // Every character's code to the character; every code draws the font's one empty glyph.
@@ -185,7 +215,8 @@ bool PdfOutput::Finish() {
     for (qint64 offset : m_offsets)
         xref += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
     write(xref + "trailer\n<< /Size " + QByteArray::number(m_offsets.size() + 1) +
-          " /Root 1 0 R /Info 9 0 R >>\nstartxref\n" + QByteArray::number(index) + "\n%%EOF\n");
+          " /Root 1 0 R /Info " + QByteArray::number(Info) + " 0 R >>\nstartxref\n" +
+          QByteArray::number(index) + "\n%%EOF\n");
     if (m_ok)
         m_ok = std::fflush(m_file) == 0;
     return m_ok;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <cstdio>
 
@@ -43,4 +44,5 @@ private:
     // The characters used, numbered from 1 in the order met: their numbers are the codes.
     QHash<char32_t, int> m_codes;
     QList<char32_t> m_characters;
+    QSet<int> m_variants; // the fonts used, by the share of a word above its baseline
 };

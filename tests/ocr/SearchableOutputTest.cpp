@@ -1,5 +1,10 @@
 #include "CliRun.h"
+#include "OcrEngine.h"
 #include "OfficePage.h"
+#include "OutputPage.h"
+#include "PdfImageData.h"
+#include "PdfOutput.h"
+#include "PixPtr.h"
 
 #include <QFile>
 #include <QMap>
@@ -8,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
+#include <leptonica/allheaders.h>
 
 namespace {
 
@@ -27,7 +33,7 @@ QMap<QString, int> wordCounts(const QString& text) {
     return counts;
 }
 
-struct Box {
+struct Placed {
     QString text;
     double left, top, right, bottom;
 };
@@ -35,13 +41,13 @@ struct Box {
 // Checks the hOCR against its format as it goes (elements nested page > block > paragraph >
 // line > word, each inside its parent's box, words with a confidence, lines with a baseline)
 // and gives its words.
-QList<Box> hocrWords(const QString& markup) {
-    QList<Box> words;
+QList<Placed> hocrWords(const QString& markup) {
+    QList<Placed> words;
     QXmlStreamReader xml(markup);
     const QStringList nesting{QStringLiteral("ocr_page"), QStringLiteral("ocr_carea"),
                               QStringLiteral("ocr_par"), QStringLiteral("ocr_line"),
                               QStringLiteral("ocrx_word")};
-    QList<Box> open;
+    QList<Placed> open;
     static const QRegularExpression bbox(QStringLiteral("bbox (\\d+) (\\d+) (\\d+) (\\d+)"));
     bool system = false;
     while (!xml.atEnd()) {
@@ -56,10 +62,10 @@ QList<Box> hocrWords(const QString& markup) {
             const QString title = xml.attributes().value(QLatin1String("title")).toString();
             const auto m = bbox.match(title);
             EXPECT_TRUE(m.hasMatch()) << title.toStdString();
-            Box box{kind, m.captured(1).toDouble(), m.captured(2).toDouble(),
-                    m.captured(3).toDouble(), m.captured(4).toDouble()};
+            Placed box{kind, m.captured(1).toDouble(), m.captured(2).toDouble(),
+                       m.captured(3).toDouble(), m.captured(4).toDouble()};
             if (!open.isEmpty()) {
-                const Box& parent = open.back();
+                const Placed& parent = open.back();
                 EXPECT_TRUE(box.left >= parent.left && box.top >= parent.top &&
                             box.right <= parent.right && box.bottom <= parent.bottom)
                     << title.toStdString();
@@ -90,8 +96,8 @@ QList<Box> hocrWords(const QString& markup) {
 }
 
 // The word boxes of a PDF's text layer, in pixels of the page at dpi.
-QList<Box> layerWords(const QString& pdf, double dpi) {
-    QList<Box> words;
+QList<Placed> layerWords(const QString& pdf, double dpi) {
+    QList<Placed> words;
     static const QRegularExpression word(
         QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
                        "yMax=\"([\\d.]+)\">([^<]*)</word>"));
@@ -126,13 +132,13 @@ TEST(SearchableOutput, TextHocrAndTheTextLayerHoldTheSameFinalReadingAtTheSamePl
     run(cli, QStringList{QStringLiteral("ocr"), QStringLiteral("--format"), QStringLiteral("pdf"),
                          QStringLiteral("-o"), pdf} +
                  pages);
-    const QList<Box> hocr =
+    const QList<Placed> hocr =
         hocrWords(run(cli, QStringList{QStringLiteral("ocr"), QStringLiteral("--format"),
                                        QStringLiteral("hocr")} +
                                pages));
 
     QString hocrText;
-    for (const Box& word : hocr)
+    for (const Placed& word : hocr)
         hocrText += word.text + QLatin1Char(' ');
     const QMap<QString, int> expected = wordCounts(text);
     ASSERT_GE(expected.size(), 60);
@@ -140,10 +146,10 @@ TEST(SearchableOutput, TextHocrAndTheTextLayerHoldTheSameFinalReadingAtTheSamePl
     EXPECT_EQ(wordCounts(run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")})), expected);
 
     // The pages are 300-dpi images, the layer's words in hOCR's order.
-    QList<Box> layer = layerWords(pdf, 300);
+    QList<Placed> layer = layerWords(pdf, 300);
     ASSERT_EQ(layer.size(), hocr.size());
-    for (const Box& word : hocr) {
-        const auto near = std::find_if(layer.begin(), layer.end(), [&](const Box& b) {
+    for (const Placed& word : hocr) {
+        const auto near = std::find_if(layer.begin(), layer.end(), [&](const Placed& b) {
             return b.text == word.text && std::abs(b.left - word.left) <= 3 &&
                    std::abs(b.top - word.top) <= 3 && std::abs(b.right - word.right) <= 3 &&
                    std::abs(b.bottom - word.bottom) <= 3;
@@ -153,4 +159,59 @@ TEST(SearchableOutput, TextHocrAndTheTextLayerHoldTheSameFinalReadingAtTheSamePl
         if (near != layer.end())
             layer.erase(near);
     }
+}
+
+// Boxes as readings give them at times: a word whose box takes in the next two, and a word with
+// a descender whose box reaches into a mark of the line below. Text readers join words that
+// touch on what they take as one line; the layer keeps every word apart and on its box.
+TEST(SearchableOutput, WordsReadTouchingOrOverlappingStayApartInTheTextLayer) {
+    auto line = [](QList<OutputPage::Word> words, int baseline) {
+        OutputPage::SetApart(words);
+        const int bottom = std::max_element(words.begin(), words.end(), [](auto& a, auto& b) {
+                               return a.box.Bottom < b.box.Bottom;
+                           })->box.Bottom;
+        return OutputPage::Line{words, {0, 0, 0, bottom}, baseline - bottom};
+    };
+    using W = OutputPage::Word;
+    const OutputPage page{
+        QStringLiteral("page.png"),
+        600,
+        400,
+        300,
+        0,
+        {{{line({W{"Peta", {91, 161, 262, 178}}, W{"ply", {373, 162, 394, 187}}}, 178),
+           line({W{"CODE", {169, 192, 270, 219}}, W{"%", {388, 180, 400, 194}},
+                 W{"ar", {420, 200, 450, 219}}},
+                219),
+           line({W{"What", {76, 295, 123, 303}}, W{"is", {99, 291, 107, 306}},
+                 W{"the", {110, 295, 123, 303}}},
+                303)},
+          {}}}};
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    QFile font(QDir(OcrDataFolder()).filePath(QStringLiteral("pdf.ttf")));
+    ASSERT_TRUE(font.open(QIODevice::ReadOnly));
+    std::FILE* file = std::fopen(QFile::encodeName(pdf).constData(), "wb");
+    ASSERT_NE(file, nullptr);
+    {
+        PdfOutput out(file, QStringLiteral("page"), font.readAll());
+        PixPtr white(pixCreate(page.width, page.height, 1));
+        ASSERT_TRUE(out.AddPage(page, PdfImageData::Of(white.get(), {})));
+        ASSERT_TRUE(out.Finish());
+    }
+    std::fclose(file);
+
+    QString words;
+    const QList<Placed> layer = layerWords(pdf, 300);
+    for (const OutputPage::Line& l : page.blocks[0].lines)
+        for (const OutputPage::Word& w : l.words) {
+            words += w.text + QLatin1Char(' ');
+            EXPECT_TRUE(std::any_of(layer.begin(), layer.end(), [&](const Placed& b) {
+                return b.text == w.text && std::abs(b.left - w.box.Left) <= 1 &&
+                       std::abs(b.top - w.box.Top) <= 1 && std::abs(b.right - w.box.Right) <= 1 &&
+                       std::abs(b.bottom - w.box.Bottom) <= 1;
+            })) << w.text.toStdString();
+        }
+    EXPECT_EQ(wordCounts(run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")})),
+              wordCounts(words));
 }
