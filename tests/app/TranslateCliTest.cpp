@@ -94,6 +94,10 @@ TEST_F(TranslateCli, APageThatStaysPublicIsListedAndRemovedByTheNextTranslation)
                               QStringLiteral("refuse-once"));
     ASSERT_TRUE(refusing.Started());
     writeSettings(refusing.ServerSection());
+    QFile list(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) +
+               QStringLiteral("/Vela/pending-removals.json"));
+    // Earlier tests of this process may have left their own pages listed.
+    list.remove();
     const QString input = dir.filePath(QStringLiteral("in.txt"));
     QFile file(input);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("some text\n") == 10);
@@ -103,8 +107,6 @@ TEST_F(TranslateCli, APageThatStaysPublicIsListedAndRemovedByTheNextTranslation)
     EXPECT_EQ(kept.Status, 3) << kept.Errors.toStdString();
     const QStringList published = refusing.HomeFiles();
     ASSERT_EQ(published.size(), 1);
-    QFile list(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) +
-               QStringLiteral("/Vela/pending-removals.json"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
     const QByteArray listed = list.readAll();
     list.close();
