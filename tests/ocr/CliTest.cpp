@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -213,4 +214,19 @@ TEST(OcrBatch, AKilledRunResumesWithoutReadingAnythingTwice) {
     ASSERT_TRUE(parallel.waitForFinished(120000));
     EXPECT_EQ(parallel.exitCode(), 0) << parallel.readAllStandardError().toStdString();
     EXPECT_EQ(outputsIn(out), all);
+
+    // On a terminal the progress is one line, written over as inputs finish.
+    for (const QString& name : all.mid(0, 2))
+        ASSERT_TRUE(QFile::remove(QDir(out).filePath(name)));
+    QProcess terminal;
+    terminal.start(QStringLiteral("script"),
+                   {QStringLiteral("-qec"),
+                    QStringLiteral("'%1' ocr --jobs 1 -O '%2' '%3'").arg(VELA_CLI, out, in),
+                    QStringLiteral("/dev/null")});
+    ASSERT_TRUE(terminal.waitForFinished(120000));
+    const QString shown = QString::fromUtf8(terminal.readAllStandardOutput());
+    EXPECT_TRUE(shown.contains(QStringLiteral("\r\033[K[1/2] ")) &&
+                shown.contains(QStringLiteral("\r\033[K[2/2] ")) &&
+                !shown.contains(QRegularExpression(QStringLiteral("\\[1/2\\][^\\x1b]*\\n"))))
+        << shown.toStdString();
 }
