@@ -16,9 +16,9 @@ enum Shared { Catalog = 1, PageTree, Fonts, FontFile, ToUnicode, CidToGid, Info,
 // the line's baseline: a word's own bottom (a descender, a box reaching into the line below)
 // would take it nearer the next line than its own. The font's ascent and descent then set the
 // word's top and bottom: one font for each share of the word's height that lies above the
-// baseline, in steps fine enough that the baseline moves by at most 1/32 of the word's height
+// baseline, in steps fine enough that the baseline moves by at most 1/16 of the word's height
 // to fit the box exactly.
-constexpr int Variants = 16;
+constexpr int Variants = 8;
 
 double above(int variant) {
     return (variant + 0.5) / Variants;
