@@ -10,6 +10,7 @@
 #include "PageReading.h"
 #include "PixPtr.h"
 #include "ReadingChoice.h"
+#include "SecondOpinion.h"
 #include "SparseText.h"
 #include "TableRules.h"
 #include "VelaError.h"
@@ -446,6 +447,8 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
             const InkJudge judge(m_pix);
             ReadingChoice::KeepBetter(best.reading, std::move(*asGiven), best.steps.scale, &judge);
         }
+        if (!japanese)
+            SecondOpinion::Review(m_pix, best.reading);
     } catch (...) {
         api->Clear();
         throw;

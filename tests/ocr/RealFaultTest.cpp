@@ -6,6 +6,7 @@
 #include "PageReading.h"
 #include "ReadingChoice.h"
 #include "Recognition.h"
+#include "SecondOpinion.h"
 
 #include <QFile>
 #include <QPainter>
@@ -106,6 +107,46 @@ TEST(RealFaults, TheReadingThatMatchesThePageInkIsKept) {
     EXPECT_EQ(kept.Layout(false).Text(), right.Layout(false).Text());
     kept = right;
     EXPECT_EQ(ReadingChoice::KeepBetter(kept, wrong, 1.0, &judge), 0);
+    pixDestroy(&page);
+}
+
+// A doubted word the dictionary does not know gives way to the engine's rival reading that it
+// knows, unless that reading's drawing does not match the word's ink; known words stay.
+TEST(RealFaults, ADoubtedWordTakesTheRivalReadingThatIsAWordAndFitsItsInk) {
+    QImage image(1100, 70, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font{QStringLiteral("DejaVu Sans")};
+    font.setPixelSize(20);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(20, 0, 1060, 70), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("Rounding adjustment excepting Invoice Total payable 39.78"));
+    painter.end();
+    QTemporaryDir dir;
+    const QString path = save(image, dir, QStringLiteral("words.png"));
+    Pix* page = pixRead(path.toLocal8Bit().constData());
+    ASSERT_NE(page, nullptr);
+    auto& api = OcrEngine::Instance().Recognizer(QStringLiteral("eng"));
+    const PageReading right = PageReading::Read(api, page, path);
+    api.Clear();
+    ASSERT_EQ(right.Lines.size(), 1);
+    ASSERT_EQ(right.Layout(false).Text().toStdString(),
+              "Rounding adjustment excepting Invoice Total payable 39.78");
+    // Misread words with their rivals; a known word with a rival; a rival that is a word but
+    // draws nothing like the ink.
+    PageReading doubted = right;
+    for (const auto& [word, first, rival] :
+         {std::tuple{3, "lnvoice", "Invoice"}, {2, "excenting", "excepting"},
+          {4, "Tota1", "Total"}, {0, "Rounding", "Pounding"}, {5, "payab1e", "pa"}}) {
+        ReadWord& w = doubted.Lines[0][word];
+        w.text = QString::fromLatin1(first);
+        w.alternative = QString::fromLatin1(rival);
+        w.confidence = 30;
+    }
+    EXPECT_EQ(SecondOpinion::Review(page, doubted), 3);
+    EXPECT_EQ(doubted.Layout(false).Text().toStdString(),
+              "Rounding adjustment excepting Invoice Total payab1e 39.78");
     pixDestroy(&page);
 }
 
