@@ -21,7 +21,6 @@ struct Outcome {
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
-    PixPtr pix;
     std::exception_ptr failure;
 };
 
@@ -39,21 +38,19 @@ int Running() {
     return s_running;
 }
 
-PixPtr Decode(std::function<PixPtr()> decode, const QString& name) {
+void Run(std::function<void()> work, const QString& name) {
     const auto outcome = std::make_shared<Outcome>();
     ++s_running;
-    std::thread([outcome, decode = std::move(decode)]() mutable {
-        PixPtr pix;
+    std::thread([outcome, work = std::move(work)]() mutable {
         std::exception_ptr failure;
         try {
-            pix = decode();
+            work();
         } catch (...) {
             failure = std::current_exception();
         }
-        // What decode holds goes before the caller hears: the caller's own is then the last.
-        decode = nullptr;
+        // What work holds goes before the caller hears: the caller's own is then the last.
+        work = nullptr;
         const std::lock_guard lock(outcome->mutex);
-        outcome->pix = std::move(pix);
         outcome->failure = failure;
         outcome->done = true;
         outcome->ended.notify_all();
@@ -68,7 +65,12 @@ PixPtr Decode(std::function<PixPtr()> decode, const QString& name) {
                             .arg(double(limit.count()) / 1000.0));
     if (outcome->failure)
         std::rethrow_exception(outcome->failure);
-    return std::move(outcome->pix);
+}
+
+PixPtr Decode(std::function<PixPtr()> decode, const QString& name) {
+    const auto pix = std::make_shared<PixPtr>();
+    Run([pix, decode = std::move(decode)] { *pix = decode(); }, name);
+    return std::move(*pix);
 }
 
 } // namespace DecodeBound

@@ -19,8 +19,11 @@ void SetLimit(std::chrono::milliseconds limit);
 // Decodings still running, those given up included.
 int Running();
 
-// decode's page (null when it cannot decode), or VelaError naming `name` once the bound has
-// passed. decode may outlive the caller: it must hold everything it uses.
+// Runs work to its end, or raises VelaError naming `name` once the bound has passed. work may
+// outlive the caller: it must hold everything it uses.
+void Run(std::function<void()> work, const QString& name);
+
+// decode's page (null when it cannot decode), bounded as Run.
 PixPtr Decode(std::function<PixPtr()> decode, const QString& name);
 
 } // namespace DecodeBound

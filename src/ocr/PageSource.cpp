@@ -15,7 +15,9 @@
 #include <cmath>
 #include <cstdio>
 #include <leptonica/allheaders.h>
+#include <memory>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -146,13 +148,20 @@ void PageSource::open() {
     if (m_format == IFF_LPDF) {
         m_kind = Kind::Pdf;
         m_pdf = std::make_shared<Pdf>(m_bytes);
-        m_pdf->buffer.open(QIODevice::ReadOnly);
-        m_pdf->document.load(&m_pdf->buffer);
-        const QPdfDocument::Error error = m_pdf->document.error();
-        if (error != QPdfDocument::Error::None)
+        // A damaged page tree can keep the PDF library loading for good.
+        const auto opened = std::make_shared<std::pair<QPdfDocument::Error, int>>();
+        DecodeBound::Run(
+            [pdf = m_pdf, opened] {
+                const std::lock_guard lock(pdf->mutex);
+                pdf->buffer.open(QIODevice::ReadOnly);
+                pdf->document.load(&pdf->buffer);
+                *opened = {pdf->document.error(), pdf->document.pageCount()};
+            },
+            QStringLiteral("\"%1\"").arg(fileName));
+        if (opened->first != QPdfDocument::Error::None)
             throw VelaError(
-                QStringLiteral("Cannot read \"%1\": %2").arg(fileName, pdfFailure(error)));
-        m_pageCount = m_pdf->document.pageCount();
+                QStringLiteral("Cannot read \"%1\": %2").arg(fileName, pdfFailure(opened->first)));
+        m_pageCount = opened->second;
         m_images = std::make_unique<PdfPageImage>(m_bytes, fileName);
     } else if (L_FORMAT_IS_TIFF(m_format)) {
         m_kind = Kind::Tiff;
@@ -235,10 +244,15 @@ PixPtr PageSource::pdfPage(int index, QByteArray* jpeg) const {
             *jpeg = std::move(image->jpeg);
         return std::move(image->pix);
     }
-    const QSizeF points = [&] {
-        const std::lock_guard lock(m_pdf->mutex);
-        return m_pdf->document.pagePointSize(index);
-    }();
+    // Bounded too: the library may still be held by a rendering that was given up.
+    const auto size = std::make_shared<QSizeF>();
+    DecodeBound::Run(
+        [pdf = m_pdf, index, size] {
+            const std::lock_guard lock(pdf->mutex);
+            *size = pdf->document.pagePointSize(index);
+        },
+        pageName(index));
+    const QSizeF points = *size;
     const auto pixelsAt = [&](int dpi) {
         return QSize(int(std::lround(points.width() * dpi / 72.0)),
                      int(std::lround(points.height() * dpi / 72.0)));

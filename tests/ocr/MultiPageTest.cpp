@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -414,6 +416,53 @@ TEST_F(MultiPage, APageThatTakesTooLongToDecodeIsRefused) {
     }
     // What was given up still ends, before the program does.
     EXPECT_TRUE(QTest::qWaitFor([] { return DecodeBound::Running() == 0; }, 20000));
+}
+
+// The PDF library loads this damaged file for good (a page tree holding itself, a broken
+// object): opening it is refused within the bound. In a process of its own, which the endless
+// load outlives.
+TEST_F(MultiPage, APdfThePdfLibraryNeverEndsLoadingIsRefusedWithinTheBound) {
+    const QByteArray endless =
+        "%PDF-1.4\n"
+        "1 0 obj\n"
+        "<< /Type /Catalog /Pages 2 0 R >>\n"
+        "endobj\n"
+        "2 0 obj\n"
+        "<< /Type /Pages /Kids [2 0 R] /Count 1 >>\n"
+        "endobj\n"
+        "3 0 obj\n"
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 14400 14400] /Contents 4 0 R >>\n"
+        "endobj\n"
+        "4 0 obj\n"
+        "<< /L0000 n \n"
+        "0000000115 00000 n \n"
+        "0000000206 tream\n"
+        "endobj\n"
+        "xref\n"
+        "0 5\n"
+        "0000000000 65535 f \n"
+        "0000000009 00000 n \n"
+        "0000000058 00000 n \n"
+        "0000000115 00400 n \n"
+        "0000000206 00000 n \n"
+        "trailer\n"
+        "<< /Size 5 /Root 1 0 R >>\n"
+        "startxref\n"
+        "271\n"
+        "%%EOF\n";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            DecodeBound::SetLimit(std::chrono::seconds(2));
+            try {
+                PageSource(endless, QStringLiteral("endless.pdf"));
+            } catch (const VelaError& e) {
+                std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
+                std::_Exit(e.Message().contains(QLatin1String("takes too long")) ? 7 : 8);
+            }
+            std::_Exit(9);
+        },
+        testing::ExitedWithCode(7), "endless.pdf");
 }
 
 TEST_F(MultiPage, DamagedEncryptedTooLongAndTooLargePdfsFailClearlyAndKeepTheOldOutput) {
