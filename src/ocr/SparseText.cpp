@@ -184,6 +184,43 @@ void place(PageReading& reading, const ReadLine& row, int text) {
     reading.Lines.insert(below, row);
 }
 
+// The engine's confidence in words, each weighing by its length; count receives the weight.
+double meanConfidence(const ReadLine& words, double* count) {
+    double sure = 0;
+    *count = 0;
+    for (const ReadWord& w : words) {
+        *count += double(w.text.size());
+        sure += double(w.text.size()) * w.confidence;
+    }
+    return *count > 0 ? sure / *count : 0;
+}
+
+// A doubtful line keeps its words where the engine was surer of them, read in the line, than of
+// what its places read alone: figures read alone lose the context of their line ("27932 1 5.40"
+// came out "271932 1 5.48"). The places over such a line are dropped from found.
+void keepSurerLines(const PageReading& reading, int text, std::vector<ReadLine>& found,
+                    std::vector<MiRect>& foundPlaces) {
+    for (const ReadLine& line : reading.Lines) {
+        if (!doubtful(line, text))
+            continue;
+        ReadLine again;
+        std::vector<size_t> over;
+        for (size_t i = 0; i < found.size(); ++i)
+            if (std::any_of(line.begin(), line.end(),
+                            [&](const ReadWord& w) { return intersect(w.box, foundPlaces[i]); })) {
+                over.push_back(i);
+                again += found[i];
+            }
+        double count = 0;
+        if (over.empty() || meanConfidence(line, &count) < meanConfidence(again, &count))
+            continue;
+        for (auto i = over.rbegin(); i != over.rend(); ++i) {
+            found.erase(found.begin() + std::ptrdiff_t(*i));
+            foundPlaces.erase(foundPlaces.begin() + std::ptrdiff_t(*i));
+        }
+    }
+}
+
 } // namespace
 
 namespace SparseText {
@@ -228,6 +265,7 @@ void Complete(tesseract::TessBaseAPI& api, Pix* page, PageReading& reading) {
         }
     }
     api.Clear();
+    keepSurerLines(reading, text, found, foundPlaces);
     if (found.empty())
         return;
 
