@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace DecodeBound {
 
@@ -38,7 +39,7 @@ int Running() {
     return s_running;
 }
 
-void Run(std::function<void()> work, const QString& name) {
+bool Within(std::function<void()> work, std::chrono::milliseconds limit) {
     const auto outcome = std::make_shared<Outcome>();
     ++s_running;
     std::thread([outcome, work = std::move(work)]() mutable {
@@ -57,14 +58,20 @@ void Run(std::function<void()> work, const QString& name) {
         --s_running;
     }).detach();
     std::unique_lock lock(outcome->mutex);
-    const std::chrono::milliseconds limit = Limit();
     if (!outcome->ended.wait_for(lock, limit, [&] { return outcome->done; }))
+        return false;
+    if (outcome->failure)
+        std::rethrow_exception(outcome->failure);
+    return true;
+}
+
+void Run(std::function<void()> work, const QString& name) {
+    const std::chrono::milliseconds limit = Limit();
+    if (!Within(std::move(work), limit))
         throw VelaError(QStringLiteral("%1 takes too long to decode (more than %2 seconds): it "
                                        "is refused")
                             .arg(name)
                             .arg(double(limit.count()) / 1000.0));
-    if (outcome->failure)
-        std::rethrow_exception(outcome->failure);
 }
 
 PixPtr Decode(std::function<PixPtr()> decode, const QString& name) {

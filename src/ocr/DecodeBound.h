@@ -19,8 +19,11 @@ void SetLimit(std::chrono::milliseconds limit);
 // Decodings still running, those given up included.
 int Running();
 
-// Runs work to its end, or raises VelaError naming `name` once the bound has passed. work may
-// outlive the caller: it must hold everything it uses.
+// Runs work to its end and returns true, or returns false once limit has passed; work's own
+// failure is raised. work may outlive the caller: it must hold everything it uses.
+bool Within(std::function<void()> work, std::chrono::milliseconds limit);
+
+// Within Limit(), or VelaError naming `name`.
 void Run(std::function<void()> work, const QString& name);
 
 // decode's page (null when it cannot decode), bounded as Run.
