@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <leptonica/allheaders.h>
 #include <memory>
+#include <optional>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
+#include <vector>
 
 EngineProgress::EngineProgress(OcrMonitor* monitor, int from, int to) : m_from(from), m_to(to) {
     if (!monitor)
@@ -109,35 +111,48 @@ float glyphConfidence(const tesseract::ResultIterator& at) {
     return count > 0 ? float(sum / count) : -1;
 }
 
-// The word with its character that had the likeliest rival read as that rival; empty when no
-// character had one or the characters do not spell the word.
-QString alternative(const tesseract::ResultIterator& at, const QString& word) {
+// Sets the word's alternative (its character that had the likeliest rival read as that rival)
+// and its rivals (the word with any one character read as any of its rivals, likeliest first);
+// none when no character had one or the characters do not spell the word.
+void readRivals(const tesseract::ResultIterator& at, ReadWord& word) {
     tesseract::ResultIterator symbol(at);
-    QString text, rival;
-    qsizetype from = -1, length = 0;
-    float best = 0;
+    struct Rival {
+        float confidence;
+        qsizetype from, length;
+        QString text;
+    };
+    std::vector<Rival> found;
+    std::optional<Rival> likeliest;
+    QString text;
     do {
         const QString glyph = WordJoin::Taken(symbol.GetUTF8Text(tesseract::RIL_SYMBOL));
         // The first choice is the reading itself; a rival may spell the same.
         tesseract::ChoiceIterator choice(symbol);
+        bool first = true;
         while (choice.Next()) {
             const QString other = QString::fromUtf8(choice.GetUTF8Text());
             if (other == glyph)
                 continue;
-            if (choice.Confidence() > best) {
-                best = choice.Confidence();
-                rival = other;
-                from = text.size();
-                length = glyph.size();
-            }
-            break;
+            const Rival r{choice.Confidence(), text.size(), glyph.size(), other};
+            if (first && r.confidence > (likeliest ? likeliest->confidence : 0))
+                likeliest = r;
+            first = false;
+            found.push_back(r);
         }
         text += glyph;
     } while (!symbol.IsAtFinalElement(tesseract::RIL_WORD, tesseract::RIL_SYMBOL) &&
              symbol.Next(tesseract::RIL_SYMBOL));
-    if (from < 0 || text != word)
-        return {};
-    return text.replace(from, length, rival);
+    if (!likeliest || text != word.text)
+        return;
+    const auto spelt = [&](const Rival& r) {
+        return QString(text).replace(r.from, r.length, r.text);
+    };
+    word.alternative = spelt(*likeliest);
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Rival& a, const Rival& b) { return a.confidence > b.confidence; });
+    for (const Rival& r : found)
+        if (!word.rivals.contains(spelt(r)))
+            word.rivals << spelt(r);
 }
 
 } // namespace
@@ -161,13 +176,15 @@ PageReading PageReading::Results(tesseract::TessBaseAPI& api) {
             it->BoundingBox(tesseract::RIL_WORD, &word.box.Left, &word.box.Top, &word.box.Right,
                             &word.box.Bottom);
             word.glyphConfidence = glyphConfidence(*it);
-            word.alternative = alternative(*it, text);
+            readRivals(*it, word);
             const QList<ReadWord> pieces = cutAtSpaces(*it, word);
             for (ReadWord piece : pieces) {
                 piece.glyphConfidence = word.glyphConfidence;
                 // The rival of a word cut in pieces may lie in any piece.
-                if (pieces.size() > 1)
+                if (pieces.size() > 1) {
                     piece.alternative.clear();
+                    piece.rivals.clear();
+                }
                 line.append(piece);
             }
         } while (it->Next(tesseract::RIL_WORD));

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <tesseract/ocrclass.h>
 
 class OcrMonitor;
@@ -17,7 +18,8 @@ class TessBaseAPI;
 // cell numbers the table cell it lies in (-1: none); cells of one line are set apart by tabs.
 // glyphConfidence is the engine's mean confidence in the word's characters (-1: unknown);
 // alternative is the word with the one character of which the engine had a second reading most
-// nearly as likely read that way (empty: none).
+// nearly as likely read that way (empty: none); rivals the word with any one character read as
+// any of the engine's other readings of it, likeliest first.
 struct ReadWord {
     QString text;
     MiRect box;
@@ -25,6 +27,7 @@ struct ReadWord {
     int cell = -1;
     float glyphConfidence = -1;
     QString alternative = QString();
+    QStringList rivals = QStringList();
 };
 using ReadLine = QList<ReadWord>;
 
