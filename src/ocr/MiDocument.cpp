@@ -4,6 +4,7 @@
 #include "ImageHeader.h"
 #include "InkJudge.h"
 #include "InputFile.h"
+#include "MissedWords.h"
 #include "OcrEngine.h"
 #include "OcrMonitor.h"
 #include "PagePreparation.h"
@@ -443,9 +444,13 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
         }
         TableRules(m_pix).Read(*api, best.reading);
         SparseText::Complete(*api, m_pix, best.reading);
+        // Words either reading found where the reading kept has none are read again alone.
         if (asGiven) {
             const InkJudge judge(m_pix);
-            ReadingChoice::KeepBetter(best.reading, std::move(*asGiven), best.steps.scale, &judge);
+            const PageReading theirs = ReadingChoice::Scaled(std::move(*asGiven), best.steps.scale);
+            const PageReading ours = best.reading;
+            ReadingChoice::KeepBetter(best.reading, theirs, 1.0, &judge);
+            MissedWords::ReadAgain(*api, m_pix, best.reading, {&ours, &theirs}, judge);
         }
         if (!japanese)
             SecondOpinion::Review(m_pix, best.reading);

@@ -57,13 +57,18 @@ constexpr double InkMargin = 0.02;
 
 namespace ReadingChoice {
 
-int KeepBetter(PageReading& reading, PageReading other, double scale, const InkJudge* judge) {
+PageReading Scaled(PageReading reading, double scale) {
     if (scale != 1.0)
-        for (ReadLine& line : other.Lines)
+        for (ReadLine& line : reading.Lines)
             for (ReadWord& w : line)
                 w.box = {int(std::lround(w.box.Left * scale)), int(std::lround(w.box.Top * scale)),
                          int(std::lround(w.box.Right * scale)),
                          int(std::lround(w.box.Bottom * scale))};
+    return reading;
+}
+
+int KeepBetter(PageReading& reading, PageReading other, double scale, const InkJudge* judge) {
+    other = Scaled(std::move(other), scale);
     const qsizetype ours = reading.Lines.size();
     std::vector<MiRect> bounds;
     for (const QList<ReadLine>* lines : {&reading.Lines, &other.Lines})

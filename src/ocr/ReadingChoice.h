@@ -16,4 +16,7 @@ namespace ReadingChoice {
 int KeepBetter(PageReading& reading, PageReading other, double scale = 1.0,
                const InkJudge* judge = nullptr);
 
+// The reading with its rectangles scaled by scale.
+PageReading Scaled(PageReading reading, double scale);
+
 } // namespace ReadingChoice

@@ -1,6 +1,7 @@
 #include "FaultPage.h"
 #include "InkJudge.h"
 #include "MiDocument.h"
+#include "MissedWords.h"
 #include "OcrEngine.h"
 #include "OfficePage.h"
 #include "PageReading.h"
@@ -110,36 +111,41 @@ TEST(RealFaults, TheReadingThatMatchesThePageInkIsKept) {
     pixDestroy(&page);
 }
 
-// A doubted word the dictionary does not know gives way to the engine's rival reading that it
-// knows, unless that reading's drawing does not match the word's ink; known words stay.
-// A line drawn in DejaVu Sans, saved in dir as name and read back.
-Pix* drawnLine(const QString& text, const QTemporaryDir& dir, const QString& name) {
-    QImage image(1100, 70, QImage::Format_RGB32);
+namespace {
+
+// Lines drawn in DejaVu Sans, each in a band of 70 pixels, saved in dir as name and read back.
+Pix* drawnLines(const QStringList& lines, const QTemporaryDir& dir, const QString& name) {
+    QImage image(1100, 70 * int(lines.size()), QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     QFont font{QStringLiteral("DejaVu Sans")};
     font.setPixelSize(20);
     painter.setFont(font);
     painter.setPen(Qt::black);
-    painter.drawText(QRect(20, 0, 1060, 70), Qt::AlignLeft | Qt::AlignVCenter, text);
+    for (int i = 0; i < lines.size(); ++i)
+        painter.drawText(QRect(20, 70 * i, 1060, 70), Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
     painter.end();
     return pixRead(save(image, dir, name).toLocal8Bit().constData());
 }
 
-// The engine's reading of a drawn line, which must be the line's text.
+// The engine's reading of drawn lines, which must be their text.
 PageReading readRight(Pix* page, const QString& text) {
     auto& api = OcrEngine::Instance().Recognizer(QStringLiteral("eng"));
     const PageReading right = PageReading::Read(api, page, QStringLiteral("line.png"));
     api.Clear();
-    EXPECT_EQ(right.Layout(false).Text(), text);
+    EXPECT_EQ(right.Layout(false).Text().toStdString(), text.toStdString());
     return right;
 }
 
+} // namespace
+
+// A doubted word the dictionary does not know gives way to the engine's rival reading that it
+// knows, unless that reading's drawing does not match the word's ink; known words stay.
 TEST(RealFaults, ADoubtedWordTakesTheRivalReadingThatIsAWordAndFitsItsInk) {
     const QString line =
         QStringLiteral("Rounding adjustment excepting Invoice Total payable 39.78");
     QTemporaryDir dir;
-    Pix* page = drawnLine(line, dir, QStringLiteral("words.png"));
+    Pix* page = drawnLines({line}, dir, QStringLiteral("words.png"));
     ASSERT_NE(page, nullptr);
     const PageReading right = readRight(page, line);
     ASSERT_EQ(right.Lines.size(), 1);
@@ -168,7 +174,7 @@ TEST(RealFaults, ADoubtedWordTakesTheRivalReadingThatIsAWordAndFitsItsInk) {
 TEST(RealFaults, ADoubtedWordIsAskedEveryRivalThatMakesAWord) {
     const QString line = QStringLiteral("Shipment arrived 22:06 and the clerk signed for it");
     QTemporaryDir dir;
-    Pix* page = drawnLine(line, dir, QStringLiteral("rivals.png"));
+    Pix* page = drawnLines({line}, dir, QStringLiteral("rivals.png"));
     ASSERT_NE(page, nullptr);
     PageReading doubted = readRight(page, line);
     ASSERT_EQ(doubted.Lines.size(), 1);
@@ -193,6 +199,25 @@ TEST(RealFaults, ADoubtedWordIsAskedEveryRivalThatMakesAWord) {
     EXPECT_EQ(SecondOpinion::Review(page, doubted), 2);
     EXPECT_EQ(doubted.Layout(false).Text().toStdString(),
               "Shipment arrivcd 22:06 and the cler-\r\nsigued for it");
+    pixDestroy(&page);
+}
+
+// A word one reading found and the reading kept lacks is read again alone and put back in its
+// place; a word of the other reading where the page has no ink is not.
+TEST(RealFaults, AWordOnlyOneReadingFoundIsReadAgainAlone) {
+    const QString line = QStringLiteral("Received 500 units of stock on 12 March");
+    QTemporaryDir dir;
+    Pix* page = drawnLines({line}, dir, QStringLiteral("missed.png"));
+    ASSERT_NE(page, nullptr);
+    const PageReading whole = readRight(page, line);
+    ASSERT_EQ(whole.Lines.size(), 1);
+    PageReading kept = whole, other = whole;
+    kept.Lines[0].removeAt(1);
+    other.Lines[0] = {ReadWord{QStringLiteral("unit"), MiRect{1000, 20, 1060, 45}, 90}};
+    const InkJudge judge(page);
+    auto& api = OcrEngine::Instance().Recognizer(QStringLiteral("eng"));
+    EXPECT_EQ(MissedWords::ReadAgain(api, page, kept, {&whole, &other}, judge), 1);
+    EXPECT_EQ(kept.Layout(false).Text(), line);
     pixDestroy(&page);
 }
 
