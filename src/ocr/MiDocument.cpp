@@ -442,18 +442,23 @@ void MiDocument::OCR(int languageId, bool orient, bool straighten, OcrMonitor* m
                                   measuresResolution(best));
             Recognised(*api);
         }
-        TableRules(m_pix).Read(*api, best.reading);
-        SparseText::Complete(*api, m_pix, best.reading);
+        // The passes below look at the page in grey and share one judge: made grey for each
+        // pass, colour receipts spent a few per cent of their reading turning it grey again.
+        const PixPtr gray = PagePreparation::Gray(m_pix);
+        TableRules(gray.get()).Read(*api, best.reading);
+        SparseText::Complete(*api, gray.get(), best.reading);
+        std::optional<InkJudge> judge;
+        if (!japanese)
+            judge.emplace(gray.get());
         // Words either reading found where the reading kept has none are read again alone.
         if (asGiven) {
-            const InkJudge judge(m_pix);
             const PageReading theirs = ReadingChoice::Scaled(std::move(*asGiven), best.steps.scale);
             const PageReading ours = best.reading;
-            ReadingChoice::KeepBetter(best.reading, theirs, 1.0, &judge);
-            MissedWords::ReadAgain(*api, m_pix, best.reading, {&ours, &theirs}, judge);
+            ReadingChoice::KeepBetter(best.reading, theirs, 1.0, &*judge);
+            MissedWords::ReadAgain(*api, m_pix, best.reading, {&ours, &theirs}, *judge);
         }
-        if (!japanese)
-            SecondOpinion::Review(m_pix, best.reading);
+        if (judge)
+            SecondOpinion::Review(*judge, best.reading);
     } catch (...) {
         api->Clear();
         throw;

@@ -66,6 +66,10 @@ bool broken(const QString& word, const QString& before) {
 namespace SecondOpinion {
 
 int Review(Pix* page, PageReading& reading) {
+    return Review(InkJudge(page), reading);
+}
+
+int Review(const InkJudge& judge, PageReading& reading) {
     const WordList& words = WordList::English();
     // Each doubted word the dictionary does not know, with the rivals it knows, likeliest first.
     std::vector<std::pair<ReadWord*, QStringList>> disputed;
@@ -89,10 +93,7 @@ int Review(Pix* page, PageReading& reading) {
             if (!known.isEmpty())
                 disputed.emplace_back(&word, std::move(known));
         }
-    if (disputed.empty())
-        return 0;
-    const InkJudge judge(page);
-    if (!judge.Usable())
+    if (disputed.empty() || !judge.Usable())
         return 0;
     int changed = 0;
     for (auto& [word, known] : disputed) {

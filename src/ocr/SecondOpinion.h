@@ -2,6 +2,8 @@
 
 #include "PageReading.h"
 
+class InkJudge;
+
 // A second opinion on the words the engine doubts, from its own rival readings of one of their
 // characters (ReadWord::rivals), which cost no second run. A word the dictionary does not know
 // (short abbreviations and pieces of words broken at a line's end aside) gives way to the
@@ -10,7 +12,8 @@
 // asked.
 namespace SecondOpinion {
 
-// page is the page the reading was made on. Returns how many words changed.
+// page is the page the reading was made on, judge judges on it. Returns how many words changed.
+int Review(const InkJudge& judge, PageReading& reading);
 int Review(Pix* page, PageReading& reading);
 
 } // namespace SecondOpinion
