@@ -176,3 +176,8 @@ double InkJudge::Match(const QList<ReadLine>& lines, const MiRect& wanted) const
         }
     return overlap(canvas.get(), ink.get());
 }
+
+MiRect InkJudge::WordArea(const MiRect& b) {
+    const int margin = std::max(2, (b.Bottom - b.Top) / 4);
+    return {b.Left - margin, b.Top - margin, b.Right + margin, b.Bottom + margin};
+}

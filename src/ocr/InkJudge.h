@@ -22,6 +22,9 @@ public:
     // How well the lines drawn match the page's ink inside area: 0 to 1 (the harmonic mean of
     // the shares of drawn and of page ink that have the other within a pixel).
     double Match(const QList<ReadLine>& lines, const MiRect& area) const;
+    // The area a single word is judged on: its rectangle with a quarter of its height around,
+    // so that ink a reading leaves out next to the word counts.
+    static MiRect WordArea(const MiRect& box);
 
 private:
     struct Faces;

@@ -14,6 +14,11 @@ struct MiRect {
     int Bottom = 0;
 };
 
+// Whether the two rectangles share any area.
+inline bool Overlap(const MiRect& a, const MiRect& b) {
+    return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+}
+
 class MiWord {
 public:
     MiWord() = default;

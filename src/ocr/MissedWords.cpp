@@ -16,22 +16,17 @@ namespace {
 constexpr float Sure = 80;
 constexpr double Covers = 0.5;
 
-bool meets(const MiRect& a, const MiRect& b) {
-    return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
-}
-
 bool holds(const PageReading& reading, const MiRect& box) {
     return std::any_of(reading.Lines.begin(), reading.Lines.end(), [&](const ReadLine& line) {
         return std::any_of(line.begin(), line.end(),
-                           [&](const ReadWord& w) { return meets(w.box, box); });
+                           [&](const ReadWord& w) { return Overlap(w.box, box); });
     });
 }
 
-MiRect around(const MiRect& b, Pix* page) {
-    const int margin = std::max(2, (b.Bottom - b.Top) / 4);
-    return {std::max(0, b.Left - margin), std::max(0, b.Top - margin),
-            std::min(int(pixGetWidth(page)), b.Right + margin),
-            std::min(int(pixGetHeight(page)), b.Bottom + margin)};
+MiRect around(const MiRect& box, Pix* page) {
+    const MiRect a = InkJudge::WordArea(box);
+    return {std::max(0, a.Left), std::max(0, a.Top), std::min(int(pixGetWidth(page)), a.Right),
+            std::min(int(pixGetHeight(page)), a.Bottom)};
 }
 
 // What the engine reads alone in the word's rectangle: one word, or none.

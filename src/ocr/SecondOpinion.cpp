@@ -97,9 +97,7 @@ int Review(const InkJudge& judge, PageReading& reading) {
         return 0;
     int changed = 0;
     for (auto& [word, known] : disputed) {
-        const MiRect& b = word->box;
-        const int margin = std::max(2, (b.Bottom - b.Top) / 4);
-        const MiRect area{b.Left - margin, b.Top - margin, b.Right + margin, b.Bottom + margin};
+        const MiRect area = InkJudge::WordArea(word->box);
         const double first = judge.Match({{*word}}, area);
         ReadWord rival = *word;
         for (const QString& text : known) {

@@ -22,10 +22,6 @@ int height(const MiRect& r) {
     return r.Bottom - r.Top;
 }
 
-bool intersect(const MiRect& a, const MiRect& b) {
-    return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
-}
-
 // A word the engine doubts, or one standing far taller than the text: the engine took a
 // column of short numbers for a line of vertical text.
 bool doubtful(const ReadWord& word, int text) {
@@ -207,7 +203,7 @@ void keepSurerLines(const PageReading& reading, int text, std::vector<ReadLine>&
         std::vector<size_t> over;
         for (size_t i = 0; i < found.size(); ++i)
             if (std::any_of(line.begin(), line.end(),
-                            [&](const ReadWord& w) { return intersect(w.box, foundPlaces[i]); })) {
+                            [&](const ReadWord& w) { return Overlap(w.box, foundPlaces[i]); })) {
                 over.push_back(i);
                 again += found[i];
             }
@@ -277,7 +273,7 @@ void Complete(tesseract::TessBaseAPI& api, Pix* page, PageReading& reading) {
                                   [&](const ReadWord& w) {
                                       return std::any_of(
                                           foundPlaces.begin(), foundPlaces.end(),
-                                          [&](const MiRect& p) { return intersect(w.box, p); });
+                                          [&](const MiRect& p) { return Overlap(w.box, p); });
                                   }),
                    line.end());
     }
